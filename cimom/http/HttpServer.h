@@ -1,0 +1,90 @@
+// The object manager's HTTP front door: TCP and Unix-socket listeners, one thread
+// per connection, a cap on simultaneous connections, idle and per-request
+// time-outs, and the size limits of the framing layer. What a request means is the
+// handler's business; this layer only frames, bounds and answers.
+#ifndef MGMT_CIMOM_HTTPSERVER_H
+#define MGMT_CIMOM_HTTPSERVER_H
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "http/HttpMessage.h"
+#include "net/Socket.h"
+
+namespace mgmt::cimom {
+
+/// What the server knows about the other end of a connection.
+struct Peer {
+  bool local = false;              ///< came in on the Unix socket
+  std::optional<uid_t> uid;        ///< SO_PEERCRED of a local peer
+  std::string address;             ///< printable remote address, for logs
+  std::string authorizedHeader;    ///< last Authorization value accepted on this connection
+  std::string user;                ///< user authenticated on this connection
+};
+
+/// Answers one request; may update the connection's Peer (authentication cache).
+using RequestHandler = std::function<http::Message(const http::Message&, Peer&)>;
+
+struct ServerOptions {
+  http::Limits limits;
+  std::chrono::milliseconds idleTimeout{30000};     ///< between requests on a connection
+  std::chrono::milliseconds requestTimeout{30000};  ///< to receive one request, or send one response
+  std::size_t maxConnections = 32;
+};
+
+class HttpServer {
+ public:
+  HttpServer(ServerOptions options, RequestHandler handler);
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+  ~HttpServer();
+
+  /// Listens on address:port (port 0 picks a free one). Returns the bound port, or 0
+  /// with `error` set.
+  unsigned listenTcp(const std::string& address, unsigned port, std::string& error);
+  /// Listens on a Unix socket at `path` (replacing a stale socket file), with `mode`
+  /// and, when `group` is set, that owning group.
+  bool listenUnix(const std::string& path, mode_t mode, std::optional<gid_t> group,
+                  std::string& error);
+
+  /// Serves until stop(); returns after every connection has ended.
+  void run();
+  /// Asks run() to return; safe from any thread and from a signal-handling thread.
+  void stop();
+
+  /// Number of connections being served now.
+  std::size_t activeConnections() const;
+
+ private:
+  struct Listener {
+    net::Fd fd;
+    bool local;
+    std::string path;  ///< Unix socket file to remove on shutdown
+  };
+  void accept(const Listener& l);
+  void serve(net::Fd fd, Peer peer);
+  static void refuse(int fd, int status);
+
+  ServerOptions options_;
+  RequestHandler handler_;
+  std::vector<Listener> listeners_;
+  net::Fd wake_;  // eventfd that interrupts the accept loop
+  std::atomic<bool> stopping_{false};
+  mutable std::mutex mutex_;
+  std::condition_variable idle_;
+  std::set<int> active_;  // descriptors of live connections, shut down on stop()
+  std::size_t threads_ = 0;  // connection threads still running
+};
+
+}  // namespace mgmt::cimom
+
+#endif

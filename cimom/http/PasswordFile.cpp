@@ -1,0 +1,208 @@
+#include "PasswordFile.h"
+
+#include <crypt.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+namespace mgmt::cimom {
+
+bool validUserName(const std::string& user) {
+  if (user.empty() || user.size() > 32) return false;
+  for (char c : user) {
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+              c == '_' || c == '-';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+std::optional<std::map<std::string, std::string>> readPasswordFile(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) return std::nullopt;
+  std::map<std::string, std::string> users;
+  std::string line;
+  for (int n = 0; n < 100000 && std::getline(in, line); ++n) {
+    if (line.size() > 1024 || line.empty() || line.front() == '#') continue;
+    auto colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    std::string user = line.substr(0, colon);
+    std::string hash = line.substr(colon + 1);
+    if (validUserName(user) && !hash.empty()) users[user] = hash;
+  }
+  return users;
+}
+
+std::optional<std::string> hashPassword(const std::string& password) {
+  char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+  // A null prefix asks libcrypt for its preferred method, random bytes from the OS.
+  if (crypt_gensalt_rn(nullptr, 0, nullptr, 0, salt, sizeof salt) == nullptr) return std::nullopt;
+  auto data = std::make_unique<crypt_data>();
+  const char* h = crypt_r(password.c_str(), salt, data.get());
+  if (h == nullptr || h[0] == '*') return std::nullopt;
+  return std::string(h);
+}
+
+bool verifyPassword(const std::string& password, const std::string& hash) {
+  if (hash.empty() || hash[0] == '*' || hash[0] == '!') return false;
+  auto data = std::make_unique<crypt_data>();
+  const char* h = crypt_r(password.c_str(), hash.c_str(), data.get());
+  if (h == nullptr || h[0] == '*') return false;
+  const std::size_t n = std::strlen(h);
+  if (n != hash.size()) return false;
+  unsigned char diff = 0;  // constant time over the hash length
+  for (std::size_t i = 0; i < n; ++i) diff |= static_cast<unsigned char>(h[i] ^ hash[i]);
+  return diff == 0;
+}
+
+namespace {
+
+std::string writeUsers(const std::string& path, const std::map<std::string, std::string>& users) {
+  const std::string tmp = path + ".tmp." + std::to_string(::getpid());
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return tmp + ": " + std::strerror(errno);
+  std::string text;
+  for (const auto& [u, h] : users) text += u + ":" + h + "\n";
+  bool ok = ::fchmod(fd, 0600) == 0;
+  std::size_t off = 0;
+  while (ok && off < text.size()) {
+    ssize_t w = ::write(fd, text.data() + off, text.size() - off);
+    if (w < 0 && errno == EINTR) continue;
+    ok = w > 0;
+    if (ok) off += static_cast<std::size_t>(w);
+  }
+  ok = ok && ::fsync(fd) == 0;
+  int err = errno;
+  ok = (::close(fd) == 0) && ok;
+  if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (ok) err = errno;
+    ::unlink(tmp.c_str());
+    return path + ": " + std::strerror(err);
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string setPassword(const std::string& path, const std::string& user, const std::string& password) {
+  if (!validUserName(user)) return "invalid user name \"" + user + "\"";
+  if (password.empty()) return "empty password";
+  auto users = readPasswordFile(path);
+  if (!users) {
+    if (::access(path.c_str(), F_OK) == 0) return path + ": cannot read";
+    users.emplace();
+  }
+  auto hash = hashPassword(password);
+  if (!hash) return "cannot hash the password";
+  (*users)[user] = *hash;
+  return writeUsers(path, *users);
+}
+
+std::string removeUser(const std::string& path, const std::string& user) {
+  auto users = readPasswordFile(path);
+  if (!users) return path + ": cannot read";
+  if (users->erase(user) == 0) return "no such user \"" + user + "\"";
+  return writeUsers(path, *users);
+}
+
+bool PasswordChecker::check(const std::string& user, const std::string& password) {
+  std::string hash;
+  {
+    std::lock_guard lock(mutex_);
+    struct stat st{};
+    if (::stat(path_.c_str(), &st) != 0) {
+      users_.clear();
+      seen_.reset();
+    } else if (!seen_ || seen_->first.tv_sec != st.st_mtim.tv_sec ||
+               seen_->first.tv_nsec != st.st_mtim.tv_nsec || seen_->second != st.st_size ||
+               inode_ != st.st_ino) {
+      users_ = readPasswordFile(path_).value_or(std::map<std::string, std::string>{});
+      seen_ = std::make_pair(st.st_mtim, st.st_size);
+      inode_ = st.st_ino;
+    }
+    auto it = users_.find(user);
+    if (it == users_.end()) return false;
+    hash = it->second;
+  }
+  return verifyPassword(password, hash);
+}
+
+std::optional<std::string> base64Decode(std::string_view in) {
+  auto val = [](char c) -> int {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+  };
+  if (in.size() % 4 != 0) return std::nullopt;
+  std::string out;
+  for (std::size_t i = 0; i < in.size(); i += 4) {
+    int v[4];
+    int pad = 0;
+    for (int k = 0; k < 4; ++k) {
+      char c = in[i + k];
+      if (c == '=' && i + 4 == in.size() && k >= 2) {
+        v[k] = 0;
+        ++pad;
+        continue;
+      }
+      if (pad > 0) return std::nullopt;  // data after padding
+      v[k] = val(c);
+      if (v[k] < 0) return std::nullopt;
+    }
+    const unsigned n = (unsigned(v[0]) << 18) | (unsigned(v[1]) << 12) | (unsigned(v[2]) << 6) | unsigned(v[3]);
+    out += static_cast<char>((n >> 16) & 0xff);
+    if (pad < 2) out += static_cast<char>((n >> 8) & 0xff);
+    if (pad < 1) out += static_cast<char>(n & 0xff);
+  }
+  return out;
+}
+
+std::string base64Encode(std::string_view in) {
+  static const char* tbl = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::size_t i = 0;
+  for (; i + 2 < in.size(); i += 3) {
+    unsigned n = (unsigned(static_cast<unsigned char>(in[i])) << 16) |
+                 (unsigned(static_cast<unsigned char>(in[i + 1])) << 8) | static_cast<unsigned char>(in[i + 2]);
+    out += tbl[(n >> 18) & 63];
+    out += tbl[(n >> 12) & 63];
+    out += tbl[(n >> 6) & 63];
+    out += tbl[n & 63];
+  }
+  if (i < in.size()) {
+    unsigned n = unsigned(static_cast<unsigned char>(in[i])) << 16;
+    if (i + 1 < in.size()) n |= unsigned(static_cast<unsigned char>(in[i + 1])) << 8;
+    out += tbl[(n >> 18) & 63];
+    out += tbl[(n >> 12) & 63];
+    out += i + 1 < in.size() ? tbl[(n >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+std::optional<std::pair<std::string, std::string>> decodeBasicAuthorization(const std::string& header) {
+  std::string_view v(header);
+  while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+  if (v.size() < 6) return std::nullopt;
+  std::string scheme(v.substr(0, 5));
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (scheme != "basic" || v[5] != ' ') return std::nullopt;
+  v.remove_prefix(6);
+  while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+  while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
+  auto decoded = base64Decode(v);
+  if (!decoded) return std::nullopt;
+  auto colon = decoded->find(':');
+  if (colon == std::string::npos) return std::nullopt;
+  return std::make_pair(decoded->substr(0, colon), decoded->substr(colon + 1));
+}
+
+}  // namespace mgmt::cimom

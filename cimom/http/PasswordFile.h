@@ -1,0 +1,62 @@
+// The server's password file: one "user:hash" line per user, the hash in crypt(3)
+// form, the file mode 0600. Read by the server to check HTTP Basic credentials and
+// rewritten atomically by the user-admin command.
+#ifndef MGMT_CIMOM_PASSWORDFILE_H
+#define MGMT_CIMOM_PASSWORDFILE_H
+
+#include <sys/types.h>
+
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace mgmt::cimom {
+
+/// True for 1..32 characters of letters, digits, '.', '_', '-' (no ':', no blanks).
+bool validUserName(const std::string& user);
+
+/// Reads the file into user → hash. Malformed lines are skipped. nullopt when the
+/// file cannot be read.
+std::optional<std::map<std::string, std::string>> readPasswordFile(const std::string& path);
+
+/// Hashes `password` with the system's preferred crypt(3) method and a fresh salt.
+std::optional<std::string> hashPassword(const std::string& password);
+
+/// True when `password` matches the crypt(3) `hash`.
+bool verifyPassword(const std::string& password, const std::string& hash);
+
+/// Adds or replaces a user; the file is created with mode 0600 if needed and
+/// replaced atomically. Returns an empty string or the reason it failed.
+std::string setPassword(const std::string& path, const std::string& user, const std::string& password);
+
+/// Removes a user. Returns an empty string, or the reason (also "no such user").
+std::string removeUser(const std::string& path, const std::string& user);
+
+/// Checks Basic credentials against a password file, re-reading it when it changes
+/// so that users added while the server runs can log in at once. Thread-safe.
+class PasswordChecker {
+ public:
+  explicit PasswordChecker(std::string path) : path_(std::move(path)) {}
+  bool check(const std::string& user, const std::string& password);
+
+ private:
+  std::string path_;
+  std::mutex mutex_;
+  std::map<std::string, std::string> users_;
+  std::optional<std::pair<timespec, off_t>> seen_;  // mtime and size when last read
+  ino_t inode_ = 0;
+};
+
+/// Decodes an "Authorization: Basic …" value into user and password.
+std::optional<std::pair<std::string, std::string>> decodeBasicAuthorization(const std::string& header);
+
+/// Standard base64 (RFC 4648) with padding; nullopt on any invalid input.
+std::optional<std::string> base64Decode(std::string_view in);
+std::string base64Encode(std::string_view in);
+
+}  // namespace mgmt::cimom
+
+#endif

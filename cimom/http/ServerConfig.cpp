@@ -1,0 +1,149 @@
+#include "ServerConfig.h"
+
+#include <arpa/inet.h>
+#include <charconv>
+#include <fstream>
+#include <functional>
+#include <string_view>
+
+namespace mgmt::cimom {
+
+namespace {
+
+using Setter = std::function<bool(ServerConfig&, std::string_view)>;
+
+bool parseBool(std::string_view v, bool& out) {
+  if (v == "true" || v == "yes" || v == "on" || v == "1") return out = true, true;
+  if (v == "false" || v == "no" || v == "off" || v == "0") return out = false, true;
+  return false;
+}
+
+template <typename T>
+bool parseUnsigned(std::string_view v, T& out, T lo, T hi) {
+  T n{};
+  auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+  if (ec != std::errc() || p != v.data() + v.size() || n < lo || n > hi) return false;
+  out = n;
+  return true;
+}
+
+Setter str(std::string ServerConfig::*field, bool allowEmpty = false) {
+  return [field, allowEmpty](ServerConfig& c, std::string_view v) {
+    if (v.empty() && !allowEmpty) return false;
+    c.*field = std::string(v);
+    return true;
+  };
+}
+Setter boolean(bool ServerConfig::*field) {
+  return [field](ServerConfig& c, std::string_view v) { return parseBool(v, c.*field); };
+}
+template <typename T>
+Setter number(T ServerConfig::*field, T lo, T hi) {
+  return [field, lo, hi](ServerConfig& c, std::string_view v) { return parseUnsigned(v, c.*field, lo, hi); };
+}
+
+struct Row {
+  const char* key;
+  Setter set;
+};
+
+const std::vector<Row>& rows() {
+  static const std::vector<Row> table = {
+      {"classDir", str(&ServerConfig::classDir)},
+      {"registrationDir", str(&ServerConfig::registrationDir)},
+      {"moduleDir", str(&ServerConfig::moduleDir)},
+      {"enableHttp", boolean(&ServerConfig::enableHttp)},
+      {"httpAddress", str(&ServerConfig::httpAddress)},
+      {"httpPort", number<unsigned>(&ServerConfig::httpPort, 0, 65535)},
+      {"allowRemote", boolean(&ServerConfig::allowRemote)},
+      {"enableLocalSocket", boolean(&ServerConfig::enableLocalSocket)},
+      {"localSocket", str(&ServerConfig::localSocket)},
+      {"localSocketGroup", str(&ServerConfig::localSocketGroup, true)},
+      {"enableAuthentication", boolean(&ServerConfig::enableAuthentication)},
+      {"passwordFile", str(&ServerConfig::passwordFile)},
+      {"realm", str(&ServerConfig::realm)},
+      {"maxRequestBytes", number<std::size_t>(&ServerConfig::maxRequestBytes, 1024, std::size_t{1} << 30)},
+      {"maxHeaderBytes", number<std::size_t>(&ServerConfig::maxHeaderBytes, 1024, 1024 * 1024)},
+      {"maxHeaderCount", number<std::size_t>(&ServerConfig::maxHeaderCount, 8, 1000)},
+      {"maxXmlDepth", number<std::size_t>(&ServerConfig::maxXmlDepth, 8, 10000)},
+      {"maxXmlElements", number<std::size_t>(&ServerConfig::maxXmlElements, 16, 100000000)},
+      {"idleTimeoutSeconds", number<unsigned>(&ServerConfig::idleTimeoutSeconds, 1, 86400)},
+      {"requestTimeoutSeconds", number<unsigned>(&ServerConfig::requestTimeoutSeconds, 1, 86400)},
+      {"maxConnections", number<std::size_t>(&ServerConfig::maxConnections, 1, 100000)},
+  };
+  return table;
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+}  // namespace
+
+bool applySetting(const std::string& key, const std::string& value, ServerConfig& cfg,
+                  std::string& error) {
+  for (const Row& r : rows()) {
+    if (key != r.key) continue;
+    if (r.set(cfg, trimmed(value))) return true;
+    error = "bad value for " + key + ": \"" + value + "\"";
+    return false;
+  }
+  error = "unknown setting \"" + key + "\"";
+  return false;
+}
+
+void parseConfig(std::istream& in, const std::string& name, ServerConfig& cfg,
+                 std::vector<std::string>& problems) {
+  constexpr std::size_t kMaxLine = 4096;
+  constexpr int kMaxLines = 10000;
+  std::string line;
+  for (int lineNo = 1; lineNo <= kMaxLines && std::getline(in, line); ++lineNo) {
+    const std::string where = name + ":" + std::to_string(lineNo) + ": ";
+    if (line.size() > kMaxLine) {
+      problems.push_back(where + "line too long");
+      continue;
+    }
+    std::string_view v = trimmed(line);
+    if (v.empty() || v.front() == '#') continue;
+    auto eq = v.find('=');
+    if (eq == std::string_view::npos) {
+      problems.push_back(where + "expected key = value");
+      continue;
+    }
+    std::string error;
+    if (!applySetting(std::string(trimmed(v.substr(0, eq))), std::string(trimmed(v.substr(eq + 1))), cfg, error))
+      problems.push_back(where + error);
+  }
+}
+
+bool loadConfigFile(const std::string& path, ServerConfig& cfg, std::vector<std::string>& problems) {
+  std::ifstream in(path);
+  if (!in) {
+    problems.push_back(path + ": cannot open");
+    return false;
+  }
+  parseConfig(in, path, cfg, problems);
+  return true;
+}
+
+bool isLoopbackAddress(const std::string& address) {
+  in_addr a4{};
+  if (::inet_pton(AF_INET, address.c_str(), &a4) == 1) return (ntohl(a4.s_addr) >> 24) == 127;
+  in6_addr a6{};
+  if (::inet_pton(AF_INET6, address.c_str(), &a6) == 1) return IN6_IS_ADDR_LOOPBACK(&a6);
+  return false;
+}
+
+std::string validateConfig(const ServerConfig& cfg) {
+  if (!cfg.enableHttp && !cfg.enableLocalSocket) return "neither HTTP nor the local socket is enabled";
+  if (cfg.enableHttp && !isLoopbackAddress(cfg.httpAddress) && !cfg.allowRemote)
+    return "httpAddress " + cfg.httpAddress +
+           " is not a loopback address; set allowRemote = true to listen on it";
+  if (cfg.enableHttp && !isLoopbackAddress(cfg.httpAddress) && !cfg.enableAuthentication)
+    return "refusing to serve a non-loopback address without authentication";
+  return {};
+}
+
+}  // namespace mgmt::cimom

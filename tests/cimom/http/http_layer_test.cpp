@@ -1,0 +1,293 @@
+// The HTTP layer of cimserver without CIM: framing limits, the connection cap,
+// time-outs, the password file and the configuration file.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "HttpServer.h"
+#include "PasswordFile.h"
+#include "ServerConfig.h"
+#include "http/HttpMessage.h"
+#include "net/Socket.h"
+
+using namespace mgmt;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Reads what a peer wrote into the other end of a socket pair.
+http::ReadResult parseRequest(const std::string& wire, http::Message& msg, http::Limits limits = {}) {
+  int sv[2];
+  EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+  net::Stream reader{net::Fd(sv[0])};
+  net::Fd writer(sv[1]);
+  std::thread t([&] {
+    [[maybe_unused]] auto n = ::write(writer.get(), wire.data(), wire.size());
+    ::shutdown(writer.get(), SHUT_WR);
+  });
+  auto deadline = net::Clock::now() + 2s;
+  auto r = http::readRequest(reader, msg, limits, deadline, deadline);
+  t.join();
+  return r;
+}
+
+}  // namespace
+
+TEST(HttpFraming, ContentLengthChunkedAndRejections) {
+  http::Message m;
+  ASSERT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello", m),
+            http::ReadResult::Ok);
+  EXPECT_EQ(m.method, "POST");
+  EXPECT_EQ(m.body, "hello");
+  EXPECT_EQ(*m.header("content-length"), "5");
+
+  ASSERT_EQ(parseRequest("M-POST /cimom HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                         "3;ext=1\r\nabc\r\nA\r\n0123456789\r\n0\r\nX-Trailer: t\r\n\r\n", m),
+            http::ReadResult::Ok);
+  EXPECT_EQ(m.body, "abc0123456789");
+  ASSERT_NE(m.header("X-Trailer"), nullptr);
+
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nHost: x\r\n\r\n", m), http::ReadResult::LengthRequired);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", m),
+            http::ReadResult::Malformed);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n", m),
+            http::ReadResult::Malformed);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", m),
+            http::ReadResult::UnsupportedEncoding);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nA: b\r\n folded\r\nContent-Length: 0\r\n\r\n", m),
+            http::ReadResult::Malformed);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/2.0\r\nContent-Length: 0\r\n\r\n", m), http::ReadResult::Malformed);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: -1\r\n\r\n", m), http::ReadResult::Malformed);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", m),
+            http::ReadResult::Malformed);
+  // Truncated body: the peer closes early.
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", m), http::ReadResult::IoError);
+}
+
+TEST(HttpFraming, LimitsOnHeadAndBody) {
+  http::Limits small;
+  small.maxHeaderBytes = 256;
+  small.maxHeaderCount = 4;
+  small.maxBodyBytes = 16;
+  http::Message m;
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nX: " + std::string(400, 'a') + "\r\n\r\n", m, small),
+            http::ReadResult::HeadTooLarge);
+  EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nA: 1\r\nB: 1\r\nC: 1\r\nD: 1\r\nE: 1\r\n\r\n", m, small),
+            http::ReadResult::HeadTooLarge);
+  EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nContent-Length: 17\r\n\r\n", m, small), http::ReadResult::BodyTooLarge);
+  EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n8\r\n12345678\r\n9\r\n123456789\r\n0\r\n\r\n",
+                         m, small),
+            http::ReadResult::BodyTooLarge);
+  // Many small header lines together exceed the head budget.
+  std::string many = "POST / HTTP/1.1\r\n";
+  for (int i = 0; i < 3; ++i) many += "X" + std::to_string(i) + ": " + std::string(90, 'v') + "\r\n";
+  EXPECT_EQ(parseRequest(many + "\r\n", m, small), http::ReadResult::HeadTooLarge);
+}
+
+TEST(HttpFraming, KeepAliveRules) {
+  http::Message m;
+  m.version = "HTTP/1.1";
+  EXPECT_TRUE(http::wantsKeepAlive(m));
+  m.addHeader("Connection", "Keep-Alive, TE");
+  EXPECT_TRUE(http::wantsKeepAlive(m));
+  m.headers = {{"Connection", "close"}};
+  EXPECT_FALSE(http::wantsKeepAlive(m));
+  m.version = "HTTP/1.0";
+  m.headers.clear();
+  EXPECT_FALSE(http::wantsKeepAlive(m));
+  m.addHeader("connection", "keep-alive");
+  EXPECT_TRUE(http::wantsKeepAlive(m));
+}
+
+namespace {
+
+struct RunningServer {
+  explicit RunningServer(cimom::ServerOptions opt)
+      : server(opt, [](const http::Message& req, cimom::Peer& peer) {
+          http::Message r;
+          r.status = 200;
+          r.body = req.body + "|" + (peer.local ? "local" : "tcp");
+          if (peer.uid) r.body += "|" + std::to_string(*peer.uid);
+          return r;
+        }) {
+    std::string err;
+    port = server.listenTcp("127.0.0.1", 0, err);
+    EXPECT_NE(port, 0u) << err;
+    thread = std::thread([this] { server.run(); });
+  }
+  ~RunningServer() {
+    server.stop();
+    thread.join();
+  }
+  net::Stream connect() {
+    std::string err;
+    net::Fd fd = net::connectTcp("127.0.0.1", port, net::Clock::now() + 2s, err);
+    EXPECT_TRUE(fd.valid()) << err;
+    return net::Stream(std::move(fd));
+  }
+  cimom::HttpServer server;
+  unsigned port = 0;
+  std::thread thread;
+};
+
+http::Message exchange(net::Stream& s, const std::string& wire) {
+  EXPECT_EQ(s.writeAll(wire, net::Clock::now() + 2s), net::IoStatus::Ok);
+  http::Message resp;
+  EXPECT_EQ(http::readResponse(s, resp, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
+  return resp;
+}
+
+}  // namespace
+
+TEST(HttpServerTest, KeepAliveThenLimitStatuses) {
+  cimom::ServerOptions opt;
+  opt.limits.maxBodyBytes = 64;
+  RunningServer srv(opt);
+  auto s = srv.connect();
+  // Two pipelined requests on one connection, answered in order.
+  ASSERT_EQ(s.writeAll("POST /a HTTP/1.1\r\nContent-Length: 1\r\n\r\nxPOST /b HTTP/1.1\r\nContent-Length: 1\r\n\r\ny",
+                       net::Clock::now() + 2s),
+            net::IoStatus::Ok);
+  http::Message r1, r2;
+  ASSERT_EQ(http::readResponse(s, r1, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
+  ASSERT_EQ(http::readResponse(s, r2, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
+  EXPECT_EQ(r1.body, "x|tcp");
+  EXPECT_EQ(r2.body, "y|tcp");
+
+  auto big = srv.connect();
+  EXPECT_EQ(exchange(big, "POST / HTTP/1.1\r\nContent-Length: 65\r\n\r\n").status, 413);
+  auto bad = srv.connect();
+  EXPECT_EQ(exchange(bad, "garbage\r\n\r\n").status, 400);
+  auto nolen = srv.connect();
+  EXPECT_EQ(exchange(nolen, "POST / HTTP/1.1\r\n\r\n").status, 411);
+}
+
+TEST(HttpServerTest, ConnectionCapAndRequestTimeout) {
+  cimom::ServerOptions opt;
+  opt.maxConnections = 2;
+  opt.requestTimeout = 300ms;
+  opt.idleTimeout = 5s;
+  RunningServer srv(opt);
+  auto a = srv.connect();
+  auto b = srv.connect();
+  // Make sure both are registered before the third arrives.
+  EXPECT_EQ(exchange(a, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n").status, 200);
+  EXPECT_EQ(exchange(b, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n").status, 200);
+  auto c = srv.connect();
+  http::Message resp;
+  ASSERT_EQ(http::readResponse(c, resp, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
+  EXPECT_EQ(resp.status, 503);
+
+  // A request that stalls half-way is answered 408 after the request time-out.
+  ASSERT_EQ(a.writeAll("POST / HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", net::Clock::now() + 1s), net::IoStatus::Ok);
+  ASSERT_EQ(http::readResponse(a, resp, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
+  EXPECT_EQ(resp.status, 408);
+}
+
+TEST(HttpServerTest, UnixSocketCarriesPeerCredentials) {
+  auto dir = std::filesystem::temp_directory_path() / ("cimsock." + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "s").string();
+  {
+    std::string err;
+    cimom::HttpServer second({}, [](const http::Message&, cimom::Peer& p) {
+      http::Message r;
+      r.status = 200;
+      r.body = std::to_string(p.uid.value_or(99999)) + (p.local ? "L" : "T");
+      return r;
+    });
+    ASSERT_TRUE(second.listenUnix(path, 0600, std::nullopt, err)) << err;
+    struct stat st{};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    std::thread t([&] { second.run(); });
+    net::Fd fd = net::connectUnix(path, err);
+    ASSERT_TRUE(fd.valid()) << err;
+    net::Stream s(std::move(fd));
+    auto resp = exchange(s, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
+    EXPECT_EQ(resp.body, std::to_string(::getuid()) + "L");
+    second.stop();
+    t.join();
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(PasswordFileTest, AddVerifyRemoveKeepsMode0600) {
+  auto dir = std::filesystem::temp_directory_path() / ("cimpw." + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "passwd").string();
+  EXPECT_EQ(cimom::setPassword(path, "alice", "s3cret"), "");
+  EXPECT_EQ(cimom::setPassword(path, "bob", "other:pw"), "");
+  EXPECT_NE(cimom::setPassword(path, "bad:name", "x"), "");
+  EXPECT_NE(cimom::setPassword(path, "carol", ""), "");
+  struct stat st{};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  cimom::PasswordChecker checker(path);
+  EXPECT_TRUE(checker.check("alice", "s3cret"));
+  EXPECT_FALSE(checker.check("alice", "s3cret "));
+  EXPECT_FALSE(checker.check("alice", ""));
+  EXPECT_TRUE(checker.check("bob", "other:pw"));
+  EXPECT_FALSE(checker.check("nobody", "s3cret"));
+
+  // A change made while the server runs is seen at the next check.
+  EXPECT_EQ(cimom::setPassword(path, "alice", "new"), "");
+  EXPECT_FALSE(checker.check("alice", "s3cret"));
+  EXPECT_TRUE(checker.check("alice", "new"));
+  EXPECT_EQ(cimom::removeUser(path, "alice"), "");
+  EXPECT_NE(cimom::removeUser(path, "alice"), "");
+  EXPECT_FALSE(checker.check("alice", "new"));
+  EXPECT_TRUE(checker.check("bob", "other:pw"));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(PasswordFileTest, BasicAuthorizationDecoding) {
+  auto up = cimom::decodeBasicAuthorization("Basic " + cimom::base64Encode("user:pa:ss"));
+  ASSERT_TRUE(up);
+  EXPECT_EQ(up->first, "user");
+  EXPECT_EQ(up->second, "pa:ss");
+  EXPECT_TRUE(cimom::decodeBasicAuthorization("basic dTpw"));  // "u:p"
+  EXPECT_FALSE(cimom::decodeBasicAuthorization("Basic " + cimom::base64Encode("nocolon")));
+  EXPECT_FALSE(cimom::decodeBasicAuthorization("Digest abc"));
+  EXPECT_FALSE(cimom::decodeBasicAuthorization("Basic ###="));
+  EXPECT_FALSE(cimom::decodeBasicAuthorization("Basic dTp=w"));
+  for (std::string s : {"", "a", "ab", "abc", "abcd", "abcde"})
+    EXPECT_EQ(cimom::base64Decode(cimom::base64Encode(s)), s);
+}
+
+TEST(ServerConfigTest, FileSettingsProblemsAndValidation) {
+  std::istringstream in(
+      "# comment\n"
+      "httpPort = 15988\n"
+      "httpAddress=127.0.0.2\n"
+      "maxConnections = 0\n"      // below the bound: reported, default kept
+      "unknownKey = 1\n"
+      "enableAuthentication = no\n"
+      "no equals sign\n");
+  cimom::ServerConfig cfg;
+  std::vector<std::string> problems;
+  cimom::parseConfig(in, "test.conf", cfg, problems);
+  EXPECT_EQ(cfg.httpPort, 15988u);
+  EXPECT_EQ(cfg.httpAddress, "127.0.0.2");
+  EXPECT_EQ(cfg.maxConnections, 32u);
+  EXPECT_FALSE(cfg.enableAuthentication);
+  ASSERT_EQ(problems.size(), 3u);
+  EXPECT_EQ(problems[0].rfind("test.conf:4:", 0), 0u) << problems[0];
+  EXPECT_EQ(cimom::validateConfig(cfg), "");
+
+  cfg.httpAddress = "0.0.0.0";
+  EXPECT_NE(cimom::validateConfig(cfg), "");  // non-loopback needs allowRemote
+  cfg.allowRemote = true;
+  EXPECT_NE(cimom::validateConfig(cfg), "");  // and authentication
+  cfg.enableAuthentication = true;
+  EXPECT_EQ(cimom::validateConfig(cfg), "");
+  EXPECT_TRUE(cimom::isLoopbackAddress("::1"));
+  EXPECT_FALSE(cimom::isLoopbackAddress("128.0.0.1"));
+}
