@@ -52,6 +52,10 @@ TEST_F(CfgCrash, KilledWritersLeaveTheOldOrTheNewFile) {
   const auto flushTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
   CfgFree(probe);
 
+  // Made before the children start, so that they begin flushing at once.
+  const CfgPtr toA(HandleWith(path, kLines, 'a'));
+  const CfgPtr toB(HandleWith(path, kLines, 'b'));
+
   std::mt19937 random(std::random_device{}());
   std::uniform_int_distribution<long> delay(0, 3 * flushTime.count() + 1000);
   int sawA = 0;
@@ -62,13 +66,11 @@ TEST_F(CfgCrash, KilledWritersLeaveTheOldOrTheNewFile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       // Alternates between the two contents, flushing each in full, until killed.
-      _CfgFile* toA = HandleWith(path, kLines, 'a');
-      _CfgFile* toB = HandleWith(path, kLines, 'b');
       for (;;) {
-        CfgWriteString(toB, "Big", "key0", std::string(200, 'b').c_str());
-        CfgFlush(toB);
-        CfgWriteString(toA, "Big", "key0", std::string(200, 'a').c_str());
-        CfgFlush(toA);
+        CfgWriteString(toB.get(), "Big", "key0", std::string(200, 'b').c_str());
+        CfgFlush(toB.get());
+        CfgWriteString(toA.get(), "Big", "key0", std::string(200, 'a').c_str());
+        CfgFlush(toA.get());
       }
     }
     std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
@@ -89,6 +91,8 @@ TEST_F(CfgCrash, KilledWritersLeaveTheOldOrTheNewFile) {
   // Both contents turned up, so kills did land between and during flushes.
   EXPECT_GT(sawA, 0);
   EXPECT_GT(sawB, 0);
+  RecordProperty("rounds_old", sawA);
+  RecordProperty("rounds_new", sawB);
 }
 
 }  // namespace
