@@ -1,0 +1,228 @@
+#include "cimxml/ValueText.h"
+
+#include <Pegasus/Common/Array.h>
+#include <Pegasus/Common/CIMDateTime.h>
+#include <Pegasus/Common/Char16.h>
+#include <Pegasus/Common/Exception.h>
+#include <Pegasus/Common/String.h>
+
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+#include "cimxml/CimXmlError.h"
+
+using namespace Pegasus;
+
+namespace mgmt::cimxml {
+
+namespace {
+
+struct TypeRow {
+  CIMType type;
+  const char* name;
+};
+constexpr TypeRow kTypes[] = {
+    {CIMTYPE_BOOLEAN, "boolean"}, {CIMTYPE_UINT8, "uint8"},       {CIMTYPE_SINT8, "sint8"},
+    {CIMTYPE_UINT16, "uint16"},   {CIMTYPE_SINT16, "sint16"},     {CIMTYPE_UINT32, "uint32"},
+    {CIMTYPE_SINT32, "sint32"},   {CIMTYPE_UINT64, "uint64"},     {CIMTYPE_SINT64, "sint64"},
+    {CIMTYPE_REAL32, "real32"},   {CIMTYPE_REAL64, "real64"},     {CIMTYPE_CHAR16, "char16"},
+    {CIMTYPE_STRING, "string"},   {CIMTYPE_DATETIME, "datetime"}, {CIMTYPE_REFERENCE, "reference"},
+};
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+[[noreturn]] void bad(CIMType type, const std::string& text) {
+  std::string shown = text.size() > 64 ? text.substr(0, 64) + "…" : text;
+  throw CimXmlError(std::string("invalid ") + typeName(type) + " value \"" + shown + "\"");
+}
+
+std::string_view trimmed(std::string_view s) {
+  while (!s.empty() && std::strchr(" \t\r\n", s.front())) s.remove_prefix(1);
+  while (!s.empty() && std::strchr(" \t\r\n", s.back())) s.remove_suffix(1);
+  return s;
+}
+
+template <typename T>
+T parseInteger(CIMType type, const std::string& text) {
+  std::string_view v = trimmed(text);
+  bool negative = false;
+  if (!v.empty() && (v.front() == '+' || v.front() == '-')) {
+    negative = v.front() == '-';
+    v.remove_prefix(1);
+  }
+  int base = 10;
+  if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
+    base = 16;
+    v.remove_prefix(2);
+  }
+  unsigned long long magnitude = 0;
+  auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), magnitude, base);
+  if (v.empty() || ec != std::errc() || p != v.data() + v.size()) bad(type, text);
+  if constexpr (std::is_signed_v<T>) {
+    using L = std::numeric_limits<T>;
+    const unsigned long long limit = negative ? static_cast<unsigned long long>(L::max()) + 1
+                                              : static_cast<unsigned long long>(L::max());
+    if (magnitude > limit) bad(type, text);
+    if (negative) return static_cast<T>(-static_cast<long long>(magnitude - 1) - 1);
+    return static_cast<T>(magnitude);
+  } else {
+    if ((negative && magnitude != 0) || magnitude > std::numeric_limits<T>::max()) bad(type, text);
+    return static_cast<T>(magnitude);
+  }
+}
+
+template <typename T>
+T parseReal(CIMType type, const std::string& text) {
+  std::string_view v = trimmed(text);
+  if (!v.empty() && v.front() == '+') v.remove_prefix(1);
+  T out{};
+  auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), out);
+  if (v.empty() || ec != std::errc() || p != v.data() + v.size()) bad(type, text);
+  return out;
+}
+
+template <typename T>
+std::string realText(T x) {
+  char buf[64];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, x);
+  return ec == std::errc() ? std::string(buf, p) : std::string("0");
+}
+
+std::string char16Text(Char16 c) {
+  String s;
+  s.append(c);
+  return utf8(s);
+}
+
+template <typename T>
+std::string scalarText(const T& x) {
+  if constexpr (std::is_same_v<T, Boolean>) return x ? "TRUE" : "FALSE";
+  else if constexpr (std::is_same_v<T, Uint8>) return std::to_string(static_cast<unsigned>(x));
+  else if constexpr (std::is_same_v<T, Sint8>) return std::to_string(static_cast<int>(x));
+  else if constexpr (std::is_integral_v<T>) return std::to_string(x);
+  else if constexpr (std::is_floating_point_v<T>) return realText(x);
+  else if constexpr (std::is_same_v<T, Char16>) return char16Text(x);
+  else if constexpr (std::is_same_v<T, String>) return utf8(x);
+  else if constexpr (std::is_same_v<T, CIMDateTime>) return utf8(x.toString());
+  else return {};
+}
+
+template <typename T>
+void appendTexts(const CIMValue& v, std::vector<std::string>& out) {
+  if (v.isArray()) {
+    Array<T> a;
+    v.get(a);
+    out.reserve(a.size());
+    for (Uint32 i = 0; i < a.size(); ++i) out.push_back(scalarText(a[i]));
+  } else {
+    T x{};
+    v.get(x);
+    out.push_back(scalarText(x));
+  }
+}
+
+template <typename T>
+T parseScalar(CIMType type, const std::string& text) {
+  if constexpr (std::is_same_v<T, Boolean>) {
+    std::string_view t = trimmed(text);
+    if (equalsNoCase(t, "true")) return true;
+    if (equalsNoCase(t, "false")) return false;
+    bad(type, text);
+  } else if constexpr (std::is_integral_v<T>) {
+    return parseInteger<T>(type, text);
+  } else if constexpr (std::is_floating_point_v<T>) {
+    return parseReal<T>(type, text);
+  } else if constexpr (std::is_same_v<T, Char16>) {
+    String s = fromUtf8(text);
+    if (s.size() != 1) bad(type, text);
+    return s[0];
+  } else if constexpr (std::is_same_v<T, String>) {
+    return fromUtf8(text);
+  } else if constexpr (std::is_same_v<T, CIMDateTime>) {
+    try {
+      return CIMDateTime(fromUtf8(trimmed(text)));
+    } catch (const Exception&) {
+      bad(type, text);
+    }
+  }
+}
+
+// Calls f.template operator()<T>() for the C++ type of a CIM type.
+template <typename F>
+decltype(auto) withType(CIMType type, F&& f) {
+  switch (type) {
+    case CIMTYPE_BOOLEAN: return f.template operator()<Boolean>();
+    case CIMTYPE_UINT8: return f.template operator()<Uint8>();
+    case CIMTYPE_SINT8: return f.template operator()<Sint8>();
+    case CIMTYPE_UINT16: return f.template operator()<Uint16>();
+    case CIMTYPE_SINT16: return f.template operator()<Sint16>();
+    case CIMTYPE_UINT32: return f.template operator()<Uint32>();
+    case CIMTYPE_SINT32: return f.template operator()<Sint32>();
+    case CIMTYPE_UINT64: return f.template operator()<Uint64>();
+    case CIMTYPE_SINT64: return f.template operator()<Sint64>();
+    case CIMTYPE_REAL32: return f.template operator()<Real32>();
+    case CIMTYPE_REAL64: return f.template operator()<Real64>();
+    case CIMTYPE_CHAR16: return f.template operator()<Char16>();
+    case CIMTYPE_STRING: return f.template operator()<String>();
+    case CIMTYPE_DATETIME: return f.template operator()<CIMDateTime>();
+    default:
+      throw CimXmlError(std::string("values of type ") + cimTypeToString(type) + " are not supported here");
+  }
+}
+
+}  // namespace
+
+const char* typeName(CIMType type) {
+  for (const auto& r : kTypes)
+    if (r.type == type) return r.name;
+  return cimTypeToString(type);
+}
+
+std::optional<CIMType> parseTypeName(std::string_view name) {
+  for (const auto& r : kTypes)
+    if (equalsNoCase(name, r.name)) return r.type;
+  return std::nullopt;
+}
+
+std::string utf8(const String& s) {
+  CString c = s.getCString();
+  return std::string(static_cast<const char*>(c));
+}
+
+String fromUtf8(std::string_view s) {
+  if (s.find('\0') != std::string_view::npos) throw CimXmlError("NUL character in text");
+  try {
+    return String(std::string(s).c_str());
+  } catch (const Exception&) {
+    throw CimXmlError("text is not valid UTF-8");
+  }
+}
+
+std::vector<std::string> valueTexts(const CIMValue& value) {
+  std::vector<std::string> out;
+  if (value.isNull()) return out;
+  withType(value.getType(), [&]<typename T>() { appendTexts<T>(value, out); });
+  return out;
+}
+
+CIMValue scalarFromText(CIMType type, const std::string& text) {
+  return withType(type, [&]<typename T>() { return CIMValue(parseScalar<T>(type, text)); });
+}
+
+CIMValue arrayFromTexts(CIMType type, const std::vector<std::string>& texts) {
+  return withType(type, [&]<typename T>() {
+    Array<T> a;
+    a.reserveCapacity(static_cast<Uint32>(texts.size()));
+    for (const auto& t : texts) a.append(parseScalar<T>(type, t));
+    return CIMValue(a);
+  });
+}
+
+}  // namespace mgmt::cimxml

@@ -1,0 +1,418 @@
+// CIMDateTime: parsing, validation and arithmetic of the 25-character form.
+#include <Pegasus/Common/CIMDateTime.h>
+#include <Pegasus/Common/Exception.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace Pegasus {
+
+namespace {
+
+constexpr Uint64 kUsecPerSec = 1000000ULL;
+constexpr Uint64 kUsecPerDay = 86400ULL * kUsecPerSec;
+// 9999-12-31 23:59:59.999999 is the last instant with a four-digit year.
+constexpr Sint64 kDaysTo10000 = 3652425; // days from 0000-01-01 to 10000-01-01
+
+// Days from 0000-01-01 (proleptic Gregorian) to y-m-d.
+Sint64 daysFromCivil(Sint64 y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const Sint64 era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = unsigned(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    // era * 146097 + doe counts from 0000-03-01, which is day 60 of year 0.
+    return era * 146097 + Sint64(doe) + 60;
+}
+
+void civilFromDays(Sint64 z, Sint64& y, unsigned& m, unsigned& d)
+{
+    z -= 60;
+    const Sint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = unsigned(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = Sint64(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y += m <= 2;
+}
+
+// Writes v as exactly width decimal digits (callers range-check v first).
+char* putDigits(char* p, Uint64 v, int width)
+{
+    for (int i = width - 1; i >= 0; i--)
+    {
+        p[i] = char('0' + v % 10);
+        v /= 10;
+    }
+    return p + width;
+}
+
+// Lays out the 25-character form from its fields.
+void layout(char* out, Uint64 first, int firstWidth, Uint64 month, Uint64 day, Uint64 hours,
+    Uint64 minutes, Uint64 seconds, Uint64 micros, char sep, Uint64 offset)
+{
+    char* p = putDigits(out, first, firstWidth);
+    if (firstWidth == 4)
+    {
+        p = putDigits(p, month, 2);
+        p = putDigits(p, day, 2);
+    }
+    p = putDigits(p, hours, 2);
+    p = putDigits(p, minutes, 2);
+    p = putDigits(p, seconds, 2);
+    *p++ = '.';
+    p = putDigits(p, micros, 6);
+    *p++ = sep;
+    p = putDigits(p, offset, 3);
+    *p = '\0';
+}
+
+bool isLeap(Sint64 y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+unsigned daysInMonth(Sint64 y, unsigned m)
+{
+    static const unsigned days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return (m == 2 && isLeap(y)) ? 29 : days[m - 1];
+}
+
+// A field of digits, or all '*' (a wildcard, read as zero).
+bool readField(const char* s, int n, Uint32& value, bool& wild)
+{
+    wild = s[0] == '*';
+    value = 0;
+    for (int i = 0; i < n; i++)
+    {
+        if (wild)
+        {
+            if (s[i] != '*')
+                return false;
+        }
+        else if (s[i] >= '0' && s[i] <= '9')
+            value = value * 10 + Uint32(s[i] - '0');
+        else
+            return false;
+    }
+    return true;
+}
+
+// Microseconds: digits followed only by '*' (fewer significant digits).
+bool readMicros(const char* s, Uint32& value)
+{
+    value = 0;
+    bool star = false;
+    for (int i = 0; i < 6; i++)
+    {
+        if (s[i] == '*')
+            star = true;
+        else if (s[i] >= '0' && s[i] <= '9' && !star)
+            value = value * 10 + Uint32(s[i] - '0');
+        else
+            return false;
+        if (star)
+            value *= 10;
+    }
+    return true;
+}
+
+struct Parsed
+{
+    bool interval;
+    Uint32 a, month, day, hours, minutes, seconds, micros; // a: year or days
+    Sint32 offset;
+};
+
+bool parse(const char* s, size_t len, Parsed& p)
+{
+    if (len != 25 || s[14] != '.')
+        return false;
+    bool w[6];
+    p.month = p.day = 0;
+    if (s[21] == ':')
+    {
+        p.interval = true;
+        if (std::memcmp(s + 22, "000", 3) != 0)
+            return false;
+        if (!readField(s, 8, p.a, w[0]) || !readField(s + 8, 2, p.hours, w[3]) ||
+            !readField(s + 10, 2, p.minutes, w[4]) || !readField(s + 12, 2, p.seconds, w[5]) ||
+            !readMicros(s + 15, p.micros))
+            return false;
+        if (p.hours > 23 || p.minutes > 59 || p.seconds > 59)
+            return false;
+        p.offset = 0;
+        return true;
+    }
+    if (s[21] != '+' && s[21] != '-')
+        return false;
+    p.interval = false;
+    Uint32 off;
+    bool offWild;
+    if (!readField(s, 4, p.a, w[0]) || !readField(s + 4, 2, p.month, w[1]) ||
+        !readField(s + 6, 2, p.day, w[2]) || !readField(s + 8, 2, p.hours, w[3]) ||
+        !readField(s + 10, 2, p.minutes, w[4]) || !readField(s + 12, 2, p.seconds, w[5]) ||
+        !readMicros(s + 15, p.micros) || !readField(s + 22, 3, off, offWild) || offWild)
+        return false;
+    if (!w[1] && (p.month < 1 || p.month > 12))
+        return false;
+    if (!w[2] && (p.day < 1 || p.day > (w[1] || w[0] ? 31 : daysInMonth(p.a, p.month))))
+        return false;
+    if (p.hours > 23 || p.minutes > 59 || p.seconds > 59)
+        return false;
+    p.offset = s[21] == '-' ? -Sint32(off) : Sint32(off);
+    return true;
+}
+
+void formatTimestamp(char* out, Sint64 usecLocal, Sint32 offset)
+{
+    Sint64 days = usecLocal / Sint64(kUsecPerDay);
+    Uint64 rest = Uint64(usecLocal % Sint64(kUsecPerDay));
+    Sint64 y;
+    unsigned m, d;
+    civilFromDays(days, y, m, d);
+    Uint64 secs = rest / kUsecPerSec;
+    layout(out, Uint64(y), 4, m, d, secs / 3600, secs / 60 % 60, secs % 60, rest % kUsecPerSec,
+        offset < 0 ? '-' : '+', Uint64(offset < 0 ? -offset : offset));
+}
+
+void formatInterval(char* out, Uint64 usec)
+{
+    Uint64 days = usec / kUsecPerDay;
+    Uint64 rest = usec % kUsecPerDay;
+    Uint64 secs = rest / kUsecPerSec;
+    layout(out, days, 8, 0, 0, secs / 3600, secs / 60 % 60, secs % 60, rest % kUsecPerSec, ':', 0);
+}
+
+// Local-time microseconds of a time stamp (ignores the offset).
+Sint64 localMicros(const Parsed& p)
+{
+    Uint32 month = p.month ? p.month : 1;
+    Uint32 day = p.day ? p.day : 1;
+    Sint64 days = daysFromCivil(p.a, month, day);
+    return days * Sint64(kUsecPerDay) +
+           Sint64((Uint64(p.hours) * 3600 + p.minutes * 60 + p.seconds) * kUsecPerSec + p.micros);
+}
+
+void checkedTimestamp(char* out, Sint64 usecUtc, Sint32 offset)
+{
+    Sint64 local = usecUtc + Sint64(offset) * 60 * Sint64(kUsecPerSec);
+    if (local < 0 || local >= kDaysTo10000 * Sint64(kUsecPerDay))
+        throw DateTimeOutOfRangeException("the time stamp is outside years 0000 to 9999");
+    formatTimestamp(out, local, offset);
+}
+
+void checkedInterval(char* out, Uint64 usec)
+{
+    if (usec / kUsecPerDay > 99999999ULL)
+        throw DateTimeOutOfRangeException("the interval is longer than 99999999 days");
+    formatInterval(out, usec);
+}
+
+} // namespace
+
+CIMDateTime::CIMDateTime() : _interval(true) { formatInterval(_text, 0); }
+
+CIMDateTime::CIMDateTime(const String& str) : CIMDateTime() { set(str); }
+
+CIMDateTime::CIMDateTime(Uint64 microSec, Boolean isInterval) : _interval(isInterval)
+{
+    if (isInterval)
+        checkedInterval(_text, microSec);
+    else
+    {
+        if (microSec >= Uint64(kDaysTo10000) * kUsecPerDay)
+            throw DateTimeOutOfRangeException("the time stamp is outside years 0000 to 9999");
+        formatTimestamp(_text, Sint64(microSec), 0);
+    }
+}
+
+CIMDateTime::CIMDateTime(Uint32 year, Uint32 month, Uint32 day, Uint32 hours, Uint32 minutes,
+    Uint32 seconds, Uint32 microseconds, Uint32 numSignificantMicrosecDigits, Sint32 utcOffset)
+    : _interval(false)
+{
+    if (year > 9999 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
+        hours > 23 || minutes > 59 || seconds > 59 || microseconds > 999999 ||
+        numSignificantMicrosecDigits > 6 || utcOffset < -999 || utcOffset > 999)
+        throw DateTimeOutOfRangeException("a time stamp field is out of range");
+    layout(_text, year, 4, month, day, hours, minutes, seconds, microseconds,
+        utcOffset < 0 ? '-' : '+', Uint64(utcOffset < 0 ? -utcOffset : utcOffset));
+    for (Uint32 i = numSignificantMicrosecDigits; i < 6; i++)
+        _text[15 + i] = '*';
+}
+
+CIMDateTime::CIMDateTime(Uint32 days, Uint32 hours, Uint32 minutes, Uint32 seconds,
+    Uint32 microseconds, Uint32 numSignificantMicrosecDigits)
+    : _interval(true)
+{
+    if (days > 99999999 || hours > 23 || minutes > 59 || seconds > 59 ||
+        microseconds > 999999 || numSignificantMicrosecDigits > 6)
+        throw DateTimeOutOfRangeException("an interval field is out of range");
+    layout(_text, days, 8, 0, 0, hours, minutes, seconds, microseconds, ':', 0);
+    for (Uint32 i = numSignificantMicrosecDigits; i < 6; i++)
+        _text[15 + i] = '*';
+}
+
+String CIMDateTime::toString() const { return String(_text); }
+
+void CIMDateTime::set(const String& str)
+{
+    std::string text = str.toUtf8();
+    Parsed p;
+    if (!parse(text.data(), text.size(), p))
+        throw InvalidDateTimeFormatException();
+    std::memcpy(_text, text.data(), 25);
+    _text[25] = '\0';
+    _interval = p.interval;
+}
+
+void CIMDateTime::clear() { *this = CIMDateTime(); }
+
+CIMDateTime CIMDateTime::getCurrentDateTime()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    tm local{};
+    time_t secs = ts.tv_sec;
+    localtime_r(&secs, &local);
+    Sint32 offset = Sint32(local.tm_gmtoff / 60);
+    return CIMDateTime(Uint32(local.tm_year + 1900), Uint32(local.tm_mon + 1),
+        Uint32(local.tm_mday), Uint32(local.tm_hour), Uint32(local.tm_min),
+        Uint32(local.tm_sec > 59 ? 59 : local.tm_sec), Uint32(ts.tv_nsec / 1000), 6, offset);
+}
+
+Sint64 CIMDateTime::getDifference(CIMDateTime startTime, CIMDateTime finishTime)
+{
+    if (startTime.isInterval() != finishTime.isInterval())
+        throw TypeMismatchException();
+    return Sint64(finishTime.toMicroSeconds()) - Sint64(startTime.toMicroSeconds());
+}
+
+Uint64 CIMDateTime::toMicroSeconds() const
+{
+    Parsed p;
+    parse(_text, 25, p);
+    if (p.interval)
+        return Uint64(p.a) * kUsecPerDay +
+               (Uint64(p.hours) * 3600 + p.minutes * 60 + p.seconds) * kUsecPerSec + p.micros;
+    Sint64 utc = localMicros(p) - Sint64(p.offset) * 60 * Sint64(kUsecPerSec);
+    return utc < 0 ? 0 : Uint64(utc);
+}
+
+Boolean CIMDateTime::equal(const CIMDateTime& x) const
+{
+    return _interval == x._interval && toMicroSeconds() == x.toMicroSeconds();
+}
+
+namespace {
+Sint32 offsetOf(const char* text)
+{
+    Sint32 off = (text[22] - '0') * 100 + (text[23] - '0') * 10 + (text[24] - '0');
+    return text[21] == '-' ? -off : off;
+}
+} // namespace
+
+CIMDateTime CIMDateTime::operator+(const CIMDateTime& x) const
+{
+    if (!x._interval)
+        throw TypeMismatchException();
+    CIMDateTime r;
+    r._interval = _interval;
+    Uint64 sum = toMicroSeconds() + x.toMicroSeconds();
+    if (_interval)
+        checkedInterval(r._text, sum);
+    else
+        checkedTimestamp(r._text, Sint64(sum), offsetOf(_text));
+    return r;
+}
+
+CIMDateTime& CIMDateTime::operator+=(const CIMDateTime& x) { return *this = *this + x; }
+
+CIMDateTime CIMDateTime::operator-(const CIMDateTime& x) const
+{
+    Uint64 a = toMicroSeconds();
+    Uint64 b = x.toMicroSeconds();
+    CIMDateTime r;
+    if (_interval && !x._interval)
+        throw TypeMismatchException();
+    if (!_interval && !x._interval)
+    {
+        // Time stamp minus time stamp: the interval between them.
+        if (a < b)
+            throw DateTimeOutOfRangeException("negative interval");
+        checkedInterval(r._text, a - b);
+        r._interval = true;
+        return r;
+    }
+    if (a < b)
+        throw DateTimeOutOfRangeException("negative result");
+    r._interval = _interval;
+    if (_interval)
+        checkedInterval(r._text, a - b);
+    else
+        checkedTimestamp(r._text, Sint64(a - b), offsetOf(_text));
+    return r;
+}
+
+CIMDateTime& CIMDateTime::operator-=(const CIMDateTime& x) { return *this = *this - x; }
+
+CIMDateTime CIMDateTime::operator*(Uint64 num) const
+{
+    if (!_interval)
+        throw TypeMismatchException();
+    Uint64 usec = toMicroSeconds();
+    if (num != 0 && usec > ~Uint64(0) / num)
+        throw DateTimeOutOfRangeException("interval overflow");
+    return CIMDateTime(usec * num, true);
+}
+
+CIMDateTime& CIMDateTime::operator*=(Uint64 num) { return *this = *this * num; }
+
+CIMDateTime CIMDateTime::operator/(Uint64 num) const
+{
+    if (!_interval)
+        throw TypeMismatchException();
+    if (num == 0)
+        throw DateTimeOutOfRangeException("division by zero");
+    return CIMDateTime(toMicroSeconds() / num, true);
+}
+
+CIMDateTime& CIMDateTime::operator/=(Uint64 num) { return *this = *this / num; }
+
+Uint64 CIMDateTime::operator/(const CIMDateTime& x) const
+{
+    if (!_interval || !x._interval)
+        throw TypeMismatchException();
+    Uint64 d = x.toMicroSeconds();
+    if (d == 0)
+        throw DateTimeOutOfRangeException("division by zero");
+    return toMicroSeconds() / d;
+}
+
+namespace {
+void requireSameKind(const CIMDateTime& a, const CIMDateTime& b)
+{
+    if (a.isInterval() != b.isInterval())
+        throw TypeMismatchException();
+}
+} // namespace
+
+Boolean CIMDateTime::operator<(const CIMDateTime& x) const
+{
+    requireSameKind(*this, x);
+    return toMicroSeconds() < x.toMicroSeconds();
+}
+Boolean CIMDateTime::operator<=(const CIMDateTime& x) const
+{
+    requireSameKind(*this, x);
+    return toMicroSeconds() <= x.toMicroSeconds();
+}
+Boolean CIMDateTime::operator>(const CIMDateTime& x) const { return x < *this; }
+Boolean CIMDateTime::operator>=(const CIMDateTime& x) const { return x <= *this; }
+Boolean CIMDateTime::operator!=(const CIMDateTime& x) const { return !equal(x); }
+Boolean operator==(const CIMDateTime& x, const CIMDateTime& y) { return x.equal(y); }
+
+} // namespace Pegasus
