@@ -1,0 +1,145 @@
+// IMB driver access: the shared descriptor, the driver call and the synchronous
+// IPMI request that every higher layer uses.
+#include "imbapi.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+
+#include "devseam.h"
+#include "imbapi_internal.h"
+
+int hDevice1 = 0;
+DWORD NTstatus = 0;
+DWORD AsyncEventHandle = 0;
+
+namespace imbapi {
+namespace {
+
+// Guards opening and closing, so two threads' first requests open one descriptor.
+std::mutex& OpenMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+thread_local DWORD t_lastStatus = 0;
+
+}  // namespace
+
+void PrintDriverError(const char* function, const char* what) {
+  char text[128];
+  std::snprintf(text, sizeof(text), "%s %s: %s\n", "imbapi", function, what);
+  std::perror(text);
+}
+
+DWORD LastStatus() { return t_lastStatus; }
+
+DWORD MillisToMicros(int ms) {
+  if (ms <= 0) return 0;
+  const uint64_t us = static_cast<uint64_t>(ms) * 1000u;
+  return us > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(us);
+}
+
+}  // namespace imbapi
+
+int open_imb(void) {
+  std::lock_guard lock(imbapi::OpenMutex());
+  if (__atomic_load_n(&hDevice1, __ATOMIC_ACQUIRE) != 0) return 1;
+  const int fd = DevOpen("/dev/imb", O_RDWR);
+  if (fd < 0) {
+    char what[64];
+    std::snprintf(what, sizeof(what), "open(%s) failed", "/dev/imb");
+    imbapi::PrintDriverError("open_imb", what);
+    return 0;
+  }
+  __atomic_store_n(&hDevice1, fd, __ATOMIC_RELEASE);
+  return 1;
+}
+
+void IMBClose(void) {
+  std::lock_guard lock(imbapi::OpenMutex());
+  const int fd = __atomic_exchange_n(&hDevice1, 0, __ATOMIC_ACQ_REL);
+  if (fd != 0) DevClose(fd);
+}
+
+int DeviceIoControl(int /*hDevice*/, DWORD dwIoControlCode, void* lpvInBuffer, DWORD cbInBuffer,
+                    void* lpvOutBuffer, DWORD cbOutBuffer, DWORD* lpcbBytesReturned,
+                    void* /*lpoOverlapped*/) {
+  if (!open_imb()) return 0;
+  DWORD status = 0;
+  DWORD returned = cbOutBuffer;
+  DWORD* bytesReturned = lpcbBytesReturned != nullptr ? lpcbBytesReturned : &returned;
+  IoctlBlock block{};
+  block.status = &status;
+  block.inBuffer = lpvInBuffer;
+  block.inLength = cbInBuffer;
+  block.outBuffer = lpvOutBuffer;
+  block.outLength = cbOutBuffer;
+  block.bytesReturned = bytesReturned;
+  block.overlapped = nullptr;
+  const int rc = DevIoctl(__atomic_load_n(&hDevice1, __ATOMIC_ACQUIRE), dwIoControlCode, &block);
+  // The process-wide word keeps the last status any thread saw; this thread's own
+  // is kept apart for the callers here that act on it.
+  imbapi::t_lastStatus = status;
+  __atomic_store_n(&NTstatus, status, __ATOMIC_RELAXED);
+  return rc == 0 ? 1 : 0;
+}
+
+int SendTimedImbpRequest(IMBPREQUESTDATA* reqPtr, int timeOut, BYTE* respDataPtr,
+                         int* respDataLen, BYTE* completionCode) {
+  if (reqPtr == nullptr || reqPtr->dataLen < 0 || reqPtr->dataLen > IMB_MAX_REQUEST_DATA ||
+      (reqPtr->dataLen > 0 && reqPtr->data == nullptr))
+    return 1;
+  ImbRequestBuffer request{};
+  request.flags = 0;
+  request.timeOut = imbapi::MillisToMicros(timeOut < IMB_MIN_TIMEOUT_MS ? IMB_MIN_TIMEOUT_MS
+                                                                        : timeOut);
+  request.rsSa = reqPtr->rsSA;
+  request.cmd = reqPtr->cmd;
+  request.netFn = reqPtr->netFn;
+  request.rsLun = reqPtr->rsLUN;
+  request.dataLength = static_cast<BYTE>(reqPtr->dataLen);
+  if (reqPtr->dataLen > 0) std::memcpy(request.data, reqPtr->data, reqPtr->dataLen);
+
+  ImbResponseBuffer response{};
+  DWORD returned = sizeof(response);
+  if (!DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &request, sizeof(request), &response,
+                       sizeof(response), &returned, nullptr))
+    return 1;
+  if (returned == 0) return 1;
+  if (returned > sizeof(response)) returned = sizeof(response);
+  if (completionCode != nullptr) *completionCode = response.cCode;
+  if (respDataLen != nullptr) *respDataLen = 0;
+  if (returned > 1 && respDataPtr != nullptr) {
+    std::memcpy(respDataPtr, response.data, returned - 1);
+    if (respDataLen != nullptr) *respDataLen = static_cast<int>(returned - 1);
+  }
+  return 0;
+}
+
+void FillRequest(IMBPREQUESTDATA* req, BYTE cmd, BYTE rsSA, BYTE bus, BYTE netFn, BYTE rsLUN,
+                 BYTE* data, int dataLen) {
+  if (req == nullptr) return;
+  req->cmd = cmd;
+  req->rsSA = rsSA;
+  req->bus = bus;
+  req->netFn = netFn;
+  req->rsLUN = rsLUN;
+  req->data = data;
+  req->dataLen = dataLen;
+}
+
+int DoIpmiRequest(IMBPREQUESTDATA* req, BYTE* resp, int* respLen) {
+  BYTE buffer[IMB_SEND_BUFFER_SIZE];
+  int length = 0;
+  BYTE cc = 0;
+  if (SendTimedImbpRequest(req, 1000, buffer, &length, &cc) != 0) return -1;
+  if (cc != 0) return cc;
+  if (resp != nullptr && respLen != nullptr) {
+    if (length > 0) std::memcpy(resp, buffer, length);
+    *respLen = length;
+  }
+  return 0;
+}

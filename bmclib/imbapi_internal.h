@@ -1,0 +1,20 @@
+// Helpers shared by the IMB library's source files; not part of its interface.
+#ifndef MGMT_BMCLIB_IMBAPI_INTERNAL_H
+#define MGMT_BMCLIB_IMBAPI_INTERNAL_H
+
+#include "imbapi.h"
+
+namespace imbapi {
+
+/// perror with the driver-failure text "imbapi FUNCTION: WHAT\n".
+void PrintDriverError(const char* function, const char* what);
+
+/// The status word of this thread's last driver call.
+DWORD LastStatus();
+
+/// Milliseconds as the drivers' microsecond field (negative: 0; saturates).
+DWORD MillisToMicros(int ms);
+
+}  // namespace imbapi
+
+#endif

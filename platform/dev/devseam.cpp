@@ -1,0 +1,83 @@
+#include "devseam.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+#include "installroot.h"
+#include "sockdev.h"
+
+namespace {
+
+// Devices the seam serves itself, by the descriptor handed out. Shared pointers
+// keep a device alive while a call on it runs, even if another thread closes it.
+struct Registry {
+  std::mutex mutex;
+  std::unordered_map<int, std::shared_ptr<mgmt::dev::Device>> devices;
+
+  std::shared_ptr<mgmt::dev::Device> Find(int fd) {
+    std::lock_guard lock(mutex);
+    const auto it = devices.find(fd);
+    return it == devices.end() ? nullptr : it->second;
+  }
+};
+
+Registry& Devices() {
+  static Registry registry;
+  return registry;
+}
+
+}  // namespace
+
+extern "C" int DevOpen(const char* path, int flags) {
+  if (path == nullptr) {
+    errno = EFAULT;
+    return -1;
+  }
+  const std::string resolved = mgmt::RootPath(path);
+  struct stat st{};
+  if (::stat(resolved.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+    std::shared_ptr<mgmt::dev::Device> device = mgmt::dev::SocketDevice::Connect(resolved);
+    if (!device) return -1;
+    const int fd = device->Handle();
+    auto& registry = Devices();
+    std::lock_guard lock(registry.mutex);
+    registry.devices[fd] = std::move(device);
+    return fd;
+  }
+  return ::open(resolved.c_str(), flags | O_CLOEXEC);
+}
+
+extern "C" int DevIoctl(int fd, unsigned long request, void* arg) {
+  if (const auto device = Devices().Find(fd)) return device->Ioctl(request, arg);
+  return ::ioctl(fd, request, arg);
+}
+
+extern "C" void* DevMmap(int fd, size_t length, int prot, int flags, off_t offset) {
+  if (Devices().Find(fd)) {
+    errno = ENODEV;
+    return MAP_FAILED;
+  }
+  return ::mmap(nullptr, length, prot, flags, fd, offset);
+}
+
+extern "C" int DevClose(int fd) {
+  std::shared_ptr<mgmt::dev::Device> device;
+  {
+    auto& registry = Devices();
+    std::lock_guard lock(registry.mutex);
+    const auto it = registry.devices.find(fd);
+    if (it != registry.devices.end()) {
+      device = std::move(it->second);
+      registry.devices.erase(it);
+    }
+  }
+  if (device) return 0;  // closed when the last running call on it returns
+  return ::close(fd);
+}

@@ -1,0 +1,20 @@
+// Whole-buffer reads and writes on stream descriptors, retrying after signals and
+// short transfers. Writes never raise SIGPIPE: a peer that went away is an error.
+#ifndef MGMT_PLATFORM_FDIO_H
+#define MGMT_PLATFORM_FDIO_H
+
+#include <cstdint>
+#include <span>
+
+namespace mgmt::dev {
+
+/// Reads exactly bytes.size() bytes. Returns 0, or -1 with errno set (ECONNRESET
+/// for an end of file before the last byte).
+int ReadFull(int fd, std::span<uint8_t> bytes);
+
+/// Writes every byte. Returns 0, or -1 with errno set.
+int WriteFull(int fd, std::span<const uint8_t> bytes);
+
+}  // namespace mgmt::dev
+
+#endif

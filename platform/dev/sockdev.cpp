@@ -1,0 +1,159 @@
+#include "sockdev.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "devframe.h"
+#include "fdio.h"
+#include "imbioctl.h"
+
+namespace mgmt::dev {
+namespace {
+
+// A connection that is readable or hung up while no request is outstanding is
+// dead: the server never speaks first, so this is its end of file.
+bool IsStale(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  const int n = ::poll(&p, 1, 0);
+  return n != 0;
+}
+
+// One framed exchange. Returns 0 when the reply arrived (the call's own result is
+// in `reply`), -1 with errno when the connection failed or went out of step.
+int Exchange(int fd, uint32_t code, const IoctlBlock& block, ReplyHeader& reply) {
+  const uint32_t inLength = block.inLength;
+  const uint32_t outCapacity = block.outLength < kMaxPayload ? block.outLength : kMaxPayload;
+  std::vector<uint8_t> frame(kHeaderSize + inLength);
+  const HeaderBytes head = EncodeRequest({code, inLength, outCapacity});
+  std::memcpy(frame.data(), head.data(), head.size());
+  if (inLength > 0) std::memcpy(frame.data() + kHeaderSize, block.inBuffer, inLength);
+  if (WriteFull(fd, frame) != 0) return -1;
+
+  HeaderBytes replyBytes{};
+  if (ReadFull(fd, replyBytes) != 0) return -1;
+  const auto decoded = DecodeReply(replyBytes, outCapacity);
+  if (!decoded) {
+    errno = EPROTO;
+    return -1;
+  }
+  reply = *decoded;
+  if (reply.bytesReturned > 0 &&
+      ReadFull(fd, {static_cast<uint8_t*>(block.outBuffer), reply.bytesReturned}) != 0)
+    return -1;
+  return 0;
+}
+
+}  // namespace
+
+int ConnectUnix(const std::string& path) {
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  if (path.size() >= sizeof(addr.sun_path)) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
+
+std::unique_ptr<SocketDevice> SocketDevice::Connect(const std::string& path) {
+  const int fd = ConnectUnix(path);
+  if (fd < 0) return nullptr;
+  return std::unique_ptr<SocketDevice>(new SocketDevice(path, fd));
+}
+
+SocketDevice::SocketDevice(std::string path, int handle)
+    : path_(std::move(path)), handle_(handle), idle_{handle} {}
+
+SocketDevice::~SocketDevice() {
+  for (const int fd : idle_)
+    if (fd != handle_) ::close(fd);
+  ::close(handle_);
+}
+
+int SocketDevice::Acquire() {
+  int fd = -1;
+  {
+    std::lock_guard lock(mutex_);
+    if (!idle_.empty()) {
+      fd = idle_.back();
+      idle_.pop_back();
+    }
+  }
+  if (fd >= 0 && !IsStale(fd)) return fd;
+  if (fd >= 0) Release(fd, false);
+  return ConnectUnix(path_);
+}
+
+void SocketDevice::Release(int fd, bool healthy) {
+  if (!healthy) {
+    if (fd != handle_) {
+      ::close(fd);
+      return;
+    }
+    // The handle's number must stay allocated (the caller holds it): put a fresh
+    // connection under the same number, or a placeholder the next call replaces.
+    const int fresh = ConnectUnix(path_);
+    if (fresh >= 0) {
+      ::dup2(fresh, handle_);
+      ::close(fresh);
+    } else {
+      const int placeholder = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+      if (placeholder >= 0) {
+        ::dup2(placeholder, handle_);
+        ::close(placeholder);
+      }
+    }
+  }
+  std::lock_guard lock(mutex_);
+  idle_.push_back(fd);
+}
+
+int SocketDevice::Ioctl(unsigned long request, void* arg) {
+  auto* block = static_cast<IoctlBlock*>(arg);
+  if (block == nullptr || (block->inLength > 0 && block->inBuffer == nullptr) ||
+      (block->outLength > 0 && block->outBuffer == nullptr)) {
+    errno = EFAULT;
+    return -1;
+  }
+  if (block->inLength > kMaxPayload || request > UINT32_MAX) {
+    errno = EINVAL;
+    return -1;
+  }
+  const int fd = Acquire();
+  if (fd < 0) {
+    if (block->status != nullptr) *block->status = IMB_STATUS_DEVICE_NOT_CONNECTED;
+    return -1;
+  }
+  ReplyHeader reply;
+  if (Exchange(fd, static_cast<uint32_t>(request), *block, reply) != 0) {
+    const int err = errno;
+    Release(fd, false);
+    if (block->status != nullptr) *block->status = IMB_STATUS_DEVICE_NOT_CONNECTED;
+    errno = err;
+    return -1;
+  }
+  Release(fd, true);
+  if (block->status != nullptr) *block->status = reply.status;
+  if (block->bytesReturned != nullptr) *block->bytesReturned = reply.bytesReturned;
+  if (reply.error != 0) {
+    errno = static_cast<int>(reply.error);
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace mgmt::dev

@@ -1,0 +1,46 @@
+// The client side of a device served over a Unix socket (imbd at /dev/imb).
+#ifndef MGMT_PLATFORM_SOCKDEV_H
+#define MGMT_PLATFORM_SOCKDEV_H
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device.h"
+
+namespace mgmt::dev {
+
+/// Connections to one socket path. The first connection's descriptor is the
+/// caller's handle. A call takes an idle connection (or opens another), so calls
+/// from several threads run side by side; a connection that broke is replaced, so
+/// a restarted server is picked up again by the next call.
+class SocketDevice final : public Device {
+ public:
+  /// Connects to `path`; null with errno set when nothing listens there.
+  static std::unique_ptr<SocketDevice> Connect(const std::string& path);
+  ~SocketDevice() override;
+  SocketDevice(const SocketDevice&) = delete;
+  SocketDevice& operator=(const SocketDevice&) = delete;
+
+  int Handle() const override { return handle_; }
+  /// `arg` is an IoctlBlock; its buffers are copied across the socket.
+  int Ioctl(unsigned long request, void* arg) override;
+
+ private:
+  SocketDevice(std::string path, int handle);
+  int Acquire();
+  void Release(int fd, bool healthy);
+
+  const std::string path_;
+  const int handle_;
+  std::mutex mutex_;
+  std::vector<int> idle_;
+};
+
+/// Connects a new stream socket to the Unix socket at `path`: a descriptor, or -1.
+int ConnectUnix(const std::string& path);
+
+}  // namespace mgmt::dev
+
+#endif

@@ -1,0 +1,31 @@
+#include "log.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+namespace mgmt::imbd {
+namespace {
+std::atomic<bool> g_toStderr{true};
+std::atomic<bool> g_toSyslog{false};
+}  // namespace
+
+void SetLogSinks(bool toStderr, bool toSyslog) {
+  g_toStderr = toStderr;
+  g_toSyslog = toSyslog;
+}
+
+void Log(int priority, const char* format, ...) {
+  static const bool debug = std::getenv("IMBD_DEBUG") != nullptr;
+  if (priority == LOG_DEBUG && !debug) return;
+  char line[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof(line), format, args);
+  va_end(args);
+  if (g_toStderr) std::fprintf(stderr, "imbd: %s\n", line);
+  if (g_toSyslog) syslog(priority, "%s", line);
+}
+
+}  // namespace mgmt::imbd

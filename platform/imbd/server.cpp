@@ -1,0 +1,154 @@
+#include "server.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "devframe.h"
+#include "fdio.h"
+#include "log.h"
+#include "sockdev.h"
+
+namespace mgmt::imbd {
+
+Server::Server(ImbService& service, std::string socketPath)
+    : service_(service), path_(std::move(socketPath)) {}
+
+Server::~Server() { Stop(); }
+
+bool Server::Start(std::string& error) {
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  if (path_.empty() || path_.size() >= sizeof(addr.sun_path)) {
+    error = "socket path empty or too long: " + path_;
+    return false;
+  }
+  struct stat st{};
+  if (::lstat(path_.c_str(), &st) == 0) {
+    if (!S_ISSOCK(st.st_mode)) {
+      error = path_ + " exists and is not a socket";
+      return false;
+    }
+    const int probe = dev::ConnectUnix(path_);
+    if (probe >= 0) {
+      ::close(probe);
+      error = path_ + " is served by another process";
+      return false;
+    }
+    ::unlink(path_.c_str());
+  }
+  std::memcpy(addr.sun_path, path_.c_str(), path_.size() + 1);
+  listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listen_ < 0 || ::pipe2(wake_, O_CLOEXEC) != 0) {
+    error = std::string("socket: ") + std::strerror(errno);
+    return false;
+  }
+  // Nobody can connect between bind and listen, so the socket is never reachable
+  // with the umask's wider permissions.
+  if (::bind(listen_, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0 ||
+      ::chmod(path_.c_str(), 0600) != 0 || ::listen(listen_, 64) != 0) {
+    error = "cannot listen at " + path_ + ": " + std::strerror(errno);
+    ::close(listen_);
+    listen_ = -1;
+    return false;
+  }
+  started_ = true;
+  acceptor_ = std::thread([this] { AcceptLoop(); });
+  return true;
+}
+
+void Server::Stop() {
+  if (!started_) return;
+  started_ = false;
+  const uint8_t b = 1;
+  [[maybe_unused]] const ssize_t n = ::write(wake_[1], &b, 1);
+  acceptor_.join();
+  {
+    std::lock_guard lock(mutex_);
+    for (auto& client : clients_) ::shutdown(client.fd, SHUT_RDWR);
+  }
+  for (auto& client : clients_) client.thread.join();
+  for (auto& client : clients_) ::close(client.fd);
+  clients_.clear();
+  ::close(listen_);
+  listen_ = -1;
+  ::unlink(path_.c_str());
+  for (int& fd : wake_) {
+    ::close(fd);
+    fd = -1;
+  }
+}
+
+void Server::ReapFinished() {
+  std::list<Client> finished;
+  {
+    std::lock_guard lock(mutex_);
+    for (auto it = clients_.begin(); it != clients_.end();) {
+      auto next = std::next(it);
+      if (it->done) finished.splice(finished.end(), clients_, it);
+      it = next;
+    }
+  }
+  for (auto& client : finished) {
+    client.thread.join();
+    ::close(client.fd);
+  }
+}
+
+void Server::AcceptLoop() {
+  while (true) {
+    pollfd p[2] = {{listen_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    if (::poll(p, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      Log(LOG_ERR, "poll on the listening socket failed: %s", std::strerror(errno));
+      return;
+    }
+    if (p[1].revents != 0) return;
+    const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) {
+      if (errno != EINTR && errno != ECONNABORTED)
+        Log(LOG_WARNING, "accept failed: %s", std::strerror(errno));
+      continue;
+    }
+    ReapFinished();
+    std::lock_guard lock(mutex_);
+    if (clients_.size() >= kMaxClients) {
+      Log(LOG_WARNING, "too many clients; connection refused");
+      ::close(fd);
+      continue;
+    }
+    Client& client = clients_.emplace_back();
+    client.fd = fd;
+    client.thread = std::thread([this, &client] { Serve(client); });
+  }
+}
+
+void Server::Serve(Client& client) {
+  std::vector<uint8_t> input;
+  while (true) {
+    dev::HeaderBytes head{};
+    if (dev::ReadFull(client.fd, head) != 0) break;  // client closed or went away
+    const auto request = dev::DecodeRequest(head);
+    if (!request) {
+      Log(LOG_WARNING, "malformed request from a client; connection closed");
+      break;
+    }
+    input.resize(request->inLength);
+    if (dev::ReadFull(client.fd, input) != 0) break;
+    const CallResult result = service_.Call(request->code, input, request->outCapacity);
+    const auto reply = dev::EncodeReply(
+        {result.error, result.status, static_cast<uint32_t>(result.output.size())});
+    std::vector<uint8_t> frame(reply.begin(), reply.end());
+    frame.insert(frame.end(), result.output.begin(), result.output.end());
+    if (dev::WriteFull(client.fd, frame) != 0) break;  // e.g. the client was killed
+  }
+  std::lock_guard lock(mutex_);
+  client.done = true;
+}
+
+}  // namespace mgmt::imbd

@@ -1,0 +1,66 @@
+// Backend "vm:HOST:PORT": a BMC simulator (ipmi_sim, or QEMU's external BMC)
+// reached over TCP with the VM serial protocol.
+#ifndef MGMT_IMBD_VMBACKEND_H
+#define MGMT_IMBD_VMBACKEND_H
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "backend.h"
+#include "pending.h"
+#include "vmcodec.h"
+
+namespace mgmt::imbd {
+
+/// Keeps one connection to the simulator, reconnecting with growing pauses when it
+/// goes away. Requests from many threads share it; answers are matched to their
+/// requests by sequence number. While the simulator is unreachable, requests fail
+/// at once instead of waiting out their time-out.
+class VmBackend final : public Backend {
+ public:
+  struct Options {
+    std::string host = "127.0.0.1";
+    std::string port;
+    std::chrono::milliseconds minBackoff{50};
+    std::chrono::milliseconds maxBackoff{2000};
+    /// Announced on connecting: power and reset, so the BMC's watchdog may act.
+    uint8_t capabilities = vm::kCapPower | vm::kCapReset;
+  };
+
+  explicit VmBackend(Options options);
+  ~VmBackend() override;
+  VmBackend(const VmBackend&) = delete;
+  VmBackend& operator=(const VmBackend&) = delete;
+
+  IpmiResponse Transact(const IpmiRequest& request, std::chrono::milliseconds timeout) override;
+
+  /// True while a connection to the simulator is up.
+  bool Connected() const;
+  /// Frames dropped as malformed since start (for tests and logs).
+  size_t DroppedFrames() const { return dropped_; }
+
+ private:
+  void Run();
+  int ConnectOnce();
+  void ReadLoop(int fd);
+  void HandleFrame(const vm::Frame& frame);
+  void HandleControl(const std::vector<uint8_t>& bytes);
+
+  const Options options_;
+  mutable std::mutex mutex_;  // guards fd_, nextSeq_ and writes to fd_
+  int fd_ = -1;
+  uint8_t nextSeq_ = 0;
+  int wake_[2] = {-1, -1};  // pipe that interrupts the reader on shutdown
+  std::atomic<bool> stop_{false};
+  std::atomic<size_t> dropped_{0};
+  PendingTable pending_;
+  std::thread thread_;
+};
+
+}  // namespace mgmt::imbd
+
+#endif
