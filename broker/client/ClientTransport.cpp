@@ -83,7 +83,7 @@ http::Message ClientTransport::post(const std::string& cimMethod, const std::str
     }
     stream_.reset();
     if (r == http::ReadResult::TimedOut) throw ConnectionTimeoutException();
-    if ((r == http::ReadResult::Closed || r == http::ReadResult::IoError) && reused && attempt == 0) continue;
+    if (r == http::ReadResult::Closed && reused && attempt == 0) continue;
     if (r == http::ReadResult::Closed || r == http::ReadResult::IoError)
       throw CannotConnectException("connection closed by the server");
     throw CIMException(CIM_ERR_FAILED, "malformed HTTP response");

@@ -49,9 +49,9 @@ struct Row {
 
 const std::vector<Row>& rows() {
   static const std::vector<Row> table = {
-      {"classDir", str(&ServerConfig::classDir)},
-      {"registrationDir", str(&ServerConfig::registrationDir)},
-      {"moduleDir", str(&ServerConfig::moduleDir)},
+      {"classDir", str(&ServerConfig::classDir, true)},
+      {"registrationDir", str(&ServerConfig::registrationDir, true)},
+      {"moduleDir", str(&ServerConfig::moduleDir, true)},
       {"enableHttp", boolean(&ServerConfig::enableHttp)},
       {"httpAddress", str(&ServerConfig::httpAddress)},
       {"httpPort", number<unsigned>(&ServerConfig::httpPort, 0, 65535)},

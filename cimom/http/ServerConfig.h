@@ -12,10 +12,11 @@ namespace mgmt::cimom {
 
 /// Every setting of the server, with the defaults a fresh installation runs with.
 struct ServerConfig {
-  // Where the object manager finds its classes, registrations and modules.
-  std::string classDir = "/usr/local/share/mgmtagent/cimom/classes";
-  std::string registrationDir = "/usr/local/share/mgmtagent/cimom/registrations";
-  std::string moduleDir = "/usr/local/lib/mgmtagent/providers";
+  // Where the object manager finds its classes, registrations and modules; empty
+  // means the installed layout (see mof/README.md).
+  std::string classDir;
+  std::string registrationDir;
+  std::string moduleDir;
 
   // CIM-XML over HTTP.
   bool enableHttp = true;

@@ -49,6 +49,8 @@ void attr(std::string& out, const char* name, std::string_view value) {
   out += '"';
 }
 
+void attr(std::string& out, const char* name, const char* value) { attr(out, name, std::string_view(value)); }
+void attr(std::string& out, const char* name, const std::string& value) { attr(out, name, std::string_view(value)); }
 void attr(std::string& out, const char* name, const CIMName& value) { attr(out, name, utf8(value.getString())); }
 
 void open(std::string& out, const char* element) {

@@ -1,0 +1,250 @@
+#include "CimRequestHandler.h"
+
+#include <Pegasus/Common/CIMObjectPath.h>
+#include <Pegasus/Common/Exception.h>
+
+#include <pwd.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "IntrinsicDispatch.h"
+#include "cimxml/CimXmlError.h"
+#include "cimxml/CimXmlReader.h"
+#include "cimxml/ValueText.h"
+
+using namespace Pegasus;
+namespace cx = mgmt::cimxml;
+
+namespace mgmt::cimom {
+
+namespace {
+
+http::Message refusal(int status, const std::string& cimError, const std::string& detail) {
+  http::Message m;
+  m.status = status;
+  if (!cimError.empty()) m.addHeader("CIMError", cimError);
+  m.addHeader("Content-Type", "text/plain; charset=utf-8");
+  m.body = detail + "\n";
+  return m;
+}
+
+// The CIM headers of an M-POST carry the namespace prefix its Man header declares.
+struct HeaderView {
+  const http::Message& msg;
+  std::string prefix;
+  const std::string* get(const std::string& name) const { return msg.header(prefix + name); }
+};
+
+bool contentTypeOk(const std::string* ct) {
+  if (ct == nullptr) return true;  // be lenient: nothing else could be meant
+  std::string_view v(*ct);
+  auto semi = v.find(';');
+  std::string_view media = http::trim(v.substr(0, semi));
+  if (!http::equalsNoCase(media, "application/xml") && !http::equalsNoCase(media, "text/xml")) return false;
+  while (semi != std::string_view::npos) {
+    v.remove_prefix(semi + 1);
+    semi = v.find(';');
+    std::string_view param = http::trim(v.substr(0, semi));
+    auto eq = param.find('=');
+    if (eq == std::string_view::npos) continue;
+    if (!http::equalsNoCase(http::trim(param.substr(0, eq)), "charset")) continue;
+    std::string_view cs = http::trim(param.substr(eq + 1));
+    if (cs.size() >= 2 && cs.front() == '"' && cs.back() == '"') cs = cs.substr(1, cs.size() - 2);
+    if (!http::equalsNoCase(cs, "utf-8")) return false;
+  }
+  return true;
+}
+
+// The "ns=NN" of "Man: http://www.dmtf.org/cim/mapping.http/v1.0 ; ns=NN".
+std::optional<std::string> manPrefix(const std::string* man) {
+  if (man == nullptr || man->find("http://www.dmtf.org/cim/mapping.http/v1.0") == std::string::npos)
+    return std::nullopt;
+  auto pos = man->find("ns=");
+  if (pos == std::string::npos) return std::nullopt;
+  std::string ns;
+  for (std::size_t i = pos + 3; i < man->size() && std::isdigit(static_cast<unsigned char>((*man)[i])); ++i)
+    ns += (*man)[i];
+  if (ns.empty()) return std::nullopt;
+  return ns + "-";
+}
+
+bool majorIs(const char* version, char major) { return version[0] == major && (version[1] == '.' || version[1] == 0); }
+
+std::string userOfUid(uid_t uid) {
+  std::vector<char> buf(4096);
+  passwd pw{};
+  passwd* res = nullptr;
+  if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &res) == 0 && res != nullptr) return pw.pw_name;
+  return "uid" + std::to_string(uid);
+}
+
+}  // namespace
+
+std::optional<std::string> uriDecode(std::string_view in) {
+  std::string out;
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    if (in[i] != '%') {
+      out += in[i];
+      continue;
+    }
+    if (i + 2 >= in.size() || !std::isxdigit(static_cast<unsigned char>(in[i + 1])) ||
+        !std::isxdigit(static_cast<unsigned char>(in[i + 2])))
+      return std::nullopt;
+    out += static_cast<char>(std::stoi(std::string(in.substr(i + 1, 2)), nullptr, 16));
+    i += 2;
+  }
+  return out;
+}
+
+CimRequestHandler::CimRequestHandler(CimOperations& ops, PasswordChecker* passwords, HandlerOptions options)
+    : ops_(ops), passwords_(passwords), options_(std::move(options)) {}
+
+std::optional<http::Message> CimRequestHandler::authenticate(const http::Message& request, Peer& peer,
+                                                             std::string& user) {
+  if (peer.local) {
+    // The socket's file mode decides who may connect; the kernel tells us who did.
+    user = peer.uid ? userOfUid(*peer.uid) : std::string("unknown");
+    return std::nullopt;
+  }
+  const std::string* auth = request.header("Authorization");
+  if (!options_.requireAuthentication) {
+    auto creds = auth ? decodeBasicAuthorization(*auth) : std::nullopt;
+    user = creds ? creds->first : std::string();
+    return std::nullopt;
+  }
+  // Checking a crypt(3) hash is deliberately slow; a keep-alive connection that
+  // repeats the credentials already accepted is not checked again.
+  if (auth != nullptr && !peer.authorizedHeader.empty() && *auth == peer.authorizedHeader) {
+    user = peer.user;
+    return std::nullopt;
+  }
+  if (auth != nullptr && passwords_ != nullptr) {
+    if (auto creds = decodeBasicAuthorization(*auth); creds && passwords_->check(creds->first, creds->second)) {
+      peer.authorizedHeader = *auth;
+      peer.user = creds->first;
+      user = creds->first;
+      return std::nullopt;
+    }
+    syslog(LOG_NOTICE, "cimserver: %s: authentication failed", peer.address.c_str());
+  }
+  http::Message m = refusal(401, "", "authentication required");
+  m.addHeader("WWW-Authenticate", "Basic realm=\"" + options_.realm + "\"");
+  return m;
+}
+
+http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer) {
+  HeaderView h{request, {}};
+  const bool mpost = request.method == "M-POST";
+  if (!mpost && request.method != "POST") {
+    http::Message m = refusal(405, "", "only POST and M-POST are served");
+    m.addHeader("Allow", "POST, M-POST");
+    return m;
+  }
+  if (request.version == "HTTP/1.1" && request.header("Host") == nullptr)
+    return refusal(400, "", "HTTP/1.1 request without Host header");
+  if (mpost) {
+    if (request.version == "HTTP/1.0") return refusal(400, "", "M-POST is not valid with HTTP/1.0");
+    auto prefix = manPrefix(request.header("Man"));
+    if (!prefix) return refusal(400, "", "M-POST without a CIM mapping Man header");
+    h.prefix = *prefix;
+  }
+
+  std::string user;
+  if (auto refused = authenticate(request, peer, user)) return *refused;
+
+  const std::string* op = h.get("CIMOperation");
+  if (op == nullptr || !http::equalsNoCase(http::trim(*op), "MethodCall"))
+    return refusal(400, "unsupported-operation", "CIMOperation must be MethodCall");
+  if (h.get("CIMBatch") != nullptr) return refusal(501, "multiple-requests-unsupported", "batch requests");
+  const std::string* protoHeader = h.get("CIMProtocolVersion");
+  if (protoHeader != nullptr && !majorIs(http::trim(*protoHeader).data(), '1'))
+    return refusal(501, "unsupported-protocol-version", "CIMProtocolVersion " + *protoHeader);
+  if (!contentTypeOk(request.header("Content-Type")))
+    return refusal(400, "request-not-valid", "Content-Type must be application/xml or text/xml in UTF-8");
+
+  pugi::xml_document doc;
+  std::string detail;
+  switch (cx::parseDocument(doc, request.body, options_.xml, &detail)) {
+    case cx::XmlProblem::None: break;
+    case cx::XmlProblem::NotWellFormed: return refusal(400, "request-not-well-formed", detail);
+    case cx::XmlProblem::HasDoctype:
+      return refusal(400, "request-not-well-formed", "document type declarations are not accepted");
+    case cx::XmlProblem::TooDeep: return refusal(400, "request-not-valid", "XML nested too deeply");
+    case cx::XmlProblem::TooManyElements: return refusal(400, "request-not-valid", "too many XML elements");
+  }
+
+  pugi::xml_node cim = doc.document_element();
+  if (!cx::is(cim, "CIM")) return refusal(400, "request-not-valid", "root element must be CIM");
+  if (!majorIs(cim.attribute("CIMVERSION").value(), '2'))
+    return refusal(501, "unsupported-cim-version", "CIMVERSION must be 2.x");
+  if (!majorIs(cim.attribute("DTDVERSION").value(), '2'))
+    return refusal(501, "unsupported-dtd-version", "DTDVERSION must be 2.x");
+  pugi::xml_node message = cx::firstElement(cim);
+  if (!cx::is(message, "MESSAGE") || !message.attribute("ID") || !message.attribute("PROTOCOLVERSION"))
+    return refusal(400, "request-not-valid", "MESSAGE with ID and PROTOCOLVERSION expected");
+  const std::string protocol = message.attribute("PROTOCOLVERSION").value();
+  if (!majorIs(protocol.c_str(), '1'))
+    return refusal(501, "unsupported-protocol-version", "PROTOCOLVERSION " + protocol);
+  if (protoHeader != nullptr && http::trim(*protoHeader) != protocol)
+    return refusal(400, "header-mismatch", "CIMProtocolVersion differs from PROTOCOLVERSION");
+  pugi::xml_node simple = cx::firstElement(message);
+  if (cx::is(simple, "MULTIREQ")) return refusal(501, "multiple-requests-unsupported", "MULTIREQ");
+  if (!cx::is(simple, "SIMPLEREQ")) return refusal(400, "request-not-valid", "SIMPLEREQ expected");
+  pugi::xml_node call = cx::firstElement(simple);
+  const bool intrinsic = cx::is(call, "IMETHODCALL");
+  if ((!intrinsic && !cx::is(call, "METHODCALL")) || !call.attribute("NAME") || cx::nextElement(call))
+    return refusal(400, "request-not-valid", "one IMETHODCALL or METHODCALL expected");
+
+  // The CIMMethod and CIMObject headers must agree with the body, so that
+  // intermediaries filtering on headers see what will actually run.
+  const std::string* methodHeader = h.get("CIMMethod");
+  auto method = methodHeader ? uriDecode(http::trim(*methodHeader)) : std::nullopt;
+  if (!method || !http::equalsNoCase(*method, call.attribute("NAME").value()))
+    return refusal(400, "header-mismatch", "CIMMethod does not name the method in the body");
+  const std::string* objectHeader = h.get("CIMObject");
+  auto object = objectHeader ? uriDecode(http::trim(*objectHeader)) : std::nullopt;
+  if (!object) return refusal(400, "header-mismatch", "CIMObject header missing or malformed");
+  try {
+    pugi::xml_node target = cx::firstElement(call);
+    if (intrinsic) {
+      CIMNamespaceName ns = cx::readLocalNamespacePath(target);
+      if (!ns.equal(CIMNamespaceName(cx::fromUtf8(*object))))
+        return refusal(400, "header-mismatch", "CIMObject does not name the request's namespace");
+    } else {
+      CIMObjectPath path = cx::readLocalObjectPath(target);
+      CIMObjectPath fromHeader(cx::fromUtf8(*object));
+      // Namespace and class must agree; key texts are left to the body, since
+      // clients differ in how they spell a key in a header.
+      if (!fromHeader.getNameSpace().equal(path.getNameSpace()) ||
+          !fromHeader.getClassName().equal(path.getClassName()))
+        return refusal(400, "header-mismatch", "CIMObject does not name the target");
+    }
+  } catch (const cx::CimXmlError& e) {
+    return refusal(400, "request-not-valid", e.what());
+  } catch (const Exception& e) {
+    return refusal(400, "header-mismatch", "CIMObject: " + cx::utf8(e.getMessage()));
+  }
+
+  http::Message resp;
+  resp.status = 200;
+  resp.addHeader("Content-Type", "application/xml; charset=\"utf-8\"");
+  if (mpost) {
+    resp.addHeader("Ext", "");
+    resp.addHeader("Man", "http://www.dmtf.org/cim/mapping.http/v1.0 ; ns=" + h.prefix.substr(0, h.prefix.size() - 1));
+  }
+  resp.addHeader(h.prefix + "CIMOperation", "MethodResponse");
+  std::string& body = resp.body;
+  cx::appendMessageStart(body, message.attribute("ID").value());
+  body += "<SIMPLERSP>";
+  OperationContext ctx;
+  ctx.insert(IdentityContainer(cx::fromUtf8(user)));
+  if (intrinsic) dispatchIntrinsic(ops_, ctx, call, body);
+  else dispatchExtrinsic(ops_, ctx, call, body);
+  body += "</SIMPLERSP>";
+  cx::appendMessageEnd(body);
+  return resp;
+}
+
+}  // namespace mgmt::cimom

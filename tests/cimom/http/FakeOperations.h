@@ -1,0 +1,152 @@
+// A scripted CimOperations for tests of the CIM-XML front end and the client:
+// keeps instances of "Test_Thing" (key "Id") in memory and fails on request.
+#ifndef MGMT_TESTS_FAKEOPERATIONS_H
+#define MGMT_TESTS_FAKEOPERATIONS_H
+
+#include <Pegasus/Common/CIMFlavor.h>
+#include <Pegasus/Common/CIMMethod.h>
+#include <Pegasus/Common/CIMParameter.h>
+#include <Pegasus/Common/CIMQualifier.h>
+#include <Pegasus/Common/Exception.h>
+
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+
+#include "CimOperations.h"
+
+namespace mgmt::test {
+
+using namespace Pegasus;
+
+class FakeOperations : public cimom::CimOperations {
+ public:
+  std::mutex mutex;
+  std::map<std::string, CIMInstance> things;  // by Id
+  std::string lastUser;
+  CIMPropertyList lastPropertyList;
+  bool lastDeep = false, lastLocalOnly = false;
+
+  static CIMObjectPath pathOf(const std::string& id) {
+    Array<CIMKeyBinding> keys;
+    keys.append(CIMKeyBinding(CIMName("Id"), String(id.c_str()), CIMKeyBinding::STRING));
+    return CIMObjectPath(String(), CIMNamespaceName(), CIMName("Test_Thing"), keys);
+  }
+  void add(const CIMInstance& inst, const std::string& id) {
+    CIMInstance copy = inst.clone();
+    copy.setPath(pathOf(id));
+    things[id] = copy;
+  }
+
+  Array<CIMInstance> enumerateInstances(const Ctx& c, const Ns&, const CIMName& cls, bool deep, bool lo, bool,
+                                        bool, const CIMPropertyList& pl) override {
+    std::lock_guard l(mutex);
+    note(c);
+    lastDeep = deep;
+    lastLocalOnly = lo;
+    lastPropertyList = pl;
+    checkClass(cls);
+    Array<CIMInstance> out;
+    for (auto& [id, inst] : things) out.append(inst.clone());
+    return out;
+  }
+  Array<CIMObjectPath> enumerateInstanceNames(const Ctx& c, const Ns&, const CIMName& cls) override {
+    std::lock_guard l(mutex);
+    note(c);
+    checkClass(cls);
+    Array<CIMObjectPath> out;
+    for (auto& [id, inst] : things) out.append(inst.getPath());
+    return out;
+  }
+  CIMInstance getInstance(const Ctx& c, const Ns&, const CIMObjectPath& p, bool, bool, bool,
+                          const CIMPropertyList& pl) override {
+    std::lock_guard l(mutex);
+    note(c);
+    lastPropertyList = pl;
+    return find(p).clone();
+  }
+  void modifyInstance(const Ctx& c, const Ns&, const CIMInstance& inst, bool, const CIMPropertyList&) override {
+    std::lock_guard l(mutex);
+    note(c);
+    find(inst.getPath()) = inst.clone();
+  }
+  CIMObjectPath createInstance(const Ctx& c, const Ns&, const CIMInstance& inst) override {
+    std::lock_guard l(mutex);
+    note(c);
+    Uint32 i = inst.findProperty(CIMName("Id"));
+    if (i == PEG_NOT_FOUND) throw CIMException(CIM_ERR_INVALID_PARAMETER, "Id missing");
+    String id;
+    inst.getProperty(i).getValue().get(id);
+    std::string key = (const char*)id.getCString();
+    if (things.count(key)) throw CIMException(CIM_ERR_ALREADY_EXISTS, "Id taken");
+    add(inst, key);
+    return pathOf(key);
+  }
+  void deleteInstance(const Ctx& c, const Ns&, const CIMObjectPath& p) override {
+    std::lock_guard l(mutex);
+    note(c);
+    find(p);
+    things.erase(idOf(p));
+  }
+  cimom::MethodOutcome invokeMethod(const Ctx& c, const Ns&, const CIMObjectPath&, const CIMName& m,
+                                    const Array<CIMParamValue>& in) override {
+    std::lock_guard l(mutex);
+    note(c);
+    if (m.equal(CIMName("Boom"))) throw std::runtime_error("provider blew up");
+    if (!m.equal(CIMName("Echo"))) throw CIMException(CIM_ERR_METHOD_NOT_FOUND, m.getString());
+    cimom::MethodOutcome r;
+    r.returnValue = CIMValue(Uint32(in.size()));
+    for (Uint32 i = 0; i < in.size(); ++i) r.outParameters.append(in[i]);
+    return r;
+  }
+  CIMClass getClass(const Ctx&, const Ns&, const CIMName& cls, bool, bool, bool, const CIMPropertyList&) override {
+    checkClass(cls);
+    return thingClass();
+  }
+  Array<CIMName> enumerateClassNames(const Ctx&, const Ns&, const CIMName&, bool) override {
+    Array<CIMName> out;
+    out.append(CIMName("Test_Thing"));
+    return out;
+  }
+  Array<CIMClass> enumerateClasses(const Ctx&, const Ns&, const CIMName&, bool, bool, bool, bool) override {
+    Array<CIMClass> out;
+    out.append(thingClass());
+    return out;
+  }
+
+  static CIMClass thingClass() {
+    CIMClass cls(CIMName("Test_Thing"), CIMName("Test_Base"));
+    CIMProperty id(CIMName("Id"), CIMValue(String()));
+    id.addQualifier(CIMQualifier(CIMName("Key"), CIMValue(true)));
+    cls.addProperty(id);
+    cls.addProperty(CIMProperty(CIMName("Count"), CIMValue(CIMTYPE_UINT32, false)));
+    CIMMethod echo(CIMName("Echo"), CIMTYPE_UINT32);
+    echo.addParameter(CIMParameter(CIMName("Text"), CIMTYPE_STRING));
+    echo.addParameter(CIMParameter(CIMName("Numbers"), CIMTYPE_SINT16, true));
+    cls.addMethod(echo);
+    return cls;
+  }
+
+ private:
+  void note(const Ctx& c) {
+    IdentityContainer id(c.get(IdentityContainer::NAME));
+    lastUser = (const char*)id.getUserName().getCString();
+  }
+  static void checkClass(const CIMName& cls) {
+    if (!cls.equal(CIMName("Test_Thing"))) throw CIMException(CIM_ERR_INVALID_CLASS, cls.getString());
+  }
+  static std::string idOf(const CIMObjectPath& p) {
+    const Array<CIMKeyBinding>& k = p.getKeyBindings();
+    return k.size() == 1 ? std::string((const char*)k[0].getValue().getCString()) : std::string();
+  }
+  CIMInstance& find(const CIMObjectPath& p) {
+    auto it = things.find(idOf(p));
+    if (it == things.end()) throw CIMException(CIM_ERR_NOT_FOUND, "no such thing");
+    return it->second;
+  }
+};
+
+}  // namespace mgmt::test
+
+#endif

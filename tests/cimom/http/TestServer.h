@@ -1,0 +1,62 @@
+// Runs the CIM-XML front end (HTTP server + request handler) over a FakeOperations
+// on a free loopback port, with one user "alice" / "wonderland" in a temporary
+// password file. Stopped and cleaned up by its destructor.
+#ifndef MGMT_TESTS_TESTSERVER_H
+#define MGMT_TESTS_TESTSERVER_H
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "CimRequestHandler.h"
+#include "FakeOperations.h"
+#include "HttpServer.h"
+#include "PasswordFile.h"
+
+namespace mgmt::test {
+
+class TestServer {
+ public:
+  explicit TestServer(bool requireAuth = true, cimom::ServerOptions sopt = {}) {
+    static int serial = 0;
+    dir = std::filesystem::temp_directory_path() /
+          ("cimxml-test." + std::to_string(::getpid()) + "." + std::to_string(++serial));
+    std::filesystem::create_directories(dir);
+    const std::string pw = (dir / "passwd").string();
+    cimom::setPassword(pw, "alice", "wonderland");
+    checker = std::make_unique<cimom::PasswordChecker>(pw);
+    cimom::HandlerOptions hopt;
+    hopt.requireAuthentication = requireAuth;
+    hopt.xml.maxDepth = 40;
+    hopt.xml.maxElements = 5000;
+    handler = std::make_unique<cimom::CimRequestHandler>(ops, checker.get(), hopt);
+    server = std::make_unique<cimom::HttpServer>(
+        sopt, [this](const http::Message& r, cimom::Peer& p) { return handler->handle(r, p); });
+    std::string err;
+    port = server->listenTcp("127.0.0.1", 0, err);
+    socketPath = (dir / "cimxml.socket").string();
+    server->listenUnix(socketPath, 0600, std::nullopt, err);
+    thread = std::thread([this] { server->run(); });
+  }
+  ~TestServer() {
+    server->stop();
+    thread.join();
+    server.reset();
+    std::filesystem::remove_all(dir);
+  }
+
+  FakeOperations ops;
+  std::filesystem::path dir;
+  std::unique_ptr<cimom::PasswordChecker> checker;
+  std::unique_ptr<cimom::CimRequestHandler> handler;
+  std::unique_ptr<cimom::HttpServer> server;
+  unsigned port = 0;
+  std::string socketPath;
+  std::thread thread;
+};
+
+}  // namespace mgmt::test
+
+#endif
