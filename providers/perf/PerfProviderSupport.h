@@ -1,0 +1,66 @@
+// What the four performance providers share: building properties, refusing
+// writes, and the request scheme of the three classes keyed by Name.
+#ifndef MGMT_PERF_PERFPROVIDERSUPPORT_H
+#define MGMT_PERF_PERFPROVIDERSUPPORT_H
+
+#include <Pegasus/Common/CIMInstance.h>
+#include <Pegasus/Common/CIMObjectPath.h>
+#include <Pegasus/Common/ResponseHandler.h>
+#include <Pegasus/Common/String.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Pegasus {
+namespace perfsupport {
+
+/// Text read from /proc as a CIM string: UTF-8 when it is valid UTF-8, otherwise one
+/// character per byte, so that an odd device name still gets an instance.
+String ToCimString(std::string_view text);
+
+/// Appends a uint64 property.
+void AddUint64(CIMInstance& instance, const char* name, std::uint64_t value);
+
+/// Appends a uint32 property. Counters are read at full width and published as
+/// the kernel's counters would be at 32 bits: modulo 2^32.
+void AddUint32(CIMInstance& instance, const char* name, std::uint64_t value);
+
+/// Appends a string property.
+void AddString(CIMInstance& instance, const char* name, const String& value);
+
+/// Throws CIMNotSupportedException "<provider> does not support <operation>".
+[[noreturn]] void RefuseWrite(const char* provider, const char* operation);
+
+/// The local path of an instance of `className` whose Name key is `name`.
+CIMObjectPath NamePath(const String& className, const String& name);
+
+/// How one keyed class lists its names and builds the instance of a name.
+struct KeyedClass {
+    const String& className;
+    /// Appended to the requested value in the not-found message, e.g. ": No such processor".
+    const char* notFound;
+    /// A fresh sampler's name list.
+    std::function<std::vector<std::string>()> listNames;
+    /// The instance for one listed name, its path set.
+    std::function<CIMInstance(const std::string&)> build;
+};
+
+/// processing(), one path per listed name, complete().
+void EnumerateKeyedNames(const KeyedClass& keyed, ObjectPathResponseHandler& handler);
+
+/// processing(), one instance per listed name, complete().
+void EnumerateKeyedInstances(const KeyedClass& keyed, InstanceResponseHandler& handler);
+
+/// Checks the request path (exactly one key binding, named Name, whose value is
+/// listed) and throws CIMInvalidParameterException or CIMObjectNotFoundException
+/// before processing() when it fails; then processing(), the instance, complete().
+void GetKeyedInstance(const KeyedClass& keyed, const CIMObjectPath& request,
+                      InstanceResponseHandler& handler);
+
+}  // namespace perfsupport
+}  // namespace Pegasus
+
+#endif
