@@ -147,6 +147,8 @@ void Server::Serve(Client& client) {
     frame.insert(frame.end(), result.output.begin(), result.output.end());
     if (dev::WriteFull(client.fd, frame) != 0) break;  // e.g. the client was killed
   }
+  // The client sees its end of file now; the descriptor is closed when reaped.
+  ::shutdown(client.fd, SHUT_RDWR);
   std::lock_guard lock(mutex_);
   client.done = true;
 }
