@@ -1,0 +1,26 @@
+// Tokens of the MOF subset read by the class repository (see mof/README.md).
+#ifndef MGMT_CIMOM_HOST_MOFLEXER_H
+#define MGMT_CIMOM_HOST_MOFLEXER_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mgmt::cimom {
+
+enum class MofTokenKind { Identifier, String, Integer, Real, Punct, End };
+
+struct MofToken {
+    MofTokenKind kind = MofTokenKind::End;
+    std::string text;  ///< identifier, decoded string, number text, or the punctuation character
+    int line = 0;
+};
+
+/// Splits MOF text into tokens: comments and #pragma lines are dropped, string
+/// escapes decoded. Throws ConfigError("file:line: ...") on a malformed token.
+/// The result always ends with one End token.
+std::vector<MofToken> tokenizeMof(std::string_view text, const std::string& fileName);
+
+}  // namespace mgmt::cimom
+
+#endif

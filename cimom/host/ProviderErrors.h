@@ -1,0 +1,31 @@
+// The one place where whatever a provider throws becomes a CIM error.
+#ifndef MGMT_CIMOM_HOST_PROVIDERERRORS_H
+#define MGMT_CIMOM_HOST_PROVIDERERRORS_H
+
+#include <Pegasus/Common/Exception.h>
+
+#include <string>
+
+namespace mgmt::cimom {
+
+/// Call from inside a catch block: rethrows a CIMException unchanged and turns any
+/// other broker Exception, std::exception or foreign object into a CIMException
+/// with CIM_ERR_FAILED and the best message available.
+[[noreturn]] void rethrowAsCimException();
+
+/// Inside a catch block: the message of the exception in flight (for logging).
+std::string currentExceptionText();
+
+/// Runs `op`, converting anything it throws with rethrowAsCimException().
+template <class Op>
+decltype(auto) guardProviderCall(Op&& op) {
+    try {
+        return op();
+    } catch (...) {
+        rethrowAsCimException();
+    }
+}
+
+}  // namespace mgmt::cimom
+
+#endif

@@ -1,0 +1,59 @@
+// A provider host over the shipped classes, the test classes and the test
+// provider module, with its log captured.
+#ifndef MGMT_TESTS_CIMOM_HOST_HOSTFIXTURE_H
+#define MGMT_TESTS_CIMOM_HOST_HOSTFIXTURE_H
+
+#include "NameKey.h"
+#include "ProviderHost.h"
+
+#include <Pegasus/Common/Exception.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace cimomtest {
+
+/// Directory holding mof/classes/*.mof plus the test classes (made once per run).
+const std::filesystem::path& testClassDir();
+
+/// Lifecycle counters of the test module ("created=N initialized=N ...").
+std::string moduleLifecycle();
+
+/// Runs `op` and returns the CIM status it failed with (CIM_ERR_SUCCESS if none)
+/// and the message.
+template <class Op>
+std::pair<Pegasus::CIMStatusCode, std::string> cimError(Op&& op) {
+    try {
+        op();
+    } catch (const Pegasus::CIMException& e) {
+        return {e.getCode(), mgmt::cimom::toStd(e.getMessage())};
+    }
+    return {Pegasus::CIM_ERR_SUCCESS, std::string()};
+}
+
+class HostFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    mgmt::cimom::HostConfig config();
+    /// Log lines so far, joined by newlines.
+    std::string logText();
+
+    Pegasus::OperationContext ctx = mgmt::cimom::ProviderHost::contextFor("tester");
+    Pegasus::CIMNamespaceName ns{"root/cimv2"};
+    std::unique_ptr<mgmt::cimom::ProviderHost> host;
+
+private:
+    std::mutex logLock_;
+    std::vector<std::string> log_;
+};
+
+}  // namespace cimomtest
+
+#endif
