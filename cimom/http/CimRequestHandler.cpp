@@ -127,7 +127,7 @@ std::optional<http::Message> CimRequestHandler::authenticate(const http::Message
       user = creds->first;
       return std::nullopt;
     }
-    syslog(LOG_NOTICE, "cimserver: %s: authentication failed", peer.address.c_str());
+    syslog(LOG_NOTICE, "%s: authentication failed", peer.address.c_str());
   }
   http::Message m = refusal(401, "", "authentication required");
   m.addHeader("WWW-Authenticate", "Basic realm=\"" + options_.realm + "\"");

@@ -197,7 +197,7 @@ void HttpServer::serve(net::Fd fd, Peer peer) {
       if (r != http::ReadResult::Ok) {
         if (int status = statusFor(r); status != 0 && !stopping_) {
           refuse(raw, status);
-          syslog(LOG_NOTICE, "cimserver: %s: request refused with HTTP %d", peer.address.c_str(), status);
+          syslog(LOG_NOTICE, "%s: request refused with HTTP %d", peer.address.c_str(), status);
         }
         break;
       }
