@@ -99,7 +99,15 @@ public:
     static Pegasus::OperationContext contextFor(const Pegasus::String& userName);
 
     // --- instance operations ---------------------------------------------------
+    //
+    // localOnly is accepted and ignored for instances (it is deprecated for
+    // instance operations; clients such as the BMC library's discovery pass true
+    // and still expect inherited properties). deepInheritance false keeps only the
+    // properties the requested class defines.
 
+    /// Reaches the providers of the class and of every subclass. A subclass whose
+    /// provider fails is left out (and logged); a failure of the requested class's
+    /// own provider fails the operation.
     Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
         const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
         const Pegasus::CIMName& className, Pegasus::Boolean deepInheritance = true,

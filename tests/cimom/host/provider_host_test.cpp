@@ -236,6 +236,9 @@ TEST_F(ProviderHostTest, MethodCallsTypeTheirParameters) {
     ASSERT_EQ(r.outParameters.size(), 1u);
     EXPECT_EQ(r.outParameters[0].getParameterName(), "Copy");
 
+    // Providers reach the object manager through their CIMOMHandle.
+    EXPECT_EQ(toStd(call("CountGadgets", {}).returnValue.toString()), "2");
+
     // A class path (no keys) also reaches the method provider.
     EXPECT_EQ(toStd(call("Add", add, CIMObjectPath("Test_Widget")).returnValue.toString()), "42");
 

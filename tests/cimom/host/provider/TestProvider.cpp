@@ -112,6 +112,7 @@ public:
     virtual void initialize(CIMOMHandle& cimom)
     {
         CountedProvider::initialize(cimom);
+        _cimom = cimom;
         AutoMutex lock(_mutex);
         _widgets.append(makeWidget("w1", "first", 1));
         _widgets.append(makeWidget("w2", "second", 2));
@@ -278,6 +279,13 @@ public:
             }
             handler.deliver(CIMValue(rendezvous(parties, timeoutMs)));
         }
+        else if (methodName.equal(CIMName("CountGadgets")))
+        {
+            // An up-call: the object manager routes it like a client request.
+            Array<CIMObjectPath> gadgets = _cimom.enumerateInstanceNames(
+                context, CIMNamespaceName("root/cimv2"), CIMName("Test_Gadget"));
+            handler.deliver(CIMValue(gadgets.size()));
+        }
         else if (methodName.equal(CIMName("Misdeliver")))
         {
             Uint16 how = 0;
@@ -398,6 +406,7 @@ private:
         return PEG_NOT_FOUND;
     }
 
+    CIMOMHandle _cimom;
     Mutex _mutex;
     Array<CIMInstance> _widgets;
 
