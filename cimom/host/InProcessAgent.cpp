@@ -46,6 +46,12 @@ void InProcessAgent::log(int priority, const std::string& message) const {
 }
 
 void InProcessAgent::ensureReady() {
+    // A provider that calls back into its own classes from initialize() would
+    // wait for itself for ever; refuse that call instead.
+    if (loadingThread_.load() == std::this_thread::get_id()) {
+        throw CIMException(CIM_ERR_FAILED,
+                           String(("provider " + description_ + " is still initializing").c_str()));
+    }
     std::lock_guard<std::mutex> guard(lock_);
     switch (state_) {
         case State::Ready:
@@ -63,6 +69,11 @@ void InProcessAgent::ensureReady() {
         log(LOG_ERR, failure_);
         throw CIMException(CIM_ERR_FAILED, String(failure_.c_str()));
     };
+    struct LoadingMark {
+        std::atomic<std::thread::id>& mark;
+        explicit LoadingMark(std::atomic<std::thread::id>& m) : mark(m) { mark = std::this_thread::get_id(); }
+        ~LoadingMark() { mark = std::thread::id(); }
+    } loading(loadingThread_);
     LoadedProvider loaded;
     try {
         loaded = loader_();

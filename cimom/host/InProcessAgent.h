@@ -10,9 +10,11 @@
 #include <Pegasus/Provider/CIMMethodProvider.h>
 #include <Pegasus/Provider/CIMOMHandle.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace mgmt::cimom {
 
@@ -82,6 +84,7 @@ private:
     LogSink log_;
 
     std::mutex lock_;
+    std::atomic<std::thread::id> loadingThread_{};
     State state_ = State::NotLoaded;
     std::string failure_;
     LoadedProvider loaded_;
