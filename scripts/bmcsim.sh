@@ -6,13 +6,16 @@
 #   bmcsim.sh stop ROOT              stop imbd and the simulator
 #   bmcsim.sh sim-stop ROOT          stop only the simulator (imbd keeps running)
 #   bmcsim.sh sim-start ROOT         start the simulator again on the same ports
+#   bmcsim.sh imbd-stop ROOT         stop only imbd (the simulator keeps running)
+#   bmcsim.sh imbd-start ROOT [--imbd PATH]  start imbd again
 #   bmcsim.sh cmd ROOT 'COMMAND'     run a simulator command, e.g.
 #                                    'sel_add 0x20 0x02 0x00 ...' (see ipmi_sim_cmd(5))
 #   bmcsim.sh env ROOT               print the ports in use as shell assignments
 #
 # imbd listens at ROOT/dev/imb, so a program run with MGMTAGENT_ROOT=ROOT reaches
 # the simulated BMC. ipmitool reaches the same BMC over LAN:
-#   ipmitool -I lanplus -H 127.0.0.1 -p LAN_PORT -U admin -P password sel list
+#   ipmitool -I lanplus -C 3 -H 127.0.0.1 -p LAN_PORT -U admin -P password sel list
+# (-C 3 names the cipher suite; without it ipmitool spends 10 s asking for the list).
 # Run files (generated configuration, logs, pids) live in ROOT/run/bmcsim, the
 # simulator's persistent state in ROOT/var/lib/bmcsim (cleared by "start").
 set -euo pipefail
@@ -22,7 +25,7 @@ profile=${BMCSIM_PROFILE:-$here/../etc/bmcsim}
 
 die() { echo "bmcsim: $*" >&2; exit 1; }
 
-usage() { sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 [[ $# -ge 2 ]] || usage
 action=$1 root=$2
@@ -133,8 +136,18 @@ case $action in
     rm -rf "$state" && mkdir -p "$state"
     printf 'VM_PORT=%s\nLAN_PORT=%s\nCONSOLE_PORT=%s\n' "$vm" "$lan" "$console" >"$run/ports"
     sim_start
+    echo "$imbd" >"$run/imbd.path"
     imbd_start "$imbd" || { stop_pid "$run/ipmi_sim.pid" ipmi_sim; exit 1; }
     cat "$run/ports"
+    ;;
+  imbd-stop)
+    stop_pid "$run/imbd.pid" imbd
+    ;;
+  imbd-start)
+    [[ -f $run/ports ]] || die "not started: $root"
+    imbd=$(cat "$run/imbd.path")
+    [[ ${1:-} == --imbd && -n ${2:-} ]] && imbd=$2
+    imbd_start "$imbd"
     ;;
   stop)
     stop_pid "$run/imbd.pid" imbd

@@ -76,7 +76,7 @@ std::unique_ptr<SocketDevice> SocketDevice::Connect(const std::string& path) {
 }
 
 SocketDevice::SocketDevice(std::string path, int handle)
-    : path_(std::move(path)), handle_(handle), idle_{handle} {}
+    : path_(std::move(path)), handle_(handle), idle_{handle}, owner_(::getpid()) {}
 
 SocketDevice::~SocketDevice() {
   for (const int fd : idle_)
@@ -84,10 +84,26 @@ SocketDevice::~SocketDevice() {
   ::close(handle_);
 }
 
+// Called with mutex_ held, in a child process on its first call: the inherited
+// connections belong to the parent's conversations. The handle's number stays
+// allocated (on /dev/null) until DevClose; calls use fresh connections.
+void SocketDevice::ForgetInheritedConnections() {
+  for (const int fd : idle_)
+    if (fd != handle_) ::close(fd);
+  idle_.clear();
+  const int placeholder = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (placeholder >= 0) {
+    ::dup2(placeholder, handle_);
+    ::close(placeholder);
+  }
+  owner_ = ::getpid();
+}
+
 int SocketDevice::Acquire() {
   int fd = -1;
   {
     std::lock_guard lock(mutex_);
+    if (owner_ != ::getpid()) ForgetInheritedConnections();
     if (!idle_.empty()) {
       fd = idle_.back();
       idle_.pop_back();

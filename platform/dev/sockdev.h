@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <mutex>
+#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,9 @@ namespace mgmt::dev {
 /// Connections to one socket path. The first connection's descriptor is the
 /// caller's handle. A call takes an idle connection (or opens another), so calls
 /// from several threads run side by side; a connection that broke is replaced, so
-/// a restarted server is picked up again by the next call.
+/// a restarted server is picked up again by the next call. A child process that
+/// inherited the descriptor gets connections of its own on its first call, so
+/// parent and child never share one conversation.
 class SocketDevice final : public Device {
  public:
   /// Connects to `path`; null with errno set when nothing listens there.
@@ -31,11 +34,13 @@ class SocketDevice final : public Device {
   SocketDevice(std::string path, int handle);
   int Acquire();
   void Release(int fd, bool healthy);
+  void ForgetInheritedConnections();
 
   const std::string path_;
   const int handle_;
   std::mutex mutex_;
   std::vector<int> idle_;
+  pid_t owner_;  // the process whose connections idle_ holds
 };
 
 /// Connects a new stream socket to the Unix socket at `path`: a descriptor, or -1.

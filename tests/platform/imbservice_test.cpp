@@ -1,6 +1,7 @@
 // The IMB ioctl semantics imbd implements, fed raw (and broken) request buffers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "imbioctl.h"
@@ -16,12 +17,14 @@ namespace {
 
 Bytes SendBuffer(uint32_t flags, uint32_t timeoutUs, uint8_t netFn, uint8_t cmd, Bytes data,
                  size_t total = 128) {
-  Bytes b{static_cast<uint8_t>(flags), 0, 0, 0,
-          static_cast<uint8_t>(timeoutUs), static_cast<uint8_t>(timeoutUs >> 8),
-          static_cast<uint8_t>(timeoutUs >> 16), static_cast<uint8_t>(timeoutUs >> 24),
-          0x20, cmd, netFn, 0, static_cast<uint8_t>(data.size())};
-  b.insert(b.end(), data.begin(), data.end());
-  if (b.size() < total) b.resize(total, 0);
+  Bytes b(std::max(total, 13 + data.size()), 0);
+  b[0] = static_cast<uint8_t>(flags);
+  for (int i = 0; i < 4; ++i) b[4 + i] = static_cast<uint8_t>(timeoutUs >> (8 * i));
+  b[8] = 0x20;
+  b[9] = cmd;
+  b[10] = netFn;
+  b[12] = static_cast<uint8_t>(data.size());
+  std::copy(data.begin(), data.end(), b.begin() + 13);
   return b;
 }
 

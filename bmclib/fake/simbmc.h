@@ -1,0 +1,53 @@
+// The simulated BMC (ipmi_sim with the profile in etc/bmcsim) and imbd, started
+// for a temporary installation root through scripts/bmcsim.sh, for integration
+// tests and benchmarks. Everything it starts is stopped by its destructor.
+#ifndef MGMT_BMCLIB_SIMBMC_H
+#define MGMT_BMCLIB_SIMBMC_H
+
+#include <string>
+#include <vector>
+
+namespace mgmt::fake {
+
+/// Runs a program with an argument vector (no shell), waits for it and returns
+/// its exit status (-1 when it could not run or died of a signal). Its standard
+/// output goes to `out` when given.
+int RunProgram(const std::vector<std::string>& argv, std::string* out = nullptr);
+
+class SimulatedBmc {
+ public:
+  /// `sourceDir`: the source tree (for scripts/ and etc/); `imbd`: the daemon to run.
+  /// Throws std::runtime_error when the simulator or imbd does not come up.
+  SimulatedBmc(const std::string& sourceDir, const std::string& imbd);
+  ~SimulatedBmc();
+  SimulatedBmc(const SimulatedBmc&) = delete;
+  SimulatedBmc& operator=(const SimulatedBmc&) = delete;
+
+  /// The installation root; /dev/imb under it is imbd's socket.
+  const std::string& Root() const { return root_; }
+  int VmPort() const { return vmPort_; }
+  int LanPort() const { return lanPort_; }
+
+  /// Runs a simulator console command (see ipmi_sim_cmd(5)); returns its output.
+  std::string Command(const std::string& command);
+  /// Adds a SEL record (type 0x02 and 13 bytes after it); returns its record
+  /// id, or -1.
+  int AddSelEvent(const std::vector<uint8_t>& thirteenBytes);
+
+  bool StopSimulator();
+  bool StartSimulator();
+  bool StopImbd();
+  bool StartImbd();
+
+ private:
+  bool Script(const std::vector<std::string>& args, std::string* out = nullptr);
+
+  std::string script_;
+  std::string root_;
+  int vmPort_ = 0;
+  int lanPort_ = 0;
+};
+
+}  // namespace mgmt::fake
+
+#endif
