@@ -86,7 +86,10 @@ void HostCore::buildRoutes() {
         }
         return std::make_shared<InProcessAgent>(describe(reg), std::move(loader), cimom, sink);
     };
-    for (const ProviderRegistration& reg : loadRegistrations(config_.registrationDir)) {
+    for (ProviderRegistration reg : loadRegistrations(config_.registrationDir)) {
+        // "X", "libX.so" and a full path may all name one library: one provider
+        // object per library and provider name.
+        if (auto file = resolveModulePath(reg.module, config_.moduleDirs); !file.empty()) reg.module = file.string();
         routes_.add(reg, *classes_, makeAgent);
     }
     if (config_.builtinNetworkAdapter) {

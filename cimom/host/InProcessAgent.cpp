@@ -93,16 +93,6 @@ void InProcessAgent::ensureReady() {
     state_ = State::Ready;
 }
 
-bool InProcessAgent::servesInstances() {
-    ensureReady();
-    return instanceIf_ != nullptr;
-}
-
-bool InProcessAgent::servesMethods() {
-    ensureReady();
-    return methodIf_ != nullptr;
-}
-
 CIMInstanceProvider& InProcessAgent::instances() {
     ensureReady();
     if (instanceIf_ == nullptr) {

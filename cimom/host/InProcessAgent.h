@@ -43,8 +43,6 @@ public:
     ~InProcessAgent() override;
 
     const std::string& describe() const override { return description_; }
-    bool servesInstances() override;
-    bool servesMethods() override;
 
     Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
         const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& classPath,

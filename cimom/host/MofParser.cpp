@@ -56,9 +56,6 @@ public:
 
 private:
     const MofToken& cur() const { return t_[pos_]; }
-    const MofToken& ahead(size_t n) const {
-        return t_[std::min(pos_ + n, t_.size() - 1)];
-    }
     [[noreturn]] void fail(const std::string& what) const {
         throw ConfigError(file_, cur().line, what);
     }

@@ -21,11 +21,6 @@ public:
     /// "<provider name> (<module>)", for log lines and error messages.
     virtual const std::string& describe() const = 0;
 
-    /// Whether the provider implements the instance / method interface. Loads the
-    /// provider if it is not loaded yet (throws CIM_ERR_FAILED if that fails).
-    virtual bool servesInstances() = 0;
-    virtual bool servesMethods() = 0;
-
     virtual Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
         const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& classPath,
         Pegasus::Boolean includeQualifiers, Pegasus::Boolean includeClassOrigin,

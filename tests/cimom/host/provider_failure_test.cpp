@@ -48,6 +48,10 @@ TEST_F(ProviderFailureTest, ProvidersAreCreatedOnceOnFirstUseAndReleasedAtShutdo
 
     host->enumerateInstances(ctx, ns, CIMName("Test_Widget"));  // widget + gadget
     EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 0, 0}));
+    // Registered again for another namespace under the library's file name: the
+    // same provider object answers.
+    EXPECT_EQ(host->enumerateInstances(ctx, CIMNamespaceName("root/other"), CIMName("Test_Widget")).size(), 2u);
+    EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 0, 0}));
 
     host->shutdown();
     EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 2, 2}));
