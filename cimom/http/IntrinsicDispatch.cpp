@@ -241,7 +241,11 @@ void appendError(std::string& out, unsigned code, const std::string& message) {
 void dispatchIntrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xml_node call, std::string& out) {
   const char* name = call.attribute("NAME").value();
   openResponse(out, "IMETHODRESPONSE", name);
-  std::string result;
+  // Results are written in place behind an IRETURNVALUE start tag; a failure
+  // part-way cuts the output back to `mark` and writes the ERROR instead.
+  const std::size_t mark = out.size();
+  out += "<IRETURNVALUE>";
+  std::string& result = out;
   bool hasResult = false;
   unsigned code = 0;
   std::string message;
@@ -256,14 +260,11 @@ void dispatchIntrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xm
         hasResult = c.hasResult;
       },
       code, message);
-  if (!ok) {
-    appendError(out, code, message);
-  } else if (hasResult) {
-    // Never <IRETURNVALUE/>: some clients cannot parse the empty-element form.
-    out += "<IRETURNVALUE>";
-    out += result;
-    out += "</IRETURNVALUE>";
-  }
+  if (!ok || !hasResult) out.resize(mark);
+  if (!ok) appendError(out, code, message);
+  // Never <IRETURNVALUE/>: some clients cannot parse the empty-element form, so an
+  // empty result has no IRETURNVALUE at all.
+  else if (hasResult) out += "</IRETURNVALUE>";
   out += "</IMETHODRESPONSE>";
 }
 

@@ -13,21 +13,24 @@ namespace mgmt::cimxml {
 
 namespace {
 
+bool needsEscape(unsigned char c, bool attribute) {
+  return c < 0x20 || c == 0x7f || c == '&' || c == '<' || c == '>' || (attribute && (c == '"' || c == '\''));
+}
+
 void escape(std::string& out, std::string_view text, bool attribute) {
-  for (char ch : text) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
     const auto c = static_cast<unsigned char>(ch);
+    if (!needsEscape(c, attribute)) continue;
+    out.append(text.data() + start, i - start);  // the plain run before this character
+    start = i + 1;
     switch (ch) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
-      case '"':
-        if (attribute) out += "&quot;";
-        else out += ch;
-        break;
-      case '\'':
-        if (attribute) out += "&apos;";
-        else out += ch;
-        break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
       case '\t': case '\n': case '\r':
         // An attribute value would have them normalised to blanks anyway.
         out += attribute ? ' ' : ch;
@@ -35,10 +38,10 @@ void escape(std::string& out, std::string_view text, bool attribute) {
       default:
         // Other control characters cannot appear in XML 1.0 at all, not even as
         // character references; U+FFFD marks where one was.
-        if (c < 0x20 || c == 0x7f) out += "\xEF\xBF\xBD";
-        else out += ch;
+        out += "\xEF\xBF\xBD";
     }
   }
+  out.append(text.data() + start, text.size() - start);
 }
 
 void attr(std::string& out, const char* name, std::string_view value) {

@@ -97,6 +97,9 @@ IoStatus Stream::readLine(std::string& line, std::size_t maxLen, Clock::time_poi
 }
 
 IoStatus Stream::readExact(std::string& out, std::size_t n, Clock::time_point deadline) {
+  // The caller has already bounded n; growing in one step avoids a cascade of
+  // large reallocations for megabyte bodies.
+  out.reserve(out.size() + n);
   while (n > 0) {
     if (pos_ == buf_.size()) {
       IoStatus s = fill(deadline);
