@@ -3,6 +3,7 @@
 // closed at compile time.
 #include <Pegasus/Common/CIMValue.h>
 #include <Pegasus/Common/CIMInstance.h>
+#include <Pegasus/Common/CIMParamValue.h>
 #include <Pegasus/Common/Exception.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,11 @@ static_assert(!std::is_constructible_v<CIMValue, const char*>);
 static_assert(!std::is_convertible_v<const char*, CIMValue>);
 static_assert(!std::is_constructible_v<CIMValue, char*>);
 static_assert(std::is_constructible_v<CIMValue, String>);
+// Nor on its way into a property, key binding or method argument.
+static_assert(!std::is_constructible_v<CIMProperty, const char*, const char*>);
+static_assert(std::is_constructible_v<CIMProperty, const char*, String>);
+static_assert(!std::is_constructible_v<CIMKeyBinding, const char*, const char*>);
+static_assert(!std::is_constructible_v<CIMParamValue, const char*, const char*>);
 
 namespace {
 
