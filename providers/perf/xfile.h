@@ -29,8 +29,8 @@ char* filegrep(const char* path, const char* pattern, int n, char* dest, std::si
 /// The two clocks, from the seconds since boot in /proc/uptime: jiffies (1/100 s)
 /// and ticks (1/1000 s), both truncated. Both are 0 when the file or the value is
 /// missing. The decimal text is converted exactly, so 3600.50 s is 360050 jiffies
-/// and 3600500 ticks, and 248.46 s is 24846 jiffies (binary floating point would
-/// give 24845).
+/// and 3600500 ticks, and 9999.97 s is 999997 jiffies (multiplying the binary
+/// floating-point value by 100.0 and truncating gives 999996).
 void getTimestamp(std::uint64_t& jiffies, std::uint64_t& ticks);
 
 namespace perf {

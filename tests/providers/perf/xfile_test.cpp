@@ -73,11 +73,11 @@ TEST(Timestamp, ConvertsUptimeExactly) {
     getTimestamp(jiffies, ticks);
     EXPECT_EQ(jiffies, 360050u);
     EXPECT_EQ(ticks, 3600500u);
-    // 248.46 * 100.0 is 24845.999... in binary floating point.
-    root.write("/proc/uptime", "248.46 433.88\n");
+    // 9999.97 * 100.0 is 999996.99... in binary floating point.
+    root.write("/proc/uptime", "9999.97 433.88\n");
     getTimestamp(jiffies, ticks);
-    EXPECT_EQ(jiffies, 24846u);
-    EXPECT_EQ(ticks, 248460u);
+    EXPECT_EQ(jiffies, 999997u);
+    EXPECT_EQ(ticks, 9999970u);
     root.write("/proc/uptime", "12 5\n");
     getTimestamp(jiffies, ticks);
     EXPECT_EQ(jiffies, 1200u);
