@@ -73,6 +73,13 @@ class Request {
     body_ += "</VALUE.ARRAY>";
     close();
   }
+  void text(const char* name, const std::string& value) {
+    open(name);
+    body_ += "<VALUE>";
+    cx::appendEscaped(body_, value);
+    body_ += "</VALUE>";
+    close();
+  }
   std::string& raw(const char* name) {
     open(name);
     return body_;
@@ -351,6 +358,61 @@ Array<CIMName> CIMClient::enumerateClassNames(const CIMNamespaceName& nameSpace,
         }
       });
   return result;
+}
+
+Array<CIMClass> CIMClient::enumerateClasses(const CIMNamespaceName& nameSpace, const CIMName& className,
+                                           Boolean deepInheritance, Boolean localOnly, Boolean includeQualifiers,
+                                           Boolean includeClassOrigin) {
+  Array<CIMClass> result;
+  _rep->intrinsic(
+      "EnumerateClasses", nameSpace,
+      [&](Request& r) {
+        r.className("ClassName", className);
+        r.flag("DeepInheritance", deepInheritance);
+        r.flag("LocalOnly", localOnly);
+        r.flag("IncludeQualifiers", includeQualifiers);
+        r.flag("IncludeClassOrigin", includeClassOrigin);
+      },
+      [&](pugi::xml_node ret) {
+        for (pugi::xml_node n = cx::firstElement(ret); n; n = cx::nextElement(n)) result.append(cx::readClass(n));
+      });
+  return result;
+}
+
+CIMValue CIMClient::getProperty(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
+                                const CIMName& propertyName) {
+  CIMValue result;
+  _rep->intrinsic(
+      "GetProperty", nameSpace,
+      [&](Request& r) {
+        cx::writeInstanceName(r.raw("InstanceName"), instanceName);
+        r.close();
+        r.text("PropertyName", cx::utf8(propertyName.getString()));
+      },
+      [&](pugi::xml_node ret) {
+        pugi::xml_node v = cx::firstElement(ret);
+        if (!v) return;
+        const bool ref = cx::is(v, "VALUE.REFERENCE") || cx::is(v, "VALUE.REFARRAY");
+        result = cx::readValue(v, ref ? CIMTYPE_REFERENCE : CIMTYPE_STRING,
+                               cx::is(v, "VALUE.ARRAY") || cx::is(v, "VALUE.REFARRAY"));
+      });
+  return result;
+}
+
+void CIMClient::setProperty(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
+                            const CIMName& propertyName, const CIMValue& newValue) {
+  _rep->intrinsic(
+      "SetProperty", nameSpace,
+      [&](Request& r) {
+        cx::writeInstanceName(r.raw("InstanceName"), instanceName);
+        r.close();
+        r.text("PropertyName", cx::utf8(propertyName.getString()));
+        if (!newValue.isNull()) {
+          cx::writeValue(r.raw("NewValue"), newValue);
+          r.close();
+        }
+      },
+      [](pugi::xml_node) {});
 }
 
 CIMValue CIMClient::invokeMethod(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,

@@ -179,6 +179,50 @@ void enumerateClasses(Call& c) {
   c.hasResult = classes.size() > 0;
 }
 
+CIMName propertyName(const Params& p) {
+  pugi::xml_node v = p.required("PropertyName");
+  if (!cx::is(v, "VALUE")) invalidParameter("PropertyName must be a VALUE");
+  try {
+    return CIMName(cx::fromUtf8(v.text().get()));
+  } catch (const Exception&) {
+    invalidParameter(std::string("invalid property name \"") + v.text().get() + "\"");
+  }
+}
+
+// GetProperty and SetProperty have no provider operation of their own: they are
+// GetInstance and ModifyInstance narrowed to one property.
+void getProperty(Call& c) {
+  Params p(c.firstParam, {"InstanceName", "PropertyName"});
+  CIMObjectPath name = cx::readInstanceName(p.required("InstanceName"));
+  CIMName prop = propertyName(p);
+  Array<CIMName> only;
+  only.append(prop);
+  CIMInstance inst = c.ops.getInstance(c.ctx, c.ns, name, false, false, false, CIMPropertyList(only));
+  Uint32 at = inst.findProperty(prop);
+  if (at == PEG_NOT_FOUND) throw CIMException(CIM_ERR_NO_SUCH_PROPERTY, prop.getString());
+  CIMValue v = inst.getProperty(at).getValue();
+  cx::writeValue(c.out, v);
+  c.hasResult = !v.isNull();
+}
+
+void setProperty(Call& c) {
+  Params p(c.firstParam, {"InstanceName", "PropertyName", "NewValue"});
+  CIMObjectPath name = cx::readInstanceName(p.required("InstanceName"));
+  CIMName prop = propertyName(p);
+  // The wire value carries no type; the class declaration supplies it.
+  CIMClass cls = c.ops.getClass(c.ctx, c.ns, name.getClassName(), false, false, false, CIMPropertyList());
+  Uint32 at = cls.findProperty(prop);
+  if (at == PEG_NOT_FOUND) throw CIMException(CIM_ERR_NO_SUCH_PROPERTY, prop.getString());
+  CIMConstProperty decl = cls.getProperty(at);
+  CIMValue v = cx::readValue(p.value("NewValue"), decl.getType(), decl.isArray());
+  CIMInstance inst(name.getClassName());
+  inst.addProperty(CIMProperty(decl.getName(), v, 0, decl.getReferenceClassName()));
+  inst.setPath(name);
+  Array<CIMName> only;
+  only.append(prop);
+  c.ops.modifyInstance(c.ctx, c.ns, inst, false, CIMPropertyList(only));
+}
+
 const std::map<std::string, Handler>& handlers() {
   static const std::map<std::string, Handler> table = {
       {"enumerateinstances", enumerateInstances},
@@ -190,6 +234,8 @@ const std::map<std::string, Handler>& handlers() {
       {"getclass", getClass},
       {"enumerateclassnames", enumerateClassNames},
       {"enumerateclasses", enumerateClasses},
+      {"getproperty", getProperty},
+      {"setproperty", setProperty},
   };
   return table;
 }

@@ -168,6 +168,17 @@ ReadResult readRequest(net::Stream& s, Message& msg, const Limits& limits,
   if (msg.header("Transfer-Encoding") == nullptr && msg.header("Content-Length") == nullptr &&
       (msg.method == "POST" || msg.method == "M-POST"))
     return ReadResult::LengthRequired;
+  // A client that waits for permission before sending its body gets it here, but
+  // only for a body it may send at all: an oversized one is refused unread.
+  if (const std::string* expect = msg.header("Expect"); expect && equalsNoCase(trim(*expect), "100-continue")) {
+    if (const std::string* cl = msg.header("Content-Length")) {
+      std::size_t n = 0;
+      if (!parseSize(*cl, 10, n)) return ReadResult::Malformed;
+      if (n > limits.maxBodyBytes) return ReadResult::BodyTooLarge;
+    }
+    if (msg.version == "HTTP/1.1" && s.writeAll("HTTP/1.1 100 Continue\r\n\r\n", deadline) != net::IoStatus::Ok)
+      return ReadResult::IoError;
+  }
   return readBody(s, msg, limits, deadline, false);
 }
 

@@ -190,6 +190,28 @@ TEST_F(CimClientRoundTrip, MethodsAndClasses) {
 
   Array<CIMName> names = client.enumerateClassNames(kNs);
   ASSERT_EQ(names.size(), 1u);
+  Array<CIMClass> classes = client.enumerateClasses(kNs);
+  ASSERT_EQ(classes.size(), 1u);
+  EXPECT_TRUE(classes[0].getClassName().equal(CIMName("Test_Thing")));
+}
+
+TEST_F(CimClientRoundTrip, SinglePropertyReadAndWrite) {
+  const CIMObjectPath path = mgmt::test::FakeOperations::pathOf("k\"1 <&>");
+  // No type travels with the value: it comes back as text.
+  EXPECT_TRUE(client.getProperty(kNs, path, CIMName("U16")) == CIMValue(String("65535")));
+  EXPECT_TRUE(client.getProperty(kNs, path, CIMName("Nul")).isNull());
+  // The server types the new value from the class declaration (Count is uint32).
+  client.setProperty(kNs, path, CIMName("Count"), CIMValue(Uint32(12)));
+  const CIMInstance& stored = srv.ops.things.begin()->second;
+  Uint32 at = stored.findProperty(CIMName("Count"));
+  ASSERT_NE(at, PEG_NOT_FOUND);
+  EXPECT_TRUE(stored.getProperty(at).getValue() == CIMValue(Uint32(12)));
+  try {
+    client.setProperty(kNs, path, CIMName("NotDeclared"), CIMValue(String("x")));
+    FAIL();
+  } catch (const CIMException& e) {
+    EXPECT_EQ(e.getCode(), CIM_ERR_NO_SUCH_PROPERTY);
+  }
 }
 
 TEST_F(CimClientRoundTrip, ConnectLocalUsesTheSocketAndPeerIdentity) {

@@ -160,6 +160,20 @@ TEST(HttpServerTest, KeepAliveThenLimitStatuses) {
   EXPECT_EQ(r1.body, "x|tcp");
   EXPECT_EQ(r2.body, "y|tcp");
 
+  // A client that asks first is told to continue, and then answered.
+  auto polite = srv.connect();
+  ASSERT_EQ(polite.writeAll("POST / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 2\r\n\r\n",
+                            net::Clock::now() + 2s),
+            net::IoStatus::Ok);
+  std::string line;
+  ASSERT_EQ(polite.readLine(line, 100, net::Clock::now() + 2s), net::IoStatus::Ok);
+  EXPECT_EQ(line, "HTTP/1.1 100 Continue");
+  ASSERT_EQ(polite.readLine(line, 100, net::Clock::now() + 2s), net::IoStatus::Ok);
+  EXPECT_EQ(exchange(polite, "ok").body, "ok|tcp");
+  auto asksTooMuch = srv.connect();
+  EXPECT_EQ(exchange(asksTooMuch, "POST / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 99\r\n\r\n").status,
+            413);
+
   auto big = srv.connect();
   EXPECT_EQ(exchange(big, "POST / HTTP/1.1\r\nContent-Length: 65\r\n\r\n").status, 413);
   auto bad = srv.connect();

@@ -85,6 +85,20 @@ public:
     Array<CIMName> enumerateClassNames(const CIMNamespaceName& nameSpace,
         const CIMName& className = CIMName(), Boolean deepInheritance = false);
 
+    Array<CIMClass> enumerateClasses(const CIMNamespaceName& nameSpace,
+        const CIMName& className = CIMName(), Boolean deepInheritance = false,
+        Boolean localOnly = true, Boolean includeQualifiers = true,
+        Boolean includeClassOrigin = false);
+
+    /** One property's value. The wire form carries no type, so scalars arrive as
+        String and arrays as Array<String>; references keep their type. */
+    CIMValue getProperty(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
+        const CIMName& propertyName);
+
+    /// Sets one property; the server types the value from the class.
+    void setProperty(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
+        const CIMName& propertyName, const CIMValue& newValue = CIMValue());
+
     CIMValue invokeMethod(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
         const CIMName& methodName, const Array<CIMParamValue>& inParameters,
         Array<CIMParamValue>& outParameters);
