@@ -6,9 +6,11 @@
 #include "PerfPartition.h"
 #include "PerfProcessor.h"
 #include "perf_test_util.h"
+#include "xfile.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -317,6 +319,52 @@ TEST(SamplerEdges, InterruptColumnsWithoutAHeading) {
     root.write("/proc/interrupts", "  0:  5  6\n  1:  7  x\nNMI:  100 100\n");
     EXPECT_EQ(InterruptsOf("cpu0"), 12u);
     EXPECT_EQ(InterruptsOf("cpu1"), 6u);  // a column that does not parse adds 0
+}
+
+// /proc text is untrusted: files of random bytes (with blanks, colons, digits and
+// newlines in plenty) must never make a sampler read out of bounds or crash.
+TEST(SamplerEdges, GarbageFilesAreReadSafely) {
+    TempRoot root;
+    std::uint32_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 16;
+    };
+    const char alphabet[] = " ::0123456789cpuMem:pageintrCPU\t\n\n\x01\xff-+.";
+    const char* files[] = {"/proc/meminfo", "/proc/stat",       "/proc/vmstat",
+                           "/proc/uptime",  "/proc/interrupts", "/proc/partitions",
+                           "/proc/diskstats", "/proc/net/dev"};
+    for (int round = 0; round < 60; ++round) {
+        for (const char* file : files) {
+            std::string text(next() % 600, ' ');
+            for (char& c : text) c = alphabet[next() % (sizeof alphabet - 1)];
+            root.write(file, text);
+        }
+        std::uint64_t a = 0, b = 0, c = 0, d = 0;
+        PerfMemory().getAvailableBytes(a, b, c, d);
+        PerfMemory().getPagesNumber(a, b);
+        getTimestamp(a, b);
+        PerfProcessor processor;
+        processor.getProcessorNames();
+        for (const auto& name : processor.names()) {
+            processor.getProcessorTime(name, a, b, c);
+            processor.getInterrupts(name, d);
+        }
+        PerfPartition partitions;
+        partitions.getPartitionNames();
+        for (const auto& name : partitions.names()) {
+            partition_stats s{};
+            partitions.getPartitionStats(name, s);
+            EXPECT_LT(std::strlen(s.name), sizeof s.name);
+        }
+        PerfNet net;
+        net.getInterfaceNames();
+        for (const auto& name : net.names()) {
+            net_stats s{};
+            net.getInterfaceStats(name, s);
+            EXPECT_LT(std::strlen(s.name), sizeof s.name);
+        }
+    }
 }
 
 }  // namespace
