@@ -47,6 +47,38 @@ IpmiResponse PendingTable::Wait(uint32_t id, std::chrono::steady_clock::time_poi
   return response;
 }
 
+std::optional<IpmiResponse> PendingTable::TakeIfDone(uint32_t id) {
+  std::lock_guard lock(mutex_);
+  const auto it = slots_.find(id);
+  if (it == slots_.end()) return IpmiResponse{Outcome::kUnavailable, {}};
+  if (!it->second.done) return std::nullopt;
+  IpmiResponse response = std::move(it->second.response);
+  slots_.erase(it);
+  return response;
+}
+
+uint64_t PendingTable::Generation() const {
+  std::lock_guard lock(mutex_);
+  return generation_;
+}
+
+void PendingTable::WaitSlice(uint32_t id, std::chrono::steady_clock::time_point until,
+                             uint64_t seen) {
+  std::unique_lock lock(mutex_);
+  cv_.wait_until(lock, until, [&] {
+    const auto it = slots_.find(id);
+    return it == slots_.end() || it->second.done || generation_ != seen;
+  });
+}
+
+void PendingTable::Notify() {
+  {
+    std::lock_guard lock(mutex_);
+    ++generation_;
+  }
+  cv_.notify_all();
+}
+
 void PendingTable::Remove(uint32_t id) {
   std::lock_guard lock(mutex_);
   slots_.erase(id);

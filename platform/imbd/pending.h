@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -30,6 +31,16 @@ class PendingTable {
   /// Forgets `id` without waiting (the request could not be sent).
   void Remove(uint32_t id);
 
+  /// The answer to `id` if it has arrived (the id is then forgotten).
+  std::optional<IpmiResponse> TakeIfDone(uint32_t id);
+  /// A counter that Notify advances; read it before deciding to wait.
+  uint64_t Generation() const;
+  /// Waits until `id` is answered, `until` passes or the generation moves on
+  /// from `seen`.
+  void WaitSlice(uint32_t id, std::chrono::steady_clock::time_point until, uint64_t seen);
+  /// Wakes every WaitSlice (for instance: the reader role became free).
+  void Notify();
+
  private:
   struct Slot {
     uint32_t tag = 0;
@@ -39,6 +50,7 @@ class PendingTable {
   mutable std::mutex mutex_;
   std::condition_variable cv_;
   std::unordered_map<uint32_t, Slot> slots_;
+  uint64_t generation_ = 0;
 };
 
 }  // namespace mgmt::imbd

@@ -75,6 +75,7 @@ int ConnectTcp(const std::string& host, const std::string& port) {
 
 VmBackend::VmBackend(Options options) : options_(std::move(options)) {
   if (::pipe2(wake_, O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;
+  if (::pipe2(kick_, O_CLOEXEC | O_NONBLOCK) != 0) kick_[0] = kick_[1] = -1;
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -85,13 +86,18 @@ VmBackend::~VmBackend() {
     [[maybe_unused]] const ssize_t n = ::write(wake_[1], &b, 1);
   }
   thread_.join();
-  for (const int fd : wake_)
+  for (const int fd : {wake_[0], wake_[1], kick_[0], kick_[1]})
     if (fd >= 0) ::close(fd);
 }
 
 bool VmBackend::Connected() const {
   std::lock_guard lock(mutex_);
   return fd_ >= 0;
+}
+
+void VmBackend::Kick() {
+  const uint8_t b = 1;
+  [[maybe_unused]] const ssize_t n = ::write(kick_[1], &b, 1);
 }
 
 void VmBackend::Run() {
@@ -122,45 +128,131 @@ void VmBackend::Run() {
       continue;
     }
     {
+      std::lock_guard role(readMutex_);
+      decoder_ = vm::Decoder();
+    }
+    {
       std::lock_guard lock(mutex_);
       fd_ = fd;
     }
-    ReadLoop(fd);
+    Serve(fd);
+    ConnectionLost(fd);
     {
-      std::lock_guard lock(mutex_);
-      fd_ = -1;
+      // No request reads the descriptor any more once the role is ours.
+      std::lock_guard role(readMutex_);
       ::close(fd);
     }
-    pending_.FailAll(Outcome::kUnavailable);
     if (!stop_) Log(LOG_WARNING, "connection to BMC simulator lost; reconnecting");
+  }
+  ConnectionLost(-1);
+}
+
+// While connected: read for the simulator's control commands when no request
+// waits; otherwise sleep until the connection breaks or requests are done.
+void VmBackend::Serve(int fd) {
+  constexpr int kSliceMs = 200;
+  while (!stop_) {
+    {
+      std::lock_guard lock(mutex_);
+      if (fd_ != fd) return;
+    }
+    if (waiting_ == 0) {
+      std::unique_lock role(readMutex_, std::try_to_lock);
+      if (role) {
+        backgroundReading_ = true;
+        const bool ok = ReadOnce(fd, kSliceMs, /*yieldToRequests=*/true);
+        backgroundReading_ = false;
+        role.unlock();
+        pending_.Notify();
+        if (!ok) return;
+        continue;
+      }
+    }
+    pollfd p[2] = {{wake_[0], POLLIN, 0}, {kick_[0], POLLIN, 0}};
+    if (::poll(p, 2, kSliceMs) > 0 && p[1].revents != 0) {
+      uint8_t drain[64];
+      while (::read(kick_[0], drain, sizeof(drain)) > 0) {
+      }
+    }
   }
 }
 
-void VmBackend::ReadLoop(int fd) {
-  vm::Decoder decoder;
-  std::vector<vm::Frame> frames;
+// One read from the connection (called with the reader role held); frames go to
+// their requests. False when the connection broke.
+bool VmBackend::ReadOnce(int fd, int timeoutMs, bool yieldToRequests) {
+  pollfd p[3] = {{fd, POLLIN, 0}, {wake_[0], POLLIN, 0}, {kick_[0], POLLIN, 0}};
+  const int n = ::poll(p, yieldToRequests ? 3 : 2, timeoutMs);
+  if (n < 0) return errno == EINTR;
+  if (n == 0 || p[1].revents != 0) return true;
+  if (yieldToRequests && p[2].revents != 0) {
+    uint8_t drain[64];
+    while (::read(kick_[0], drain, sizeof(drain)) > 0) {
+    }
+    if (p[0].revents == 0) return true;
+  }
   uint8_t buffer[512];
-  while (!stop_) {
-    pollfd p[2] = {{fd, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    if (::poll(p, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
+  const ssize_t got = ::read(fd, buffer, sizeof(buffer));
+  if (got < 0) return errno == EINTR || errno == EAGAIN;
+  if (got == 0) return false;
+  std::vector<vm::Frame> frames;
+  const size_t droppedBefore = decoder_.Dropped();
+  decoder_.Feed({buffer, static_cast<size_t>(got)}, frames);
+  if (decoder_.Dropped() != droppedBefore) {
+    dropped_ += decoder_.Dropped() - droppedBefore;
+    Log(LOG_DEBUG, "dropped a malformed frame from the simulator");
+  }
+  for (const auto& frame : frames) HandleFrame(frame);
+  return true;
+}
+
+void VmBackend::ConnectionLost(int fd) {
+  {
+    std::lock_guard lock(mutex_);
+    if (fd >= 0 && fd_ == fd) {
+      fd_ = -1;
+      ::shutdown(fd, SHUT_RDWR);
     }
-    if (p[1].revents != 0) return;
-    const ssize_t n = ::read(fd, buffer, sizeof(buffer));
-    if (n == 0) return;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;
+  }
+  pending_.FailAll(Outcome::kUnavailable);
+  Kick();
+}
+
+IpmiResponse VmBackend::Await(uint8_t seq, std::chrono::steady_clock::time_point deadline) {
+  constexpr auto kSlice = std::chrono::milliseconds(100);
+  while (true) {
+    if (auto done = pending_.TakeIfDone(seq)) return std::move(*done);
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      pending_.Remove(seq);
+      return {Outcome::kTimedOut, {}};
     }
-    frames.clear();
-    const size_t droppedBefore = decoder.Dropped();
-    decoder.Feed({buffer, static_cast<size_t>(n)}, frames);
-    if (decoder.Dropped() != droppedBefore) {
-      dropped_ += decoder.Dropped() - droppedBefore;
-      Log(LOG_DEBUG, "dropped a malformed frame from the simulator");
+    const uint64_t generation = pending_.Generation();
+    std::unique_lock role(readMutex_, std::try_to_lock);
+    if (role) {
+      int fd;
+      {
+        std::lock_guard lock(mutex_);
+        fd = fd_;
+      }
+      if (pending_.TakeIfDone(seq)) {
+        role.unlock();
+        continue;  // answered meanwhile: taken again at the top of the loop
+      }
+      if (fd < 0) {
+        role.unlock();
+        pending_.Remove(seq);
+        return {Outcome::kUnavailable, {}};
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+      const bool ok = ReadOnce(fd, static_cast<int>(std::min(left, kSlice).count()) + 1,
+                               /*yieldToRequests=*/false);
+      role.unlock();
+      pending_.Notify();
+      if (!ok) ConnectionLost(fd);
+      continue;
     }
-    for (const auto& frame : frames) HandleFrame(frame);
+    if (backgroundReading_) Kick();
+    pending_.WaitSlice(seq, std::min(deadline, now + kSlice), generation);
   }
 }
 
@@ -207,6 +299,11 @@ void VmBackend::HandleControl(const std::vector<uint8_t>& bytes) {
 
 IpmiResponse VmBackend::Transact(const IpmiRequest& request, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
+  struct Waiting {
+    std::atomic<int>& count;
+    explicit Waiting(std::atomic<int>& c) : count(c) { ++count; }
+    ~Waiting() { --count; }
+  } waiting(waiting_);
   uint8_t seq = 0;
   {
     std::lock_guard lock(mutex_);
@@ -227,7 +324,7 @@ IpmiResponse VmBackend::Transact(const IpmiRequest& request, std::chrono::millis
       return {Outcome::kUnavailable, {}};
     }
   }
-  return pending_.Wait(seq, deadline);
+  return Await(seq, deadline);
 }
 
 }  // namespace mgmt::imbd

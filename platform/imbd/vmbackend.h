@@ -20,6 +20,12 @@ namespace mgmt::imbd {
 /// goes away. Requests from many threads share it; answers are matched to their
 /// requests by sequence number. While the simulator is unreachable, requests fail
 /// at once instead of waiting out their time-out.
+///
+/// Reading: a waiting request reads the connection itself (one reader at a time;
+/// it hands other requests their answers), so an answer does not pass through a
+/// further thread on its way back. The connection thread reads only while no
+/// request waits, to log the simulator's control commands, and gives the reader
+/// role up as soon as a request wants it.
 class VmBackend final : public Backend {
  public:
   struct Options {
@@ -45,8 +51,11 @@ class VmBackend final : public Backend {
 
  private:
   void Run();
-  int ConnectOnce();
-  void ReadLoop(int fd);
+  void Serve(int fd);
+  IpmiResponse Await(uint8_t seq, std::chrono::steady_clock::time_point deadline);
+  bool ReadOnce(int fd, int timeoutMs, bool yieldToRequests);
+  void ConnectionLost(int fd);
+  void Kick();
   void HandleFrame(const vm::Frame& frame);
   void HandleControl(const std::vector<uint8_t>& bytes);
 
@@ -54,7 +63,12 @@ class VmBackend final : public Backend {
   mutable std::mutex mutex_;  // guards fd_, nextSeq_ and writes to fd_
   int fd_ = -1;
   uint8_t nextSeq_ = 0;
-  int wake_[2] = {-1, -1};  // pipe that interrupts the reader on shutdown
+  std::mutex readMutex_;      // the reader role; guards decoder_
+  vm::Decoder decoder_;
+  std::atomic<int> waiting_{0};             // requests in Await
+  std::atomic<bool> backgroundReading_{false};
+  int wake_[2] = {-1, -1};  // shutdown
+  int kick_[2] = {-1, -1};  // a request wants the reader role; or the connection broke
   std::atomic<bool> stop_{false};
   std::atomic<size_t> dropped_{0};
   PendingTable pending_;
