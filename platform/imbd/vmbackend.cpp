@@ -316,6 +316,8 @@ IpmiResponse VmBackend::Transact(const IpmiRequest& request, std::chrono::millis
       found = pending_.Add(seq, AnswerTag(request.netFn, request.cmd));
     }
     if (!found) return {Outcome::kBusy, {}};
+    // The VM interface is the BMC's system interface: the responder address is
+    // not carried (every caller of this system addresses the BMC, 0x20).
     const auto wire = vm::EncodeRequest(seq, request.netFn, request.rsLun, request.cmd, request.data);
     if (dev::WriteFull(fd_, wire) != 0) {
       pending_.Remove(seq);
