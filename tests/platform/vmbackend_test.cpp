@@ -126,9 +126,31 @@ void WaitConnected(const VmBackend& backend) {
   for (int i = 0; i < 500 && !backend.Connected(); ++i) std::this_thread::sleep_for(10ms);
 }
 
+std::mutex g_logMutex;
+std::vector<std::string> g_log;
+
+void CaptureLine(int priority, const char* line) {
+  if (priority == LOG_DEBUG) return;
+  std::lock_guard lock(g_logMutex);
+  g_log.emplace_back(line);
+}
+
+bool Logged(const std::string& text) {
+  for (int i = 0; i < 500; ++i) {
+    {
+      std::lock_guard lock(g_logMutex);
+      for (const auto& line : g_log)
+        if (line.find(text) != std::string::npos) return true;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
 class VmBackendTest : public ::testing::Test {
  protected:
   void SetUp() override { mgmt::imbd::SetLogSinks(false, false); }
+  void TearDown() override { mgmt::imbd::SetLogCapture(nullptr); }
 };
 
 }  // namespace
@@ -217,4 +239,22 @@ TEST_F(VmBackendTest, FailsFastWhileDownAndReconnectsWhenTheSimulatorReturns) {
   ASSERT_EQ(frames.size(), 1u);
   again.Answer(frames[0], {0x00});
   EXPECT_EQ(after.get().outcome, Outcome::kAnswered);
+}
+
+TEST_F(VmBackendTest, TheSimulatorsPowerAndResetRequestsAreLoggedWhileIdle) {
+  {
+    std::lock_guard lock(g_logMutex);
+    g_log.clear();
+  }
+  mgmt::imbd::SetLogCapture(CaptureLine);
+  FakeSimulator sim;
+  VmBackend backend(OptionsFor(sim.Port()));
+  ASSERT_TRUE(sim.Accept());
+  sim.Receive(2);
+  WaitConnected(backend);
+  // No request is waiting: the connection thread reads these.
+  sim.Send(vm::EncodeControl(vm::kReset));
+  sim.Send(vm::EncodeControl(vm::kPowerOff));
+  EXPECT_TRUE(Logged("BMC requests host reset"));
+  EXPECT_TRUE(Logged("BMC requests host power off"));
 }
