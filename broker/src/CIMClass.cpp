@@ -29,9 +29,9 @@ struct CIMClass::Rep
 namespace {
 
 // A boolean qualifier that is present, non-null and true.
-template <class Holder> bool booleanQualifier(const Holder& holder, const char* name)
+template <class Holder> bool booleanQualifier(const Holder& holder, const CIMName& name)
 {
-    Uint32 pos = holder.findQualifier(CIMName(name));
+    Uint32 pos = holder.findQualifier(name);
     if (pos == PEG_NOT_FOUND)
         return false;
     const CIMValue& v = holder.getQualifier(pos).getValue();
@@ -40,6 +40,12 @@ template <class Holder> bool booleanQualifier(const Holder& holder, const char* 
     Boolean b = false;
     v.get(b);
     return b;
+}
+
+const CIMName& keyQualifier()
+{
+    static const CIMName name("Key");
+    return name;
 }
 
 } // namespace
@@ -62,8 +68,8 @@ CIMClass::Rep& CIMClass::_checked() const
     return *_rep;
 }
 
-Boolean CIMClass::isAssociation() const { return booleanQualifier(*this, "Association"); }
-Boolean CIMClass::isAbstract() const { return booleanQualifier(*this, "Abstract"); }
+Boolean CIMClass::isAssociation() const { return booleanQualifier(*this, CIMName("Association")); }
+Boolean CIMClass::isAbstract() const { return booleanQualifier(*this, CIMName("Abstract")); }
 const CIMName& CIMClass::getClassName() const { return _checked().path.getClassName(); }
 const CIMObjectPath& CIMClass::getPath() const { return _checked().path; }
 
@@ -139,14 +145,14 @@ void CIMClass::getKeyNames(Array<CIMName>& keyNames) const
 {
     keyNames.clear();
     for (const auto& p : _checked().properties.items())
-        if (booleanQualifier(CIMConstProperty(p), "Key"))
+        if (booleanQualifier(CIMConstProperty(p), keyQualifier()))
             keyNames.append(p.getName());
 }
 
 Boolean CIMClass::hasKeys() const
 {
     for (const auto& p : _checked().properties.items())
-        if (booleanQualifier(CIMConstProperty(p), "Key"))
+        if (booleanQualifier(CIMConstProperty(p), keyQualifier()))
             return true;
     return false;
 }

@@ -33,9 +33,8 @@ void checkHost(const String& host)
 
 // Keys are kept sorted by name; a REFERENCE value is re-written in its own
 // canonical (sorted) form so that equal references print alike.
-Array<CIMKeyBinding> normalizeKeys(const Array<CIMKeyBinding>& in)
+Array<CIMKeyBinding> normalizeKeys(Array<CIMKeyBinding> keys)
 {
-    Array<CIMKeyBinding> keys(in);
     for (auto& k : keys)
     {
         if (k.getType() != CIMKeyBinding::REFERENCE)
@@ -49,10 +48,12 @@ Array<CIMKeyBinding> normalizeKeys(const Array<CIMKeyBinding>& in)
             // Not a path: keep the text as given; equality falls back to text.
         }
     }
-    std::stable_sort(keys.begin(), keys.end(),
-        [](const CIMKeyBinding& a, const CIMKeyBinding& b) {
-            return String::compareNoCase(a.getName().getString(), b.getName().getString()) < 0;
-        });
+    auto byName = [](const CIMKeyBinding& a, const CIMKeyBinding& b) {
+        return String::compareNoCase(a.getName().getString(), b.getName().getString()) < 0;
+    };
+    // Providers usually give keys in order already; stable_sort allocates.
+    if (!std::is_sorted(keys.begin(), keys.end(), byName))
+        std::stable_sort(keys.begin(), keys.end(), byName);
     return keys;
 }
 
@@ -60,21 +61,18 @@ Array<CIMKeyBinding> normalizeKeys(const Array<CIMKeyBinding>& in)
 
 [[noreturn]] void malformed(const String& text) { throw MalformedObjectNameException(text); }
 
-String toString16(std::u16string_view v)
-{
-    String s;
-    s.reserveCapacity(Uint32(v.size()));
-    for (char16_t c : v)
-        s.append(Char16(Uint16(c)));
-    return s;
-}
+String toString16(std::u16string_view v) { return String::fromUtf16(v); }
 
 CIMName nameOrThrow(std::u16string_view v, const String& whole)
 {
-    String s = toString16(v);
-    if (!CIMName::legal(s))
+    try
+    {
+        return CIMName(toString16(v));
+    }
+    catch (const InvalidNameException&)
+    {
         malformed(whole);
-    return CIMName(s);
+    }
 }
 
 bool looksLikeReference(const String& value)
@@ -107,7 +105,7 @@ Array<CIMKeyBinding> parseKeys(std::u16string_view s, size_t pos, const String& 
 
         if (s[pos] == u'"')
         {
-            String value;
+            std::u16string value;
             pos++;
             bool closed = false;
             while (pos < s.size())
@@ -117,7 +115,7 @@ Array<CIMKeyBinding> parseKeys(std::u16string_view s, size_t pos, const String& 
                 {
                     if (pos + 1 >= s.size() || (s[pos + 1] != u'\\' && s[pos + 1] != u'"'))
                         malformed(whole);
-                    value.append(Char16(Uint16(s[pos + 1])));
+                    value.push_back(s[pos + 1]);
                     pos += 2;
                     continue;
                 }
@@ -127,14 +125,19 @@ Array<CIMKeyBinding> parseKeys(std::u16string_view s, size_t pos, const String& 
                     pos++;
                     break;
                 }
-                value.append(Char16(Uint16(c)));
-                pos++;
+                // Copy the run up to the next quote or backslash at once.
+                size_t stop = s.find_first_of(u"\\\"", pos);
+                if (stop == s.npos)
+                    stop = s.size();
+                value.append(s.substr(pos, stop - pos));
+                pos = stop;
             }
             if (!closed)
                 malformed(whole);
+            String text = String::fromUtf16(value);
             CIMKeyBinding::Type type =
-                looksLikeReference(value) ? CIMKeyBinding::REFERENCE : CIMKeyBinding::STRING;
-            keys.append(CIMKeyBinding(name, value, type));
+                looksLikeReference(text) ? CIMKeyBinding::REFERENCE : CIMKeyBinding::STRING;
+            keys.append(CIMKeyBinding(name, text, type));
         }
         else
         {
@@ -186,10 +189,14 @@ void parseInto(const String& text, CIMObjectPath::Rep& rep)
     size_t colon = s.find(u':', pos);
     if (colon != s.npos && (dot == s.npos || colon < dot))
     {
-        String ns = toString16(s.substr(pos, colon - pos));
-        if (!CIMNamespaceName::legal(ns))
+        try
+        {
+            rep.nameSpace = CIMNamespaceName(toString16(s.substr(pos, colon - pos)));
+        }
+        catch (const InvalidNamespaceNameException&)
+        {
             malformed(text);
-        rep.nameSpace = CIMNamespaceName(ns);
+        }
         pos = colon + 1;
     }
     else if (rep.host.size() > 0)
@@ -200,16 +207,16 @@ void parseInto(const String& text, CIMObjectPath::Rep& rep)
         rep.keys = normalizeKeys(parseKeys(s, dot + 1, text));
 }
 
-void appendQuoted(String& out, const String& value)
+void appendQuoted(std::u16string& out, std::u16string_view value)
 {
-    out.append(Char16('"'));
-    for (char16_t c : value.view())
+    out.push_back(u'"');
+    for (char16_t c : value)
     {
         if (c == u'"' || c == u'\\')
-            out.append(Char16('\\'));
-        out.append(Char16(Uint16(c)));
+            out.push_back(u'\\');
+        out.push_back(c);
     }
-    out.append(Char16('"'));
+    out.push_back(u'"');
 }
 
 } // namespace
@@ -295,31 +302,31 @@ void CIMObjectPath::setKeyBindings(const Array<CIMKeyBinding>& keyBindings)
 String CIMObjectPath::toString() const
 {
     const Rep& r = *_rep;
-    String out;
+    std::u16string out;
     if (r.host.size() > 0)
     {
-        out.append("//");
-        out.append(r.host);
-        out.append(Char16('/'));
+        out.append(u"//");
+        out.append(r.host.view());
+        out.push_back(u'/');
     }
     if (!r.nameSpace.isNull() || r.host.size() > 0)
     {
-        out.append(r.nameSpace.getString());
-        out.append(Char16(':'));
+        out.append(r.nameSpace.getString().view());
+        out.push_back(u':');
     }
-    out.append(r.className.getString());
+    out.append(r.className.getString().view());
     for (Uint32 i = 0; i < r.keys.size(); i++)
     {
         const CIMKeyBinding& k = r.keys[i];
-        out.append(Char16(i == 0 ? '.' : ','));
-        out.append(k.getName().getString());
-        out.append(Char16('='));
+        out.push_back(i == 0 ? u'.' : u',');
+        out.append(k.getName().getString().view());
+        out.push_back(u'=');
         if (k.getType() == CIMKeyBinding::STRING || k.getType() == CIMKeyBinding::REFERENCE)
-            appendQuoted(out, k.getValue());
+            appendQuoted(out, k.getValue().view());
         else
-            out.append(k.getValue());
+            out.append(k.getValue().view());
     }
-    return out;
+    return String::fromUtf16(out);
 }
 
 Boolean CIMObjectPath::identical(const CIMObjectPath& x) const

@@ -4,6 +4,7 @@
 
 #include <Pegasus/Common/Exception.h>
 
+#include <charconv>
 #include <cstdio>
 
 namespace Pegasus {
@@ -102,14 +103,22 @@ template <class T> bool same(const Array<T>& a, const Array<T>& b)
 // ---- text form
 
 void appendText(String& out, Boolean x) { out.append(x ? "TRUE" : "FALSE"); }
-void appendText(String& out, Uint8 x) { out.appendPrintf("%u", unsigned(x)); }
-void appendText(String& out, Sint8 x) { out.appendPrintf("%d", int(x)); }
-void appendText(String& out, Uint16 x) { out.appendPrintf("%u", unsigned(x)); }
-void appendText(String& out, Sint16 x) { out.appendPrintf("%d", int(x)); }
-void appendText(String& out, Uint32 x) { out.appendPrintf("%u", x); }
-void appendText(String& out, Sint32 x) { out.appendPrintf("%d", x); }
-void appendText(String& out, Uint64 x) { out.appendPrintf("%llu", x); }
-void appendText(String& out, Sint64 x) { out.appendPrintf("%lld", x); }
+template <class Int> void appendInteger(String& out, Int x)
+{
+    char buf[24];
+    auto result = std::to_chars(buf, buf + sizeof buf, x);
+    out.append(buf, Uint32(result.ptr - buf));
+}
+
+// Sint8 is signed char: print it as a number, not as a character.
+void appendText(String& out, Uint8 x) { appendInteger(out, unsigned(x)); }
+void appendText(String& out, Sint8 x) { appendInteger(out, int(x)); }
+void appendText(String& out, Uint16 x) { appendInteger(out, x); }
+void appendText(String& out, Sint16 x) { appendInteger(out, x); }
+void appendText(String& out, Uint32 x) { appendInteger(out, x); }
+void appendText(String& out, Sint32 x) { appendInteger(out, x); }
+void appendText(String& out, Uint64 x) { appendInteger(out, x); }
+void appendText(String& out, Sint64 x) { appendInteger(out, x); }
 void appendText(String& out, Real32 x) { out.appendPrintf("%.16e", double(x)); }
 void appendText(String& out, Real64 x) { out.appendPrintf("%.16e", x); }
 void appendText(String& out, const Char16& x) { out.append(x); }

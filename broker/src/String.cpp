@@ -146,6 +146,13 @@ String String::fromUtf8(std::string_view utf8)
     return s;
 }
 
+String String::fromUtf16(std::u16string_view units)
+{
+    String s;
+    s._rep.assign(units);
+    return s;
+}
+
 Char16& String::operator[](Uint32 index)
 {
     if (index >= _rep.size())

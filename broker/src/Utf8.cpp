@@ -26,15 +26,16 @@ namespace {
 
 std::u16string utf8ToUtf16(std::string_view in)
 {
-    std::u16string out;
-    out.reserve(in.size());
+    // Never more UTF-16 units than input bytes; size once, trim at the end.
+    std::u16string out(in.size(), u'\0');
+    size_t o = 0;
     size_t i = 0;
     while (i < in.size())
     {
         unsigned char b = static_cast<unsigned char>(in[i]);
         if (b < 0x80)
         {
-            out.push_back(char16_t(b));
+            out[o++] = char16_t(b);
             i++;
             continue;
         }
@@ -75,13 +76,14 @@ std::u16string utf8ToUtf16(std::string_view in)
         if (cp >= 0x10000)
         {
             cp -= 0x10000;
-            out.push_back(char16_t(0xD800 + (cp >> 10)));
-            out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+            out[o++] = char16_t(0xD800 + (cp >> 10));
+            out[o++] = char16_t(0xDC00 + (cp & 0x3FF));
         }
         else
-            out.push_back(char16_t(cp));
+            out[o++] = char16_t(cp);
         i += len;
     }
+    out.resize(o);
     return out;
 }
 

@@ -1,5 +1,7 @@
 #include "net/Socket.h"
 
+#include "net/Tls.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -47,8 +49,42 @@ bool waitFor(int fd, short events, Clock::time_point deadline) {
 
 }  // namespace
 
+Stream::Stream(Fd fd) : fd_(std::move(fd)) {}
+Stream::Stream(Fd fd, std::unique_ptr<TlsSession> tls) : tls_(std::move(tls)), fd_(std::move(fd)) {}
+Stream::Stream(Stream&&) noexcept = default;
+Stream& Stream::operator=(Stream&&) noexcept = default;
+Stream::~Stream() = default;
+
+namespace {
+// recv/send results shared by plain and TLS transfers: a byte count, or one of these.
+constexpr long kClosed = 0, kError = -1, kWantRead = -2, kWantWrite = -3;
+static_assert(kClosed == TlsSession::kClosed && kError == TlsSession::kError &&
+              kWantRead == TlsSession::kWantRead && kWantWrite == TlsSession::kWantWrite);
+}  // namespace
+
+long Stream::rawRecv(char* buf, std::size_t n) {
+  if (tls_) return tls_->recv(buf, n);
+  for (;;) {
+    ssize_t r = ::recv(fd_.get(), buf, n, MSG_DONTWAIT);
+    if (r >= 0) return static_cast<long>(r);
+    if (errno == EINTR) continue;
+    return (errno == EAGAIN || errno == EWOULDBLOCK) ? kWantRead : kError;
+  }
+}
+
+long Stream::rawSend(const char* buf, std::size_t n) {
+  if (tls_) return tls_->send(buf, n);
+  for (;;) {
+    ssize_t r = ::send(fd_.get(), buf, n, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (r > 0) return static_cast<long>(r);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return kWantWrite;
+    return (r < 0 && (errno == EPIPE || errno == ECONNRESET)) ? kClosed : kError;
+  }
+}
+
 bool Stream::waitReadable(Clock::time_point deadline) {
-  if (hasBuffered()) return true;
+  if (hasBuffered() || (tls_ && tls_->pending())) return true;
   return waitFor(fd_.get(), POLLIN, deadline);
 }
 
@@ -59,15 +95,14 @@ IoStatus Stream::fill(Clock::time_point deadline) {
   }
   char tmp[16384];
   for (;;) {
-    ssize_t n = ::recv(fd_.get(), tmp, sizeof tmp, MSG_DONTWAIT);
+    long n = rawRecv(tmp, sizeof tmp);
     if (n > 0) {
       buf_.append(tmp, static_cast<std::size_t>(n));
       return IoStatus::Ok;
     }
-    if (n == 0) return IoStatus::Closed;
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return IoStatus::Error;
-    if (!waitFor(fd_.get(), POLLIN, deadline)) return IoStatus::TimedOut;
+    if (n == kClosed) return IoStatus::Closed;
+    if (n == kError) return IoStatus::Error;
+    if (!waitFor(fd_.get(), n == kWantRead ? POLLIN : POLLOUT, deadline)) return IoStatus::TimedOut;
   }
 }
 
@@ -127,17 +162,14 @@ IoStatus Stream::readToEnd(std::string& out, std::size_t maxLen, Clock::time_poi
 
 IoStatus Stream::writeAll(std::string_view data, Clock::time_point deadline) {
   while (!data.empty()) {
-    ssize_t n = ::send(fd_.get(), data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    long n = rawSend(data.data(), data.size());
     if (n > 0) {
       data.remove_prefix(static_cast<std::size_t>(n));
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (!waitFor(fd_.get(), POLLOUT, deadline)) return IoStatus::TimedOut;
-      continue;
-    }
-    return errno == EPIPE || errno == ECONNRESET ? IoStatus::Closed : IoStatus::Error;
+    if (n == kClosed) return IoStatus::Closed;
+    if (n == kError) return IoStatus::Error;
+    if (!waitFor(fd_.get(), n == kWantRead ? POLLIN : POLLOUT, deadline)) return IoStatus::TimedOut;
   }
   return IoStatus::Ok;
 }

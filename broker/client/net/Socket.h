@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,13 +40,20 @@ class Fd {
   int fd_ = -1;
 };
 
+class TlsSession;
+
 /// Outcome of a transfer that may stop early.
 enum class IoStatus { Ok, Closed, TimedOut, Error };
 
 /// A connected stream socket with a small read buffer.
 class Stream {
  public:
-  explicit Stream(Fd fd) : fd_(std::move(fd)) {}
+  explicit Stream(Fd fd);
+  /// A stream whose bytes pass through an established TLS session on `fd`.
+  Stream(Fd fd, std::unique_ptr<TlsSession> tls);
+  Stream(Stream&&) noexcept;
+  Stream& operator=(Stream&&) noexcept;
+  ~Stream();
 
   int fd() const { return fd_.get(); }
 
@@ -66,6 +74,10 @@ class Stream {
  private:
   IoStatus fill(Clock::time_point deadline);
 
+  long rawRecv(char* buf, std::size_t n);
+  long rawSend(const char* buf, std::size_t n);
+
+  std::unique_ptr<TlsSession> tls_;  // declared before fd_: the session ends before the socket closes
   Fd fd_;
   std::string buf_;
   std::size_t pos_ = 0;

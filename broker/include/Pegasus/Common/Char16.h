@@ -14,14 +14,15 @@ class Char16
 {
 public:
     Char16() : _code(0) {}
-    Char16(Uint16 x) : _code(x) {}
+    Char16(Uint16 x) : _code(char16_t(x)) {}
     Char16(const Char16& x) = default;
     Char16& operator=(const Char16& x) = default;
-    Char16& operator=(Uint16 x) { _code = x; return *this; }
-    operator Uint16() const { return _code; }
+    Char16& operator=(Uint16 x) { _code = char16_t(x); return *this; }
+    operator Uint16() const { return Uint16(_code); }
 
 private:
-    Uint16 _code;
+    // char16_t, so that String can hand out its UTF-16 storage as Char16.
+    char16_t _code;
 };
 
 inline bool operator==(const Char16& x, const Char16& y) { return Uint16(x) == Uint16(y); }

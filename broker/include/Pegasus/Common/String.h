@@ -119,6 +119,8 @@ public:
     // Extensions for code inside this system (not part of the original API).
     /// Builds from UTF-8 held in a std::string_view (same rules as const char*).
     static String fromUtf8(std::string_view utf8);
+    /// Builds from UTF-16 units.
+    static String fromUtf16(std::u16string_view units);
     /// The UTF-8 text as a std::string.
     std::string toUtf8() const;
     /// The units as a std::u16string_view.
