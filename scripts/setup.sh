@@ -9,7 +9,7 @@ packages=(
   # build
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsnmp-dev libpugixml-dev libcpp-httplib-dev libssl-dev libcrypt-dev
+  libsnmp-dev libpugixml-dev libcpp-httplib-dev libssl-dev libcrypt-dev openssl
   # runtime peers used by the demo and the integration tests
   openipmi ipmitool freeipmi-tools
   snmptrapd snmp

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -27,7 +28,8 @@ HttpServer::~HttpServer() {
     if (!l.path.empty()) ::unlink(l.path.c_str());
 }
 
-unsigned HttpServer::listenTcp(const std::string& address, unsigned port, std::string& error) {
+unsigned HttpServer::listenTcp(const std::string& address, unsigned port, std::string& error,
+                               net::TlsContext* tls) {
   sockaddr_storage ss{};
   socklen_t len = 0;
   auto* v4 = reinterpret_cast<sockaddr_in*>(&ss);
@@ -53,7 +55,7 @@ unsigned HttpServer::listenTcp(const std::string& address, unsigned port, std::s
   }
   ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&ss), &len);
   unsigned bound = ntohs(ss.ss_family == AF_INET ? v4->sin_port : v6->sin6_port);
-  listeners_.push_back({std::move(fd), false, {}});
+  listeners_.push_back({std::move(fd), false, {}, tls});
   return bound;
 }
 
@@ -95,7 +97,7 @@ bool HttpServer::listenUnix(const std::string& path, mode_t mode, std::optional<
     ::unlink(path.c_str());
     return false;
   }
-  listeners_.push_back({std::move(fd), true, path});
+  listeners_.push_back({std::move(fd), true, path, nullptr});
   return true;
 }
 
@@ -166,8 +168,8 @@ void HttpServer::accept(const Listener& l) {
     active_.insert(fd.get());
     ++threads_;
   }
-  std::thread([this, f = std::move(fd), p = std::move(peer)]() mutable {
-    serve(std::move(f), std::move(p));
+  std::thread([this, f = std::move(fd), p = std::move(peer), tls = l.tls]() mutable {
+    serve(std::move(f), std::move(p), tls);
   }).detach();
 }
 
@@ -185,12 +187,21 @@ int statusFor(http::ReadResult r) {
 }
 }  // namespace
 
-void HttpServer::serve(net::Fd fd, Peer peer) {
+void HttpServer::serve(net::Fd fd, Peer peer, net::TlsContext* tls) {
   const int raw = fd.get();
   {
-    net::Stream stream(std::move(fd));
+    std::unique_ptr<net::TlsSession> session;
+    if (tls != nullptr) {
+      // The handshake runs here, not in the accept loop, under the request time-out.
+      ::fcntl(raw, F_SETFL, ::fcntl(raw, F_GETFL) | O_NONBLOCK);
+      std::string error;
+      session = net::tlsAccept(*tls, raw, net::Clock::now() + options_.requestTimeout, error);
+      if (!session) syslog(LOG_NOTICE, "%s: %s", peer.address.c_str(), error.c_str());
+    }
+    const bool usable = tls == nullptr || session != nullptr;
+    net::Stream stream = session ? net::Stream(std::move(fd), std::move(session)) : net::Stream(std::move(fd));
     http::Message req;
-    while (!stopping_) {
+    while (usable && !stopping_) {
       if (!stream.waitReadable(net::Clock::now() + options_.idleTimeout)) break;
       const auto deadline = net::Clock::now() + options_.requestTimeout;
       http::ReadResult r = http::readRequest(stream, req, options_.limits, deadline, deadline);

@@ -19,6 +19,7 @@
 
 #include "http/HttpMessage.h"
 #include "net/Socket.h"
+#include "net/Tls.h"
 
 namespace mgmt::cimom {
 
@@ -49,8 +50,10 @@ class HttpServer {
   ~HttpServer();
 
   /// Listens on address:port (port 0 picks a free one). Returns the bound port, or 0
-  /// with `error` set.
-  unsigned listenTcp(const std::string& address, unsigned port, std::string& error);
+  /// with `error` set. With `tls` (which must outlive the server) the port speaks
+  /// HTTPS.
+  unsigned listenTcp(const std::string& address, unsigned port, std::string& error,
+                     net::TlsContext* tls = nullptr);
   /// Listens on a Unix socket at `path` (replacing a stale socket file), with `mode`
   /// and, when `group` is set, that owning group.
   bool listenUnix(const std::string& path, mode_t mode, std::optional<gid_t> group,
@@ -68,10 +71,11 @@ class HttpServer {
   struct Listener {
     net::Fd fd;
     bool local;
-    std::string path;  ///< Unix socket file to remove on shutdown
+    std::string path;              ///< Unix socket file to remove on shutdown
+    net::TlsContext* tls = nullptr;  ///< HTTPS when set
   };
   void accept(const Listener& l);
-  void serve(net::Fd fd, Peer peer);
+  void serve(net::Fd fd, Peer peer, net::TlsContext* tls);
   static void refuse(int fd, int status);
 
   ServerOptions options_;

@@ -56,6 +56,10 @@ const std::vector<Row>& rows() {
       {"httpAddress", str(&ServerConfig::httpAddress)},
       {"httpPort", number<unsigned>(&ServerConfig::httpPort, 0, 65535)},
       {"allowRemote", boolean(&ServerConfig::allowRemote)},
+      {"enableHttps", boolean(&ServerConfig::enableHttps)},
+      {"httpsPort", number<unsigned>(&ServerConfig::httpsPort, 0, 65535)},
+      {"tlsCertificate", str(&ServerConfig::tlsCertificate, true)},
+      {"tlsPrivateKey", str(&ServerConfig::tlsPrivateKey, true)},
       {"enableLocalSocket", boolean(&ServerConfig::enableLocalSocket)},
       {"localSocket", str(&ServerConfig::localSocket)},
       {"localSocketGroup", str(&ServerConfig::localSocketGroup, true)},
@@ -137,11 +141,15 @@ bool isLoopbackAddress(const std::string& address) {
 }
 
 std::string validateConfig(const ServerConfig& cfg) {
-  if (!cfg.enableHttp && !cfg.enableLocalSocket) return "neither HTTP nor the local socket is enabled";
-  if (cfg.enableHttp && !isLoopbackAddress(cfg.httpAddress) && !cfg.allowRemote)
+  if (!cfg.enableHttp && !cfg.enableHttps && !cfg.enableLocalSocket)
+    return "neither HTTP, HTTPS nor the local socket is enabled";
+  if (cfg.enableHttps && (cfg.tlsCertificate.empty() || cfg.tlsPrivateKey.empty()))
+    return "enableHttps needs tlsCertificate and tlsPrivateKey";
+  const bool network = cfg.enableHttp || cfg.enableHttps;
+  if (network && !isLoopbackAddress(cfg.httpAddress) && !cfg.allowRemote)
     return "httpAddress " + cfg.httpAddress +
            " is not a loopback address; set allowRemote = true to listen on it";
-  if (cfg.enableHttp && !isLoopbackAddress(cfg.httpAddress) && !cfg.enableAuthentication)
+  if (network && !isLoopbackAddress(cfg.httpAddress) && !cfg.enableAuthentication)
     return "refusing to serve a non-loopback address without authentication";
   return {};
 }

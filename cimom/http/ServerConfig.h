@@ -24,6 +24,12 @@ struct ServerConfig {
   unsigned httpPort = 5988;
   bool allowRemote = false;  ///< must be true to bind anything but a loopback address
 
+  // CIM-XML over HTTPS on the same address, when a certificate is configured.
+  bool enableHttps = false;
+  unsigned httpsPort = 5989;
+  std::string tlsCertificate;  ///< PEM certificate chain
+  std::string tlsPrivateKey;   ///< PEM private key
+
   // The local socket used by CIMClient::connectLocal.
   bool enableLocalSocket = true;
   std::string localSocket = "/run/mgmtagent/cimxml.socket";

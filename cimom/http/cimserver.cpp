@@ -44,7 +44,7 @@ void usage() {
                "  --port N               HTTP port (default 5988; 0 picks a free one)\n"
                "  --local-socket PATH    local socket for connectLocal\n"
                "  --set KEY=VALUE        any configuration setting\n"
-               "  --print-port           print the bound HTTP port on standard output\n";
+               "  --print-port           print the bound HTTP (then HTTPS) port on standard output\n";
 }
 
 bool ensureParentDir(const std::string& path) {
@@ -157,6 +157,17 @@ int main(int argc, char** argv) {
     }
     syslog(LOG_INFO, "listening on %s:%u%s", cfg.httpAddress.c_str(), port,
            cfg.enableAuthentication ? "" : " (authentication disabled)");
+    if (printPort) std::cout << port << std::endl;
+  }
+  std::unique_ptr<mgmt::net::TlsContext> tls;
+  if (cfg.enableHttps) {
+    tls = mgmt::net::TlsContext::load(mgmt::RootPath(cfg.tlsCertificate), mgmt::RootPath(cfg.tlsPrivateKey), error);
+    unsigned port = tls ? server.listenTcp(cfg.httpAddress, cfg.httpsPort, error, tls.get()) : 0;
+    if (port == 0) {
+      syslog(LOG_ERR, "cannot serve HTTPS: %s", error.c_str());
+      return 1;
+    }
+    syslog(LOG_INFO, "listening on %s:%u (HTTPS)", cfg.httpAddress.c_str(), port);
     if (printPort) std::cout << port << std::endl;
   }
   if (cfg.enableLocalSocket) {
