@@ -23,6 +23,12 @@ uint32_t AnswerTag(uint8_t requestNetFn, uint8_t cmd) {
 
 constexpr auto kConnectTimeout = std::chrono::seconds(2);
 
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 // Connects with a bounded wait, so a remote host that drops packets cannot stall
 // shutdown for minutes.
 int ConnectTcp(const std::string& host, const std::string& port) {
@@ -147,16 +153,22 @@ void VmBackend::Run() {
   ConnectionLost(-1);
 }
 
-// While connected: read for the simulator's control commands when no request
-// waits; otherwise sleep until the connection breaks or requests are done.
+// While connected: read for the simulator's control commands once requests have
+// paused for a while (reading between two requests of a busy client would make
+// each answer pass through this thread); otherwise sleep until the connection
+// breaks or requests pause.
 void VmBackend::Serve(int fd) {
   constexpr int kSliceMs = 200;
+  constexpr int64_t kIdleNs = 50'000'000;
   while (!stop_) {
     {
       std::lock_guard lock(mutex_);
       if (fd_ != fd) return;
     }
-    if (waiting_ == 0) {
+    int sleepMs = kSliceMs;
+    const int64_t idleNs = NowNs() - lastActivity_;
+    if (waiting_ == 0 && idleNs < kIdleNs) sleepMs = static_cast<int>((kIdleNs - idleNs) / 1'000'000) + 1;
+    if (waiting_ == 0 && idleNs >= kIdleNs) {
       std::unique_lock role(readMutex_, std::try_to_lock);
       if (role) {
         backgroundReading_ = true;
@@ -169,7 +181,7 @@ void VmBackend::Serve(int fd) {
       }
     }
     pollfd p[2] = {{wake_[0], POLLIN, 0}, {kick_[0], POLLIN, 0}};
-    if (::poll(p, 2, kSliceMs) > 0 && p[1].revents != 0) {
+    if (::poll(p, 2, sleepMs) > 0 && p[1].revents != 0) {
       uint8_t drain[64];
       while (::read(kick_[0], drain, sizeof(drain)) > 0) {
       }
@@ -234,10 +246,7 @@ IpmiResponse VmBackend::Await(uint8_t seq, std::chrono::steady_clock::time_point
         std::lock_guard lock(mutex_);
         fd = fd_;
       }
-      if (pending_.TakeIfDone(seq)) {
-        role.unlock();
-        continue;  // answered meanwhile: taken again at the top of the loop
-      }
+      if (auto done = pending_.TakeIfDone(seq)) return std::move(*done);  // answered meanwhile
       if (fd < 0) {
         role.unlock();
         pending_.Remove(seq);
@@ -300,10 +309,16 @@ void VmBackend::HandleControl(const std::vector<uint8_t>& bytes) {
 IpmiResponse VmBackend::Transact(const IpmiRequest& request, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   struct Waiting {
-    std::atomic<int>& count;
-    explicit Waiting(std::atomic<int>& c) : count(c) { ++count; }
-    ~Waiting() { --count; }
-  } waiting(waiting_);
+    VmBackend& self;
+    explicit Waiting(VmBackend& b) : self(b) {
+      ++self.waiting_;
+      self.lastActivity_ = NowNs();
+    }
+    ~Waiting() {
+      self.lastActivity_ = NowNs();
+      --self.waiting_;
+    }
+  } waiting(*this);
   uint8_t seq = 0;
   {
     std::lock_guard lock(mutex_);

@@ -24,8 +24,8 @@ namespace mgmt::imbd {
 /// Reading: a waiting request reads the connection itself (one reader at a time;
 /// it hands other requests their answers), so an answer does not pass through a
 /// further thread on its way back. The connection thread reads only while no
-/// request waits, to log the simulator's control commands, and gives the reader
-/// role up as soon as a request wants it.
+/// request has come or gone for a while, to log the simulator's control commands,
+/// and gives the reader role up as soon as a request wants it.
 class VmBackend final : public Backend {
  public:
   struct Options {
@@ -65,7 +65,8 @@ class VmBackend final : public Backend {
   uint8_t nextSeq_ = 0;
   std::mutex readMutex_;      // the reader role; guards decoder_
   vm::Decoder decoder_;
-  std::atomic<int> waiting_{0};             // requests in Await
+  std::atomic<int> waiting_{0};             // requests in Transact
+  std::atomic<int64_t> lastActivity_{0};    // steady-clock ns of the last request's start or end
   std::atomic<bool> backgroundReading_{false};
   int wake_[2] = {-1, -1};  // shutdown
   int kick_[2] = {-1, -1};  // a request wants the reader role; or the connection broke

@@ -258,3 +258,39 @@ TEST_F(VmBackendTest, TheSimulatorsPowerAndResetRequestsAreLoggedWhileIdle) {
   EXPECT_TRUE(Logged("BMC requests host reset"));
   EXPECT_TRUE(Logged("BMC requests host power off"));
 }
+
+TEST_F(VmBackendTest, ManyConcurrentRequestsEachGetTheirOwnAnswer) {
+  FakeSimulator sim;
+  VmBackend backend(OptionsFor(sim.Port()));
+  ASSERT_TRUE(sim.Accept());
+  sim.Receive(2);
+  WaitConnected(backend);
+  constexpr int kThreads = 6;
+  constexpr int kRounds = 150;
+  // The simulator echoes each request's data back, answering as fast as it reads.
+  std::thread answerer([&] {
+    for (int answered = 0; answered < kThreads * kRounds;) {
+      const auto frames = sim.Receive(1);
+      if (frames.empty()) return;
+      const auto& f = frames[0];
+      Bytes answer{0x00};
+      answer.insert(answer.end(), f.bytes.begin() + 3, f.bytes.end() - 1);
+      sim.Answer(f, answer);
+      ++answered;
+    }
+  });
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> clients;
+  for (int t = 0; t < kThreads; ++t) {
+    clients.emplace_back([&, t] {
+      for (int i = 0; i < kRounds; ++i) {
+        const Bytes data{static_cast<uint8_t>(t), static_cast<uint8_t>(i)};
+        const auto r = backend.Transact(Request(0x30, data), 5s);
+        if (r.outcome != Outcome::kAnswered || r.bytes != Bytes({0x00, data[0], data[1]})) ++wrong;
+      }
+    });
+  }
+  for (auto& c : clients) c.join();
+  answerer.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
