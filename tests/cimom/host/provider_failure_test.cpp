@@ -4,7 +4,8 @@
 #include <Pegasus/Common/CIMParamValue.h>
 
 #include <fstream>
-#include <regex>
+#include <array>
+#include <cstdio>
 #include <thread>
 
 #include <unistd.h>
@@ -20,11 +21,11 @@ class ProviderFailureTest : public cimomtest::HostFixture {};
 
 /// The four lifecycle counters of the test module.
 std::array<int, 4> counters() {
-    std::array<int, 4> out{};
+    std::array<int, 4> out{-1, -1, -1, -1};
     std::string text = moduleLifecycle();
-    std::smatch m;
-    if (std::regex_search(text, m, std::regex("created=(\\d+) initialized=(\\d+) terminated=(\\d+) deleted=(\\d+)"))) {
-        for (int i = 0; i < 4; ++i) out[i] = std::stoi(m[i + 1]);
+    if (std::sscanf(text.c_str(), "created=%d initialized=%d terminated=%d deleted=%d", &out[0], &out[1], &out[2],
+                    &out[3]) != 4) {
+        ADD_FAILURE() << "lifecycle counters unreadable: " << text;
     }
     return out;
 }
