@@ -115,14 +115,19 @@ std::optional<http::Message> CimRequestHandler::authenticate(const http::Message
     return std::nullopt;
   }
   // Checking a crypt(3) hash is deliberately slow; a keep-alive connection that
-  // repeats the credentials already accepted is not checked again.
-  if (auth != nullptr && !peer.authorizedHeader.empty() && *auth == peer.authorizedHeader) {
+  // repeats the credentials already accepted is not checked again, unless the
+  // password file has changed since.
+  const std::uint64_t generation = passwords_ != nullptr ? passwords_->generation() : 0;
+  if (auth != nullptr && !peer.authorizedHeader.empty() && *auth == peer.authorizedHeader &&
+      peer.authorizedGeneration == generation) {
     user = peer.user;
     return std::nullopt;
   }
+  peer.authorizedHeader.clear();
   if (auth != nullptr && passwords_ != nullptr) {
     if (auto creds = decodeBasicAuthorization(*auth); creds && passwords_->check(creds->first, creds->second)) {
       peer.authorizedHeader = *auth;
+      peer.authorizedGeneration = generation;
       peer.user = creds->first;
       user = creds->first;
       return std::nullopt;

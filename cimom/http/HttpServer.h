@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -29,6 +30,7 @@ struct Peer {
   std::optional<uid_t> uid;        ///< SO_PEERCRED of a local peer
   std::string address;             ///< printable remote address, for logs
   std::string authorizedHeader;    ///< last Authorization value accepted on this connection
+  std::uint64_t authorizedGeneration = 0;  ///< password file generation it was accepted under
   std::string user;                ///< user authenticated on this connection
 };
 

@@ -110,21 +110,32 @@ std::string removeUser(const std::string& path, const std::string& user) {
   return writeUsers(path, *users);
 }
 
+void PasswordChecker::refreshLocked() {
+  struct stat st{};
+  if (::stat(path_.c_str(), &st) != 0) {
+    if (seen_ || !users_.empty()) ++generation_;
+    users_.clear();
+    seen_.reset();
+  } else if (!seen_ || seen_->first.tv_sec != st.st_mtim.tv_sec || seen_->first.tv_nsec != st.st_mtim.tv_nsec ||
+             seen_->second != st.st_size || inode_ != st.st_ino) {
+    users_ = readPasswordFile(path_).value_or(std::map<std::string, std::string>{});
+    seen_ = std::make_pair(st.st_mtim, st.st_size);
+    inode_ = st.st_ino;
+    ++generation_;
+  }
+}
+
+std::uint64_t PasswordChecker::generation() {
+  std::lock_guard lock(mutex_);
+  refreshLocked();
+  return generation_;
+}
+
 bool PasswordChecker::check(const std::string& user, const std::string& password) {
   std::string hash;
   {
     std::lock_guard lock(mutex_);
-    struct stat st{};
-    if (::stat(path_.c_str(), &st) != 0) {
-      users_.clear();
-      seen_.reset();
-    } else if (!seen_ || seen_->first.tv_sec != st.st_mtim.tv_sec ||
-               seen_->first.tv_nsec != st.st_mtim.tv_nsec || seen_->second != st.st_size ||
-               inode_ != st.st_ino) {
-      users_ = readPasswordFile(path_).value_or(std::map<std::string, std::string>{});
-      seen_ = std::make_pair(st.st_mtim, st.st_size);
-      inode_ = st.st_ino;
-    }
+    refreshLocked();
     auto it = users_.find(user);
     if (it == users_.end()) return false;
     hash = it->second;

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -41,8 +42,13 @@ class PasswordChecker {
  public:
   explicit PasswordChecker(std::string path) : path_(std::move(path)) {}
   bool check(const std::string& user, const std::string& password);
+  /// Changes whenever the file is seen to change; credentials accepted under one
+  /// generation must be checked again under the next (a user removed or re-keyed).
+  std::uint64_t generation();
 
  private:
+  void refreshLocked();  // re-reads the file if it changed; mutex_ held
+  std::uint64_t generation_ = 0;
   std::string path_;
   std::mutex mutex_;
   std::map<std::string, std::string> users_;

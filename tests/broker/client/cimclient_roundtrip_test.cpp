@@ -161,6 +161,17 @@ TEST_F(CimClientRoundTrip, ServerErrorsArriveAsCIMExceptionWithTheirCode) {
   EXPECT_THROW(anonymous.connect("", 5988, "", ""), InvalidLocatorException);
 }
 
+TEST_F(CimClientRoundTrip, RemovingAUserEndsItsOpenSession) {
+  EXPECT_EQ(client.enumerateInstanceNames(kNs, CIMName("Test_Thing")).size(), 1u);
+  ASSERT_EQ(mgmt::cimom::removeUser((srv.dir / "passwd").string(), "alice"), "");
+  try {
+    client.enumerateInstanceNames(kNs, CIMName("Test_Thing"));
+    FAIL() << "the kept-alive connection still passed";
+  } catch (const CIMException& e) {
+    EXPECT_EQ(e.getCode(), CIM_ERR_ACCESS_DENIED);
+  }
+}
+
 TEST_F(CimClientRoundTrip, MethodsAndClasses) {
   Array<CIMParamValue> in, out;
   in.append(CIMParamValue("Text", CIMValue(String("hi"))));
