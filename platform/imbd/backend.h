@@ -38,6 +38,8 @@ class Backend {
   virtual ~Backend() = default;
   virtual IpmiResponse Transact(const IpmiRequest& request,
                                 std::chrono::milliseconds timeout) = 0;
+  /// Ends every wait at once and refuses new requests (the daemon is stopping).
+  virtual void Shutdown() {}
 };
 
 /// Builds the backend named by a command-line spec: "vm:HOST:PORT" or

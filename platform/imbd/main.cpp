@@ -75,6 +75,7 @@ int main(int argc, char** argv) {
   while (sigwait(&stopSignals, &signal) != 0) {
   }
   mgmt::imbd::Log(LOG_INFO, "signal %d: stopping", signal);
+  backend->Shutdown();  // requests still waiting for the BMC end now
   server.Stop();
   backend.reset();
   closelog();

@@ -62,6 +62,15 @@ void OpenIpmiBackend::ReadLoop() {
   }
 }
 
+void OpenIpmiBackend::Shutdown() {
+  {
+    // Under the lock Transact registers requests with: none slips past FailAll.
+    std::lock_guard lock(sendMutex_);
+    shuttingDown_ = true;
+  }
+  pending_.FailAll(Outcome::kUnavailable);
+}
+
 IpmiResponse OpenIpmiBackend::Transact(const IpmiRequest& request,
                                        std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -92,6 +101,7 @@ IpmiResponse OpenIpmiBackend::Transact(const IpmiRequest& request,
   uint32_t id = 0;
   {
     std::lock_guard lock(sendMutex_);
+    if (shuttingDown_) return {Outcome::kUnavailable, {}};
     do {
       id = nextId_++;
     } while (id == 0 || !pending_.Add(id, AnswerTag(request.netFn, request.cmd)));

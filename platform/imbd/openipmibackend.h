@@ -23,6 +23,7 @@ class OpenIpmiBackend final : public Backend {
   OpenIpmiBackend& operator=(const OpenIpmiBackend&) = delete;
 
   IpmiResponse Transact(const IpmiRequest& request, std::chrono::milliseconds timeout) override;
+  void Shutdown() override;
 
  private:
   void ReadLoop();
@@ -31,6 +32,7 @@ class OpenIpmiBackend final : public Backend {
   std::mutex sendMutex_;
   uint32_t nextId_ = 1;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> shuttingDown_{false};
   PendingTable pending_;
   std::thread reader_;
 };

@@ -306,6 +306,15 @@ void VmBackend::HandleControl(const std::vector<uint8_t>& bytes) {
   }
 }
 
+void VmBackend::Shutdown() {
+  {
+    // Under the lock Transact registers requests with: none slips past FailAll.
+    std::lock_guard lock(mutex_);
+    shuttingDown_ = true;
+  }
+  pending_.FailAll(Outcome::kUnavailable);
+}
+
 IpmiResponse VmBackend::Transact(const IpmiRequest& request, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   struct Waiting {
@@ -322,7 +331,7 @@ IpmiResponse VmBackend::Transact(const IpmiRequest& request, std::chrono::millis
   uint8_t seq = 0;
   {
     std::lock_guard lock(mutex_);
-    if (fd_ < 0) return {Outcome::kUnavailable, {}};
+    if (fd_ < 0 || shuttingDown_) return {Outcome::kUnavailable, {}};
     // Sequence numbers go round, so a late answer to a timed-out request is not
     // mistaken for the answer to the next one.
     bool found = false;

@@ -43,6 +43,7 @@ class VmBackend final : public Backend {
   VmBackend& operator=(const VmBackend&) = delete;
 
   IpmiResponse Transact(const IpmiRequest& request, std::chrono::milliseconds timeout) override;
+  void Shutdown() override;
 
   /// True while a connection to the simulator is up.
   bool Connected() const;
@@ -72,6 +73,7 @@ class VmBackend final : public Backend {
   int kick_[2] = {-1, -1};  // a request wants the reader role; or the connection broke
   std::atomic<bool> stop_{false};
   std::atomic<size_t> dropped_{0};
+  std::atomic<bool> shuttingDown_{false};
   PendingTable pending_;
   std::thread thread_;
 };

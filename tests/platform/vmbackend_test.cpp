@@ -294,3 +294,18 @@ TEST_F(VmBackendTest, ManyConcurrentRequestsEachGetTheirOwnAnswer) {
   answerer.join();
   EXPECT_EQ(wrong.load(), 0);
 }
+
+TEST_F(VmBackendTest, ShutdownEndsWaitingRequestsAtOnce) {
+  FakeSimulator sim;
+  VmBackend backend(OptionsFor(sim.Port()));
+  ASSERT_TRUE(sim.Accept());
+  sim.Receive(2);
+  WaitConnected(backend);
+  auto waiting = std::async(std::launch::async, [&] { return backend.Transact(Request(0x01), 30s); });
+  ASSERT_EQ(sim.Receive(1).size(), 1u);  // at the simulator, which never answers
+  const auto start = std::chrono::steady_clock::now();
+  backend.Shutdown();
+  EXPECT_EQ(waiting.get().outcome, Outcome::kUnavailable);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_EQ(backend.Transact(Request(0x01), 30s).outcome, Outcome::kUnavailable);
+}
