@@ -44,7 +44,7 @@ int GetAsyncImbpMessage(BYTE* msgPtr, DWORD* msgLen, DWORD timeOut, DWORD* seqNo
       return imbapi::LastStatus() == IMB_STATUS_NO_ASYNC_MSG ? IMB_NO_MESSAGE : IMB_FAILED;
     // A message needs its sequence number and channel byte; anything shorter
     // cannot be taken apart.
-    if (returned <= offsetof(ImbAsyncResponse, data) || returned > sizeof(response) ||
+    if (returned < offsetof(ImbAsyncResponse, data) || returned > sizeof(response) ||
         returned - 4 > *msgLen)
       return 1;
     if (response.channel != channelNumber) {
