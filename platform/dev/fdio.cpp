@@ -22,6 +22,22 @@ int ReadFull(int fd, std::span<uint8_t> bytes) {
   return 0;
 }
 
+long ReadAtLeast(int fd, std::span<uint8_t> buffer, size_t minimum) {
+  size_t done = 0;
+  while (done < minimum) {
+    const ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n == 0) {
+      errno = ECONNRESET;
+      return -1;
+    } else if (errno != EINTR) {
+      return -1;
+    }
+  }
+  return static_cast<long>(done);
+}
+
 int WriteFull(int fd, std::span<const uint8_t> bytes) {
   size_t done = 0;
   while (done < bytes.size()) {

@@ -12,6 +12,11 @@ namespace mgmt::dev {
 /// for an end of file before the last byte).
 int ReadFull(int fd, std::span<uint8_t> bytes);
 
+/// Reads at least `minimum` bytes into `buffer` (more if they are already there, up
+/// to its size). Returns the count, or -1 with errno set (ECONNRESET for an end of
+/// file before `minimum`). One read(2) when the peer sent everything at once.
+long ReadAtLeast(int fd, std::span<uint8_t> buffer, size_t minimum);
+
 /// Writes every byte. Returns 0, or -1 with errno set.
 int WriteFull(int fd, std::span<const uint8_t> bytes);
 

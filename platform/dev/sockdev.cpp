@@ -1,6 +1,8 @@
 #include "sockdev.h"
 
+#include <atomic>
 #include <cerrno>
+#include <pthread.h>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -34,18 +36,38 @@ int Exchange(int fd, uint32_t code, const IoctlBlock& block, ReplyHeader& reply)
   if (inLength > 0) std::memcpy(frame.data() + kHeaderSize, block.inBuffer, inLength);
   if (WriteFull(fd, frame) != 0) return -1;
 
-  HeaderBytes replyBytes{};
-  if (ReadFull(fd, replyBytes) != 0) return -1;
-  const auto decoded = DecodeReply(replyBytes, outCapacity);
+  // Header and output usually arrive together: take both with one read.
+  std::vector<uint8_t> replyBytes(kHeaderSize + outCapacity);
+  const long got = ReadAtLeast(fd, replyBytes, kHeaderSize);
+  if (got < 0) return -1;
+  const auto decoded = DecodeReply(std::span(replyBytes).first<kHeaderSize>(), outCapacity);
   if (!decoded) {
     errno = EPROTO;
     return -1;
   }
   reply = *decoded;
-  if (reply.bytesReturned > 0 &&
-      ReadFull(fd, {static_cast<uint8_t*>(block.outBuffer), reply.bytesReturned}) != 0)
+  const size_t total = kHeaderSize + reply.bytesReturned;
+  if (static_cast<size_t>(got) > total) {  // the server never sends ahead
+    errno = EPROTO;
     return -1;
+  }
+  if (static_cast<size_t>(got) < total &&
+      ReadFull(fd, std::span(replyBytes).subspan(static_cast<size_t>(got), total - static_cast<size_t>(got))) != 0)
+    return -1;
+  if (reply.bytesReturned > 0)
+    std::memcpy(block.outBuffer, replyBytes.data() + kHeaderSize, reply.bytesReturned);
   return 0;
+}
+
+// Advanced in every child process at fork; async-signal-safe.
+std::atomic<unsigned> g_forkGeneration{0};
+
+void CountFork() { g_forkGeneration.fetch_add(1, std::memory_order_relaxed); }
+
+unsigned ForkGeneration() {
+  static const bool registered = pthread_atfork(nullptr, nullptr, CountFork) == 0;
+  (void)registered;
+  return g_forkGeneration.load(std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -76,7 +98,7 @@ std::unique_ptr<SocketDevice> SocketDevice::Connect(const std::string& path) {
 }
 
 SocketDevice::SocketDevice(std::string path, int handle)
-    : path_(std::move(path)), handle_(handle), idle_{handle}, owner_(::getpid()) {}
+    : path_(std::move(path)), handle_(handle), idle_{handle}, generation_(ForkGeneration()) {}
 
 SocketDevice::~SocketDevice() {
   for (const int fd : idle_)
@@ -96,14 +118,14 @@ void SocketDevice::ForgetInheritedConnections() {
     ::dup2(placeholder, handle_);
     ::close(placeholder);
   }
-  owner_ = ::getpid();
+  generation_ = ForkGeneration();
 }
 
 int SocketDevice::Acquire() {
   int fd = -1;
   {
     std::lock_guard lock(mutex_);
-    if (owner_ != ::getpid()) ForgetInheritedConnections();
+    if (generation_ != ForkGeneration()) ForgetInheritedConnections();
     if (!idle_.empty()) {
       fd = idle_.back();
       idle_.pop_back();

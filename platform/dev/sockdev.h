@@ -40,7 +40,7 @@ class SocketDevice final : public Device {
   const int handle_;
   std::mutex mutex_;
   std::vector<int> idle_;
-  pid_t owner_;  // the process whose connections idle_ holds
+  unsigned generation_;  // fork generation of the process whose connections idle_ holds
 };
 
 /// Connects a new stream socket to the Unix socket at `path`: a descriptor, or -1.

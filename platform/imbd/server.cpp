@@ -129,23 +129,38 @@ void Server::AcceptLoop() {
 }
 
 void Server::Serve(Client& client) {
-  std::vector<uint8_t> input;
+  // A request's header and input usually arrive together: read what is there
+  // and take frames out of the buffer.
+  std::vector<uint8_t> buffer(dev::kHeaderSize + dev::kMaxPayload);
+  size_t have = 0;
   while (true) {
-    dev::HeaderBytes head{};
-    if (dev::ReadFull(client.fd, head) != 0) break;  // client closed or went away
-    const auto request = dev::DecodeRequest(head);
+    if (have < dev::kHeaderSize) {
+      const long n = dev::ReadAtLeast(client.fd, std::span(buffer).subspan(have),
+                                      dev::kHeaderSize - have);
+      if (n < 0) break;  // client closed or went away
+      have += static_cast<size_t>(n);
+    }
+    const auto request = dev::DecodeRequest(std::span(buffer).first<dev::kHeaderSize>());
     if (!request) {
       Log(LOG_WARNING, "malformed request from a client; connection closed");
       break;
     }
-    input.resize(request->inLength);
-    if (dev::ReadFull(client.fd, input) != 0) break;
-    const CallResult result = service_.Call(request->code, input, request->outCapacity);
+    const size_t total = dev::kHeaderSize + request->inLength;
+    if (have < total) {
+      const long n = dev::ReadAtLeast(client.fd, std::span(buffer).subspan(have), total - have);
+      if (n < 0) break;
+      have += static_cast<size_t>(n);
+    }
+    const CallResult result = service_.Call(
+        request->code, std::span(buffer).subspan(dev::kHeaderSize, request->inLength),
+        request->outCapacity);
     const auto reply = dev::EncodeReply(
         {result.error, result.status, static_cast<uint32_t>(result.output.size())});
     std::vector<uint8_t> frame(reply.begin(), reply.end());
     frame.insert(frame.end(), result.output.begin(), result.output.end());
     if (dev::WriteFull(client.fd, frame) != 0) break;  // e.g. the client was killed
+    std::memmove(buffer.data(), buffer.data() + total, have - total);
+    have -= total;
   }
   // The client sees its end of file now; the descriptor is closed when reaped.
   ::shutdown(client.fd, SHUT_RDWR);

@@ -74,6 +74,10 @@ int ConnectTcp(const std::string& host, const std::string& port) {
   fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   const int one = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+  // Requests read without poll: a read gives up after this slice, and the
+  // reader checks its deadline.
+  timeval slice{0, 100'000};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof(slice));
   return fd;
 }
 
@@ -192,19 +196,23 @@ void VmBackend::Serve(int fd) {
 // One read from the connection (called with the reader role held); frames go to
 // their requests. False when the connection broke.
 bool VmBackend::ReadOnce(int fd, int timeoutMs, bool yieldToRequests) {
-  pollfd p[3] = {{fd, POLLIN, 0}, {wake_[0], POLLIN, 0}, {kick_[0], POLLIN, 0}};
-  const int n = ::poll(p, yieldToRequests ? 3 : 2, timeoutMs);
-  if (n < 0) return errno == EINTR;
-  if (n == 0 || p[1].revents != 0) return true;
-  if (yieldToRequests && p[2].revents != 0) {
-    uint8_t drain[64];
-    while (::read(kick_[0], drain, sizeof(drain)) > 0) {
+  if (yieldToRequests) {
+    // The connection thread waits in poll, so a request can take the role over.
+    pollfd p[3] = {{fd, POLLIN, 0}, {wake_[0], POLLIN, 0}, {kick_[0], POLLIN, 0}};
+    const int n = ::poll(p, 3, timeoutMs);
+    if (n < 0) return errno == EINTR;
+    if (n == 0 || p[1].revents != 0) return true;
+    if (p[2].revents != 0) {
+      uint8_t drain[64];
+      while (::read(kick_[0], drain, sizeof(drain)) > 0) {
+      }
+      if (p[0].revents == 0) return true;
     }
-    if (p[0].revents == 0) return true;
   }
+  // A waiting request reads directly; the socket's receive time-out bounds it.
   uint8_t buffer[512];
   const ssize_t got = ::read(fd, buffer, sizeof(buffer));
-  if (got < 0) return errno == EINTR || errno == EAGAIN;
+  if (got < 0) return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
   if (got == 0) return false;
   std::vector<vm::Frame> frames;
   const size_t droppedBefore = decoder_.Dropped();
@@ -252,9 +260,7 @@ IpmiResponse VmBackend::Await(uint8_t seq, std::chrono::steady_clock::time_point
         pending_.Remove(seq);
         return {Outcome::kUnavailable, {}};
       }
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-      const bool ok = ReadOnce(fd, static_cast<int>(std::min(left, kSlice).count()) + 1,
-                               /*yieldToRequests=*/false);
+      const bool ok = ReadOnce(fd, 0, /*yieldToRequests=*/false);
       role.unlock();
       pending_.Notify();
       if (!ok) ConnectionLost(fd);
