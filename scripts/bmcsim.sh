@@ -92,6 +92,17 @@ sim_start() {
     die "ipmi_sim console did not open (see $run/ipmi_sim.log)"
 }
 
+# PEF and LAN parameters over the simulator's own LAN port (one session).
+apply_setup() {
+  # shellcheck source=/dev/null
+  source "$run/ports"
+  command -v ipmitool >/dev/null || { echo "bmcsim: ipmitool missing; PEF and LAN parameters not set" >&2; return 0; }
+  ipmitool -I lanplus -C 3 -H 127.0.0.1 -p "$LAN_PORT" -U admin -P password \
+    exec "$profile/bmc-setup.ipmitool" >>"$run/setup.log" 2>&1 && return 0
+  echo "bmcsim: setting PEF and LAN parameters failed (see $run/setup.log)" >&2
+  return 1
+}
+
 imbd_start() {
   # shellcheck source=/dev/null
   source "$run/ports"
@@ -136,6 +147,7 @@ case $action in
     rm -rf "$state" && mkdir -p "$state"
     printf 'VM_PORT=%s\nLAN_PORT=%s\nCONSOLE_PORT=%s\n' "$vm" "$lan" "$console" >"$run/ports"
     sim_start
+    apply_setup || { stop_pid "$run/ipmi_sim.pid" ipmi_sim; exit 1; }
     echo "$imbd" >"$run/imbd.path"
     imbd_start "$imbd" || { stop_pid "$run/ipmi_sim.pid" ipmi_sim; exit 1; }
     cat "$run/ports"

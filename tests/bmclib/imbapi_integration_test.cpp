@@ -86,6 +86,21 @@ TEST_F(ImbApiWithSimulator, GetDeviceIdReturnsTheProfilesValues) {
   EXPECT_TRUE(IsProfileDeviceId(a));
 }
 
+TEST_F(ImbApiWithSimulator, ProfileHoldsLanAndPefParameters) {
+  // Get LAN Configuration Parameters, channel 1: IP address, MAC address.
+  Answer ip = Send(0x0C, 0x02, {0x01, 0x03, 0x00, 0x00});
+  ASSERT_EQ(ip.rc, 0);
+  EXPECT_EQ(ip.cc, 0x00);
+  EXPECT_EQ(ip.data, (Bytes{0x11, 192, 0, 2, 10}));
+  Answer mac = Send(0x0C, 0x02, {0x01, 0x05, 0x00, 0x00});
+  EXPECT_EQ(mac.data, (Bytes{0x11, 0x02, 0x00, 0x00, 0x00, 0x00, 0x20}));
+  // Get PEF Configuration Parameters: PEF enabled; alert policy 1.
+  Answer control = Send(0x04, 0x13, {0x01, 0x00, 0x00});
+  EXPECT_EQ(control.data, (Bytes{0x11, 0x01}));
+  Answer policy = Send(0x04, 0x13, {0x09, 0x01, 0x00});
+  EXPECT_EQ(policy.data, (Bytes{0x11, 0x01, 0x18, 0x11, 0x00}));
+}
+
 TEST_F(ImbApiWithSimulator, GetSelEntryReturnsAnEventAddedWithSelAdd) {
   const Bytes event{0x00, 0x00, 0x00, 0x00, 0x20, 0x00, 0x04, 0x01, 0x02, 0x01, 0x57, 0x40, 0x3C};
   const int id = sim_->AddSelEvent(event);
