@@ -74,7 +74,7 @@ public:
     /// Appends n copies of x.
     void grow(Uint32 size, const T& x)
     {
-        _reserveFor(_size + size);
+        _reserveMore(size);
         std::uninitialized_fill_n(_data + _size, size, x);
         _size += size;
     }
@@ -120,7 +120,7 @@ public:
         // Copy first: x may point into this array and be moved by a reallocation.
         Array<T> items;
         items._assignFrom(x, size);
-        _reserveFor(_size + size);
+        _reserveMore(size);
         // Shift the tail up by size, constructing into raw memory past the end.
         Uint32 tail = _size - index;
         Uint32 intoRaw = std::min(tail, size);
@@ -167,14 +167,21 @@ private:
         if (p)
             ::operator delete(p, sizeof(T) * n, std::align_val_t(alignof(T)));
     }
-    void _reserveFor(Uint32 needed)
+    // Room for `more` elements beyond the current ones, growing geometrically.
+    void _reserveMore(Uint32 more)
     {
+        if (more > Uint32(-1) - _size)
+            throw std::bad_alloc();
+        Uint32 needed = _size + more;
         if (needed > _capacity)
-            reserveCapacity(std::max<Uint32>(needed, _capacity ? _capacity * 2 : 8));
+        {
+            Uint32 doubled = _capacity > Uint32(-1) / 2 ? Uint32(-1) : _capacity * 2;
+            reserveCapacity(std::max<Uint32>(needed, _capacity ? doubled : 8));
+        }
     }
     void _assignFrom(const T* items, Uint32 size)
     {
-        _reserveFor(size);
+        _reserveMore(size);
         std::uninitialized_copy_n(items, size, _data);
         _size = size;
     }
