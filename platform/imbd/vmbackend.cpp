@@ -3,15 +3,13 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "fdio.h"
 #include "log.h"
+#include "tcpconnect.h"
 
 namespace mgmt::imbd {
 namespace {
@@ -21,64 +19,10 @@ uint32_t AnswerTag(uint8_t requestNetFn, uint8_t cmd) {
   return static_cast<uint32_t>((requestNetFn | 1) << 8 | cmd);
 }
 
-constexpr auto kConnectTimeout = std::chrono::seconds(2);
-
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
-}
-
-// Connects with a bounded wait, so a remote host that drops packets cannot stall
-// shutdown for minutes.
-int ConnectTcp(const std::string& host, const std::string& port) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* list = nullptr;
-  if (getaddrinfo(host.c_str(), port.c_str(), &hints, &list) != 0) {
-    errno = EHOSTUNREACH;
-    return -1;
-  }
-  int fd = -1;
-  int err = ECONNREFUSED;
-  for (addrinfo* ai = list; ai != nullptr && fd < 0; ai = ai->ai_next) {
-    fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
-    if (fd < 0) continue;
-    int rc = ::connect(fd, ai->ai_addr, ai->ai_addrlen);
-    if (rc != 0 && errno == EINPROGRESS) {
-      pollfd p{fd, POLLOUT, 0};
-      const int ms = static_cast<int>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(kConnectTimeout).count());
-      if (::poll(&p, 1, ms) == 1) {
-        socklen_t len = sizeof(err);
-        getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-        rc = err == 0 ? 0 : -1;
-      } else {
-        err = ETIMEDOUT;
-      }
-    } else if (rc != 0) {
-      err = errno;
-    }
-    if (rc != 0) {
-      ::close(fd);
-      fd = -1;
-    }
-  }
-  freeaddrinfo(list);
-  if (fd < 0) {
-    errno = err;
-    return -1;
-  }
-  const int flags = fcntl(fd, F_GETFL);
-  fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  const int one = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-  // Requests read without poll: a read gives up after this slice, and the
-  // reader checks its deadline.
-  timeval slice{0, 100'000};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &slice, sizeof(slice));
-  return fd;
 }
 
 }  // namespace
@@ -114,7 +58,7 @@ void VmBackend::Run() {
   auto backoff = options_.minBackoff;
   bool reportedDown = false;
   while (!stop_) {
-    const int fd = ConnectTcp(options_.host, options_.port);
+    const int fd = ConnectTcp(options_.host, options_.port, std::chrono::seconds(2), std::chrono::milliseconds(100));
     if (fd < 0) {
       if (!reportedDown) {
         Log(LOG_WARNING, "BMC simulator %s:%s not reachable: %s; retrying",
