@@ -6,7 +6,14 @@
 #include <Pegasus/Client/CIMClient.h>
 #include <Pegasus/Common/CIMDateTime.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "../../cimom/http/TestServer.h"
 
@@ -233,6 +240,36 @@ TEST_F(CimClientRoundTrip, ConnectLocalUsesTheSocketAndPeerIdentity) {
   EXPECT_EQ(local.enumerateInstances(kNs, CIMName("Test_Thing")).size(), 1u);
   EXPECT_EQ(srv.ops.lastUser, ::getuid() == 0 ? "root" : srv.ops.lastUser);
   EXPECT_FALSE(srv.ops.lastUser.empty());
+}
+
+TEST(CimClientConnect, ReconnectsWhenTheServerClosedAnIdleConnection) {
+  mgmt::cimom::ServerOptions opt;
+  opt.idleTimeout = std::chrono::milliseconds(100);
+  mgmt::test::TestServer srv(true, opt);
+  CIMClient c;
+  c.connect("127.0.0.1", srv.port, "alice", "wonderland");
+  EXPECT_EQ(c.enumerateInstanceNames(kNs, CIMName("Test_Thing")).size(), 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the server has hung up by now
+  EXPECT_EQ(c.enumerateInstanceNames(kNs, CIMName("Test_Thing")).size(), 0u);
+}
+
+TEST(CimClientConnect, SilentServerTimesOut) {
+  // A listener that accepts (through the kernel's backlog) but never answers.
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(fd, 4), 0);
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  CIMClient c;
+  c.setTimeout(300);
+  c.connect("127.0.0.1", ntohs(addr.sin_port), "", "");
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(c.enumerateInstanceNames(kNs, CIMName("Test_Thing")), ConnectionTimeoutException);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  ::close(fd);
 }
 
 TEST(CimClientConnect, RefusedPortIsCannotConnect) {
