@@ -138,4 +138,20 @@ TEST(ArrayElements, NonTrivialElementsShiftCorrectly)
     EXPECT_EQ(b.size(), 5u);
 }
 
+TEST(ArrayElements, AppendingOwnElementsSurvivesReallocation)
+{
+    Array<String> a;
+    a.append(String("a long enough text to live on the heap"));
+    for (int i = 0; i < 40; i++)
+        a.append(a[0]); // copy of an element while the storage grows
+    for (int i = 0; i < 40; i++)
+        a.append(std::move(a[Uint32(i)])); // moved-from element stays valid
+    ASSERT_EQ(a.size(), 81u);
+    EXPECT_EQ(a[80], "a long enough text to live on the heap");
+    EXPECT_EQ(a[40], "a long enough text to live on the heap");
+    Array<String> tail(a.getData() + 41, 40);
+    a.appendArray(tail);
+    EXPECT_EQ(a.size(), 121u);
+}
+
 } // namespace

@@ -9,6 +9,7 @@
 #include <Pegasus/Common/Config.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <new>
 #include <utility>
@@ -104,6 +105,14 @@ public:
     }
 
     void append(const T& x) { insert(_size, &x, 1); }
+    void append(T&& x)
+    {
+        // x may be an element of this array: take it before storage moves.
+        T item(std::move(x));
+        _reserveMore(1);
+        ::new (static_cast<void*>(_data + _size)) T(std::move(item));
+        _size++;
+    }
     void append(const T* x, Uint32 size) { insert(_size, x, size); }
     void appendArray(const Array<T>& x) { insert(_size, x.getData(), x.size()); }
     void prepend(const T& x) { insert(0, &x, 1); }
@@ -117,6 +126,15 @@ public:
             ArrayThrowIndexOutOfBoundsException();
         if (size == 0)
             return;
+        bool aliases = !std::less<const T*>()(x, _data) && std::less<const T*>()(x, _data + _size);
+        if (index == _size && !aliases)
+        {
+            // Appending outside items: construct them straight into place.
+            _reserveMore(size);
+            std::uninitialized_copy_n(x, size, _data + _size);
+            _size += size;
+            return;
+        }
         // Copy first: x may point into this array and be moved by a reallocation.
         Array<T> items;
         items._assignFrom(x, size);
