@@ -244,7 +244,13 @@ http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer
   cx::appendMessageStart(body, message.attribute("ID").value());
   body += "<SIMPLERSP>";
   OperationContext ctx;
-  ctx.insert(IdentityContainer(cx::fromUtf8(user)));
+  String userName;
+  try {
+    userName = cx::fromUtf8(user);
+  } catch (const cx::CimXmlError&) {
+    // Only reachable without authentication, where the name is the client's claim.
+  }
+  ctx.insert(IdentityContainer(userName));
   if (intrinsic) dispatchIntrinsic(ops_, ctx, call, body);
   else dispatchExtrinsic(ops_, ctx, call, body);
   body += "</SIMPLERSP>";

@@ -212,7 +212,22 @@ void HttpServer::serve(net::Fd fd, Peer peer, net::TlsContext* tls) {
         }
         break;
       }
-      http::Message resp = handler_(req, peer);
+      http::Message resp;
+      try {
+        resp = handler_(req, peer);
+      } catch (const std::exception& e) {
+        // The handler converts every expected failure itself; anything escaping it
+        // is a defect, answered and logged rather than ending the process.
+        syslog(LOG_ERR, "%s: request failed: %s", peer.address.c_str(), e.what());
+        resp = http::Message{};
+        resp.status = 500;
+        resp.addHeader("Connection", "close");
+      } catch (...) {
+        syslog(LOG_ERR, "%s: request failed", peer.address.c_str());
+        resp = http::Message{};
+        resp.status = 500;
+        resp.addHeader("Connection", "close");
+      }
       bool keep = http::wantsKeepAlive(req) && !stopping_;
       if (const std::string* c = resp.header("Connection"); c && http::equalsNoCase(*c, "close")) keep = false;
       if (!keep && resp.header("Connection") == nullptr) resp.addHeader("Connection", "close");

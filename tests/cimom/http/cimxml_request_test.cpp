@@ -222,6 +222,16 @@ TEST_F(CimXmlRequest, HttpLevelRefusals) {
   EXPECT_EQ(call(ok).status, 200);
 }
 
+TEST(CimXmlNoAuth, ClaimedUserNameThatIsNotUtf8) {
+  test::TestServer srv(false);
+  Req r;
+  r.auth = false;
+  r.extra = {{"Authorization", "Basic " + cimom::base64Encode("\xff\xfe:pw")}};
+  r.cimMethod = "EnumerateClassNames";
+  r.body = imethod("EnumerateClassNames", "");
+  EXPECT_EQ(send(srv.port, r.wire()).status, 200);
+}
+
 TEST_F(CimXmlRequest, MPostUsesTheDeclaredHeaderPrefix) {
   Req r;
   r.method = "M-POST";

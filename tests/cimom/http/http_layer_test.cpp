@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <cstring>
+#include <stdexcept>
 #include <thread>
 
 #include "HttpServer.h"
@@ -180,6 +182,28 @@ TEST(HttpServerTest, KeepAliveThenLimitStatuses) {
   EXPECT_EQ(exchange(bad, "garbage\r\n\r\n").status, 400);
   auto nolen = srv.connect();
   EXPECT_EQ(exchange(nolen, "POST / HTTP/1.1\r\n\r\n").status, 411);
+}
+
+TEST(HttpServerTest, AHandlerThatThrowsGets500NotACrash) {
+  cimom::HttpServer server({}, [](const http::Message& req, cimom::Peer&) -> http::Message {
+    if (req.body == "boom") throw std::runtime_error("defect");
+    if (req.body == "worse") throw 42;
+    http::Message r;
+    r.status = 200;
+    return r;
+  });
+  std::string err;
+  unsigned port = server.listenTcp("127.0.0.1", 0, err);
+  std::thread t([&] { server.run(); });
+  for (const char* body : {"boom", "worse", "fine"}) {
+    net::Fd fd = net::connectTcp("127.0.0.1", port, net::Clock::now() + 2s, err);
+    net::Stream s(std::move(fd));
+    auto resp = (exchange)(s, std::string("POST / HTTP/1.1\r\nContent-Length: ") + std::to_string(strlen(body)) +
+                                "\r\n\r\n" + body);
+    EXPECT_EQ(resp.status, std::string(body) == "fine" ? 200 : 500) << body;
+  }
+  server.stop();
+  t.join();
 }
 
 TEST(HttpServerTest, ConnectionCapAndRequestTimeout) {
