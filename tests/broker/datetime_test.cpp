@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 PEGASUS_USING_PEGASUS;
 
 namespace {
@@ -97,6 +99,34 @@ TEST(DateTimeArithmetic, TimestampsAndIntervals)
     EXPECT_THROW(oneSecond - start, TypeMismatchException);
     EXPECT_TRUE(start < later);
     EXPECT_THROW((void)(start < oneSecond), TypeMismatchException);
+}
+
+// Date-times arrive as text from clients: any 25 characters either parse and
+// keep their text, or are refused with InvalidDateTimeFormatException.
+TEST(DateTimeParse, RandomTextParsesOrIsRefused)
+{
+    std::mt19937 rng(7);
+    const char alphabet[] = "0123456789012345678901234567890123456789.:+-*";
+    std::uniform_int_distribution<size_t> pick(0, sizeof alphabet - 2);
+    int parsed = 0;
+    for (int i = 0; i < 20000; i++)
+    {
+        std::string text = "20240615101010.000000+000";
+        // Change a few positions of a valid text so many results stay close to valid.
+        for (int k = 0; k < 3; k++)
+            text[pick(rng) % text.size()] = alphabet[pick(rng)];
+        try
+        {
+            CIMDateTime d{String(text.c_str())};
+            parsed++;
+            ASSERT_EQ(d.toString().toUtf8(), text);
+            (void)d.toMicroSeconds();
+        }
+        catch (const InvalidDateTimeFormatException&)
+        {
+        }
+    }
+    EXPECT_GT(parsed, 1000);
 }
 
 TEST(DateTimeNow, IsAValidTimestamp)
