@@ -16,6 +16,11 @@ PEGASUS_USING_PEGASUS;
 static_assert(!std::is_constructible_v<CIMValue, const char*>);
 static_assert(!std::is_convertible_v<const char*, CIMValue>);
 static_assert(!std::is_constructible_v<CIMValue, char*>);
+// Nor any other pointer (a String* or CIMInstance* passed by mistake).
+static_assert(!std::is_constructible_v<CIMValue, String*>);
+static_assert(!std::is_constructible_v<CIMValue, const CIMInstance*>);
+static_assert(!std::is_constructible_v<CIMValue, const Char16*>);
+static_assert(std::is_constructible_v<CIMValue, bool>);
 static_assert(std::is_constructible_v<CIMValue, String>);
 // Nor on its way into a property, key binding or method argument.
 static_assert(!std::is_constructible_v<CIMProperty, const char*, const char*>);

@@ -4,7 +4,7 @@
 // Compatibility trap closed here: the original API has no const char*
 // constructor, so CIMValue("text") silently became the Boolean true. This
 // library deletes the const char* overloads, so such code fails to compile
-// and has to say String("text").
+// and has to say String("text"). The same holds for every other pointer.
 //%/////////////////////////////////////////////////////////////////////////////
 #ifndef Pegasus_CIMValue_h
 #define Pegasus_CIMValue_h
@@ -64,6 +64,8 @@ public:
     CIMValue(const Array<CIMInstance>& x);
     /// A literal would otherwise become a Boolean; write String("...").
     CIMValue(const char* x) = delete;
+    /// Any other pointer would become a Boolean too.
+    template <class T> CIMValue(T* x) = delete;
     CIMValue(const CIMValue& x);
     CIMValue(CIMValue&& x) noexcept;
     ~CIMValue();
@@ -118,6 +120,7 @@ public:
     void set(const Array<CIMObjectPath>& x);
     void set(const Array<CIMInstance>& x);
     void set(const char* x) = delete;
+    template <class T> void set(T* x) = delete;
 
     /** Copies the value into x. Throws TypeMismatchException when the type
         or array-ness differs; leaves x untouched when the value is null. */
