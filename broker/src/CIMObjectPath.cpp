@@ -1,21 +1,12 @@
-// CIMObjectPath: storage with shared, copy-on-write data; key sorting; the
-// text form (parse and print); equality and hashing.
+// CIMObjectPath: shared, copy-on-write storage; printing the text form;
+// equality and hashing. Parsing lives in ObjectPathParse.cpp.
 #include <Pegasus/Common/CIMObjectPath.h>
 #include <Pegasus/Common/Exception.h>
 
 #include "KeyText.h"
-
-#include <algorithm>
+#include "ObjectPathRep.h"
 
 namespace Pegasus {
-
-struct CIMObjectPath::Rep
-{
-    String host;
-    CIMNamespaceName nameSpace;
-    CIMName className;
-    Array<CIMKeyBinding> keys;
-};
 
 namespace {
 
@@ -29,194 +20,6 @@ void checkHost(const String& host)
 {
     if (host.size() > 0 && !broker::validHost(host.view()))
         throw MalformedObjectNameException(host);
-}
-
-// Keys are kept sorted by name; a REFERENCE value is re-written in its own
-// canonical (sorted) form so that equal references print alike.
-Array<CIMKeyBinding> normalizeKeys(Array<CIMKeyBinding> keys)
-{
-    for (auto& k : keys)
-    {
-        if (k.getType() != CIMKeyBinding::REFERENCE)
-            continue;
-        try
-        {
-            k.setValue(CIMObjectPath(k.getValue()).toString());
-        }
-        catch (const Exception&)
-        {
-            // Not a path: keep the text as given; equality falls back to text.
-        }
-    }
-    auto byName = [](const CIMKeyBinding& a, const CIMKeyBinding& b) {
-        return String::compareNoCase(a.getName().getString(), b.getName().getString()) < 0;
-    };
-    // Providers usually give keys in order already; stable_sort allocates.
-    if (!std::is_sorted(keys.begin(), keys.end(), byName))
-        std::stable_sort(keys.begin(), keys.end(), byName);
-    return keys;
-}
-
-// ---- parsing
-
-[[noreturn]] void malformed(const String& text) { throw MalformedObjectNameException(text); }
-
-String toString16(std::u16string_view v) { return String::fromUtf16(v); }
-
-CIMName nameOrThrow(std::u16string_view v, const String& whole)
-{
-    try
-    {
-        return CIMName(toString16(v));
-    }
-    catch (const InvalidNameException&)
-    {
-        malformed(whole);
-    }
-}
-
-bool looksLikeReference(const String& value)
-{
-    if (value.find(Char16('=')) == PEG_NOT_FOUND)
-        return false;
-    try
-    {
-        return CIMObjectPath(value).getKeyBindings().size() > 0;
-    }
-    catch (const Exception&)
-    {
-        return false;
-    }
-}
-
-// Parses "name=value,name=value" starting at pos.
-Array<CIMKeyBinding> parseKeys(std::u16string_view s, size_t pos, const String& whole)
-{
-    Array<CIMKeyBinding> keys;
-    while (true)
-    {
-        size_t eq = s.find(u'=', pos);
-        if (eq == s.npos)
-            malformed(whole);
-        CIMName name = nameOrThrow(s.substr(pos, eq - pos), whole);
-        pos = eq + 1;
-        if (pos >= s.size())
-            malformed(whole);
-
-        if (s[pos] == u'"')
-        {
-            std::u16string value;
-            pos++;
-            bool closed = false;
-            while (pos < s.size())
-            {
-                char16_t c = s[pos];
-                if (c == u'\\')
-                {
-                    if (pos + 1 >= s.size() || (s[pos + 1] != u'\\' && s[pos + 1] != u'"'))
-                        malformed(whole);
-                    value.push_back(s[pos + 1]);
-                    pos += 2;
-                    continue;
-                }
-                if (c == u'"')
-                {
-                    closed = true;
-                    pos++;
-                    break;
-                }
-                // Copy the run up to the next quote or backslash at once.
-                size_t stop = s.find_first_of(u"\\\"", pos);
-                if (stop == s.npos)
-                    stop = s.size();
-                value.append(s.substr(pos, stop - pos));
-                pos = stop;
-            }
-            if (!closed)
-                malformed(whole);
-            String text = String::fromUtf16(value);
-            CIMKeyBinding::Type type =
-                looksLikeReference(text) ? CIMKeyBinding::REFERENCE : CIMKeyBinding::STRING;
-            keys.append(CIMKeyBinding(name, text, type));
-        }
-        else
-        {
-            size_t end = s.find(u',', pos);
-            std::u16string_view raw = s.substr(pos, end == s.npos ? s.npos : end - pos);
-            char16_t first = raw.empty() ? 0 : raw[0];
-            if (first == u'T' || first == u't' || first == u'F' || first == u'f')
-            {
-                String word = toString16(raw);
-                if (!String::equalNoCase(word, "TRUE") && !String::equalNoCase(word, "FALSE"))
-                    malformed(whole);
-                word.toUpper();
-                keys.append(CIMKeyBinding(name, word, CIMKeyBinding::BOOLEAN));
-            }
-            else
-            {
-                if (!broker::parseUnsigned(raw) && !broker::parseSigned(raw))
-                    malformed(whole);
-                keys.append(CIMKeyBinding(name, toString16(raw), CIMKeyBinding::NUMERIC));
-            }
-            pos = end == s.npos ? s.size() : end;
-        }
-
-        if (pos == s.size())
-            return keys;
-        if (s[pos] != u',' || pos + 1 == s.size())
-            malformed(whole);
-        pos++;
-    }
-}
-
-void parseInto(const String& text, CIMObjectPath::Rep& rep)
-{
-    std::u16string_view s = text.view();
-    size_t pos = 0;
-    if (s.substr(0, 2) == u"//")
-    {
-        size_t slash = s.find(u'/', 2);
-        if (slash == s.npos)
-            malformed(text);
-        String host = toString16(s.substr(2, slash - 2));
-        if (!broker::validHost(host.view()))
-            malformed(text);
-        rep.host = host;
-        pos = slash + 1;
-    }
-
-    size_t dot = s.find(u'.', pos);
-    size_t colon = s.find(u':', pos);
-    if (colon != s.npos && (dot == s.npos || colon < dot))
-    {
-        try
-        {
-            rep.nameSpace = CIMNamespaceName(toString16(s.substr(pos, colon - pos)));
-        }
-        catch (const InvalidNamespaceNameException&)
-        {
-            malformed(text);
-        }
-        pos = colon + 1;
-    }
-    else if (rep.host.size() > 0)
-        malformed(text);
-
-    rep.className = nameOrThrow(s.substr(pos, dot == s.npos ? s.npos : dot - pos), text);
-    if (dot != s.npos)
-        rep.keys = normalizeKeys(parseKeys(s, dot + 1, text));
-}
-
-void appendQuoted(std::u16string& out, std::u16string_view value)
-{
-    out.push_back(u'"');
-    for (char16_t c : value)
-    {
-        if (c == u'"' || c == u'\\')
-            out.push_back(u'\\');
-        out.push_back(c);
-    }
-    out.push_back(u'"');
 }
 
 } // namespace
@@ -266,14 +69,14 @@ void CIMObjectPath::set(const String& host, const CIMNamespaceName& nameSpace,
     rep->host = host;
     rep->nameSpace = nameSpace;
     rep->className = className;
-    rep->keys = normalizeKeys(keyBindings);
+    rep->keys = broker::normalizeKeys(keyBindings);
     _rep = std::move(rep);
 }
 
 void CIMObjectPath::set(const String& objectName)
 {
     auto rep = std::make_shared<Rep>();
-    parseInto(objectName, *rep);
+    broker::parseObjectPath(objectName, *rep);
     _rep = std::move(rep);
 }
 
@@ -295,7 +98,7 @@ void CIMObjectPath::setClassName(const CIMName& className) { _mutable().classNam
 const Array<CIMKeyBinding>& CIMObjectPath::getKeyBindings() const { return _rep->keys; }
 void CIMObjectPath::setKeyBindings(const Array<CIMKeyBinding>& keyBindings)
 {
-    Array<CIMKeyBinding> keys = normalizeKeys(keyBindings);
+    Array<CIMKeyBinding> keys = broker::normalizeKeys(keyBindings);
     _mutable().keys = std::move(keys);
 }
 
@@ -322,7 +125,7 @@ String CIMObjectPath::toString() const
         out.append(k.getName().getString().view());
         out.push_back(u'=');
         if (k.getType() == CIMKeyBinding::STRING || k.getType() == CIMKeyBinding::REFERENCE)
-            appendQuoted(out, k.getValue().view());
+            broker::appendQuoted(out, k.getValue().view());
         else
             out.append(k.getValue().view());
     }
