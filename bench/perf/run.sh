@@ -38,10 +38,6 @@ ln -s "$src/mof/classes/SM_PerfCounters.mof" "$root/classes/"
 ln -s "$src/mof/registrations/PerfCounters.reg" "$root/registrations/"
 ln -s "$module" "$root/modules/libPerfCounters.so"
 ln -s /proc "$root/proc"
-# The provider host resolves a module found in its module directory through the
-# root a second time: a link from the root's own path inside the root back to it.
-mkdir -p "$root$(dirname "$root")"
-ln -s "$root" "$root$root"
 MGMTAGENT_ROOT="$root" "$cimserver" --classes /classes --registrations /registrations \
   --modules /modules --address 127.0.0.1 --port 0 --print-port \
   --set enableAuthentication=false --set enableLocalSocket=false \

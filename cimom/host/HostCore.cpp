@@ -75,7 +75,11 @@ void HostCore::buildRoutes() {
     const LogSink sink = [this](int priority, std::string_view message) { log(priority, std::string(message)); };
     const CIMOMHandle cimom(upcalls_);
     const AgentFactory makeAgent = [&](const ProviderRegistration& reg) -> std::shared_ptr<ProviderAgent> {
-        std::filesystem::path file = resolveModulePath(reg.module, config_.moduleDirs);
+        // The loop below has already resolved every module it could find to an
+        // absolute path under the installation root; resolving it again would
+        // put the root in front of it twice.
+        const std::filesystem::path given(reg.module);
+        const std::filesystem::path file = given.is_absolute() ? given : std::filesystem::path();
         ProviderLoader loader;
         if (file.empty()) {
             std::string why = "module library " + reg.module + " not found in the module directories";

@@ -88,12 +88,6 @@ public:
                            root_ / "registrations/PerfCounters.reg");
         fs::create_symlink(PERF_MODULE_PATH, root_ / "modules/libPerfCounters.so");
         fs::create_directory_symlink(procDir, root_ / "proc");
-        // The provider host resolves a module it found in its module directory
-        // through the installation root a second time; a link from the root's own
-        // path inside the root back to the root lets that path reach the module too.
-        const fs::path again = root_ / root_.relative_path();
-        fs::create_directories(again.parent_path());
-        fs::create_directory_symlink(root_, again);
         start();
     }
 
