@@ -6,6 +6,8 @@
 #include "KeyText.h"
 #include "ObjectPathRep.h"
 
+#include <charconv>
+
 namespace Pegasus {
 
 namespace {
@@ -147,60 +149,82 @@ Boolean CIMObjectPath::identical(const CIMObjectPath& x) const
     return true;
 }
 
-Uint32 CIMObjectPath::makeHashCode() const
+namespace {
+
+// FNV-1a over UTF-16 units, optionally folding ASCII letters to lower case.
+struct PathHasher
 {
-    // Hash a canonical text in which everything that equality ignores is
-    // normalised: case of names, booleans, and the spelling of numbers.
-    const Rep& r = *_rep;
-    String canon = r.host;
-    canon.append(Char16('/'));
-    canon.append(r.nameSpace.getString());
-    canon.append(Char16(':'));
-    canon.append(r.className.getString());
-    canon.toLower();
-    for (const auto& k : r.keys)
-    {
-        String name = k.getName().getString();
-        name.toLower();
-        canon.append(Char16(','));
-        canon.append(name);
-        canon.append(Char16('='));
-        if (k.getType() == CIMKeyBinding::BOOLEAN)
-        {
-            String v = k.getValue();
-            v.toLower();
-            canon.append(v);
-        }
-        else if (k.getType() == CIMKeyBinding::NUMERIC)
-        {
-            if (auto u = broker::parseUnsigned(k.getValue().view()))
-                canon.appendPrintf("%llu", *u);
-            else if (auto sv = broker::parseSigned(k.getValue().view()))
-                canon.appendPrintf("%lld", *sv);
-            else
-                canon.append(k.getValue());
-        }
-        else if (k.getType() == CIMKeyBinding::REFERENCE)
-        {
-            try
-            {
-                canon.appendPrintf("%u", CIMObjectPath(k.getValue()).makeHashCode());
-            }
-            catch (const Exception&)
-            {
-                canon.append(k.getValue());
-            }
-        }
-        else
-            canon.append(k.getValue());
-    }
     Uint32 h = 2166136261u;
-    for (char16_t c : canon.view())
+
+    void unit(char16_t c)
     {
         h ^= Uint32(c);
         h *= 16777619u;
     }
-    return h;
+    void text(std::u16string_view s, bool fold)
+    {
+        for (char16_t c : s)
+            unit(fold && c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+    }
+    void number(Uint64 magnitude, bool negative)
+    {
+        char buf[24];
+        char* end = std::to_chars(buf, buf + sizeof buf, magnitude).ptr;
+        if (negative)
+            unit(u'-');
+        for (char* p = buf; p != end; p++)
+            unit(char16_t(*p));
+    }
+};
+
+} // namespace
+
+Uint32 CIMObjectPath::makeHashCode() const
+{
+    // Hash a canonical form in which everything equality ignores is
+    // normalised: case of names and booleans, and the spelling of numbers.
+    const Rep& r = *_rep;
+    PathHasher hash;
+    hash.text(r.host.view(), true);
+    hash.unit(u'/');
+    hash.text(r.nameSpace.getString().view(), true);
+    hash.unit(u':');
+    hash.text(r.className.getString().view(), true);
+    for (const auto& k : r.keys)
+    {
+        hash.unit(u',');
+        hash.text(k.getName().getString().view(), true);
+        hash.unit(u'=');
+        std::u16string_view value = k.getValue().view();
+        switch (k.getType())
+        {
+        case CIMKeyBinding::BOOLEAN:
+            hash.text(value, true);
+            break;
+        case CIMKeyBinding::NUMERIC:
+            if (auto u = broker::parseUnsigned(value))
+                hash.number(*u, false);
+            else if (auto sv = broker::parseSigned(value))
+                hash.number(*sv < 0 ? Uint64(0) - Uint64(*sv) : Uint64(*sv), *sv < 0);
+            else
+                hash.text(value, false);
+            break;
+        case CIMKeyBinding::REFERENCE:
+            try
+            {
+                hash.number(CIMObjectPath(k.getValue()).makeHashCode(), false);
+            }
+            catch (const Exception&)
+            {
+                hash.text(value, false);
+            }
+            break;
+        case CIMKeyBinding::STRING:
+            hash.text(value, false);
+            break;
+        }
+    }
+    return hash.h;
 }
 
 Boolean operator==(const CIMObjectPath& x, const CIMObjectPath& y) { return x.identical(y); }
