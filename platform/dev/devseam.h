@@ -19,7 +19,9 @@ extern "C" {
 #endif
 
 /// Opens the device at `path` (resolved through the installation root) with the
-/// open(2) `flags`. Returns a descriptor, or -1 with errno set.
+/// open(2) `flags`. Returns a descriptor, never 0, 1 or 2 (so 0 can keep meaning
+/// "not open" to callers even when the process started with standard input
+/// closed), or -1 with errno set.
 int DevOpen(const char* path, int flags);
 
 /// Driver control call on a descriptor from DevOpen. Returns what ioctl(2) would:

@@ -1,6 +1,7 @@
 #include "fdio.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -51,6 +52,15 @@ int WriteFull(int fd, std::span<const uint8_t> bytes) {
     }
   }
   return 0;
+}
+
+int MoveAboveStdio(int fd) {
+  if (fd < 0 || fd > STDERR_FILENO) return fd;
+  const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  const int err = errno;
+  ::close(fd);
+  errno = err;
+  return moved;
 }
 
 }  // namespace mgmt::dev

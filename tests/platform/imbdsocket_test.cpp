@@ -5,11 +5,13 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <future>
 #include <random>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include "devframe.h"
@@ -218,4 +220,38 @@ TEST(DevSeam, DriverStatusAndErrorsCrossTheSocket) {
   device.StopServing();
   EXPECT_EQ(DevOpen("/dev/imb", O_RDWR), -1);
   EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(DevSeam, AnOpenNeverReturnsAStandardDescriptorNumber) {
+  // A process started with standard input closed: descriptor 0 is the first free
+  // one, yet the IMB library keeps 0 for "not open".
+  std::string dir = (std::filesystem::temp_directory_path() / "devseam.XXXXXX").string();
+  ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+  const std::string plain = dir + "/plain";
+  const std::string sockPath = dir + "/sock";
+  ::close(::open(plain.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", sockPath.c_str());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  ::unsetenv("MGMTAGENT_ROOT");
+
+  const int savedStdin = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+  ASSERT_GE(savedStdin, 0);
+  ::close(STDIN_FILENO);
+  const int file = DevOpen(plain.c_str(), O_RDWR);
+  const int sock = DevOpen(sockPath.c_str(), O_RDWR);
+  const bool stdinFree = ::fcntl(STDIN_FILENO, F_GETFD) == -1;
+  ::dup2(savedStdin, STDIN_FILENO);
+  ::close(savedStdin);
+
+  EXPECT_GT(file, STDERR_FILENO);
+  EXPECT_GT(sock, STDERR_FILENO);
+  EXPECT_TRUE(stdinFree);  // the low number taken on the way was given back
+  if (file >= 0) DevClose(file);
+  if (sock >= 0) DevClose(sock);
+  ::close(listener);
+  std::filesystem::remove_all(dir);
 }
