@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <shared_mutex>
 
 #include "devseam.h"
 #include "imbapi_internal.h"
@@ -18,10 +19,13 @@ DWORD AsyncEventHandle = 0;
 namespace imbapi {
 namespace {
 
-// Guards opening and closing, so two threads' first requests open one descriptor.
-std::mutex& OpenMutex() {
-  static std::mutex mutex;
-  return mutex;
+// Guards the shared descriptor. Opening and closing take it exclusively, so two
+// threads' first requests open one descriptor; a driver call holds it shared
+// while it uses the descriptor, so IMBClose cannot close the number under a
+// running call (where another file opened meanwhile could take it over).
+std::shared_mutex& DescriptorLock() {
+  static std::shared_mutex lock;
+  return lock;
 }
 
 thread_local DWORD t_lastStatus = 0;
@@ -45,7 +49,7 @@ DWORD MillisToMicros(int ms) {
 }  // namespace imbapi
 
 int open_imb(void) {
-  std::lock_guard lock(imbapi::OpenMutex());
+  std::unique_lock lock(imbapi::DescriptorLock());
   if (__atomic_load_n(&hDevice1, __ATOMIC_ACQUIRE) != 0) return 1;
   const int fd = DevOpen("/dev/imb", O_RDWR);
   if (fd < 0) {
@@ -59,7 +63,7 @@ int open_imb(void) {
 }
 
 void IMBClose(void) {
-  std::lock_guard lock(imbapi::OpenMutex());
+  std::unique_lock lock(imbapi::DescriptorLock());
   const int fd = __atomic_exchange_n(&hDevice1, 0, __ATOMIC_ACQ_REL);
   if (fd != 0) DevClose(fd);
 }
@@ -67,7 +71,6 @@ void IMBClose(void) {
 int DeviceIoControl(int /*hDevice*/, DWORD dwIoControlCode, void* lpvInBuffer, DWORD cbInBuffer,
                     void* lpvOutBuffer, DWORD cbOutBuffer, DWORD* lpcbBytesReturned,
                     void* /*lpoOverlapped*/) {
-  if (!open_imb()) return 0;
   DWORD status = 0;
   DWORD returned = cbOutBuffer;
   DWORD* bytesReturned = lpcbBytesReturned != nullptr ? lpcbBytesReturned : &returned;
@@ -79,7 +82,19 @@ int DeviceIoControl(int /*hDevice*/, DWORD dwIoControlCode, void* lpvInBuffer, D
   block.outLength = cbOutBuffer;
   block.bytesReturned = bytesReturned;
   block.overlapped = nullptr;
-  const int rc = DevIoctl(__atomic_load_n(&hDevice1, __ATOMIC_ACQUIRE), dwIoControlCode, &block);
+  int rc = -1;
+  while (true) {
+    {
+      std::shared_lock use(imbapi::DescriptorLock());
+      const int fd = __atomic_load_n(&hDevice1, __ATOMIC_ACQUIRE);
+      if (fd != 0) {
+        rc = DevIoctl(fd, dwIoControlCode, &block);
+        break;
+      }
+    }
+    // Not open (yet, or closed by another thread since): open on demand.
+    if (!open_imb()) return 0;
+  }
   // The process-wide word keeps the last status any thread saw; this thread's own
   // is kept apart for the callers here that act on it.
   imbapi::t_lastStatus = status;

@@ -1,6 +1,7 @@
 // The IMB driver interface against a scripted BMC served by an in-process imbd.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -168,6 +169,33 @@ TEST(ImbApi, ManyThreadsShareOneDescriptorAndEachGetsItsOwnAnswer) {
   }
   for (auto& t : threads) t.join();
   EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(ImbApi, ClosingTheDeviceWhileOtherThreadsSendNeverFailsTheirRequests) {
+  FakeImbDevice device;
+  device.Bmc().Always(kNetFnApp, kGetDeviceId, Reply::Bytes({0x00, 0x20}));
+  std::atomic<bool> sending{true};
+  // Closes the shared descriptor again and again, as a caller that resets the
+  // driver would; every request must find it open or open it afresh.
+  std::thread closer([&sending] {
+    while (sending) IMBClose();
+  });
+  std::atomic<int> failed{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&failed] {
+      for (int i = 0; i < 1000; ++i) {
+        BYTE resp[128];
+        int len = 0;
+        BYTE cc = 0xFF;
+        if (Send(kNetFnApp, kGetDeviceId, {}, 1000, resp, &len, &cc) != 0 || cc != 0) ++failed;
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  sending = false;
+  closer.join();
+  EXPECT_EQ(failed.load(), 0);
 }
 
 TEST(ImbApi, I2cWriteReadAndEmpResponseAreFramedAsSendMessageCommands) {
