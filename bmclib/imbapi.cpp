@@ -46,6 +46,19 @@ DWORD MillisToMicros(int ms) {
   return us > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(us);
 }
 
+ImbRequestBuffer RequestBuffer(const IMBPREQUESTDATA& req, DWORD flags, DWORD timeOutUs) {
+  ImbRequestBuffer request{};
+  request.flags = flags;
+  request.timeOut = timeOutUs;
+  request.rsSa = req.rsSA;
+  request.cmd = req.cmd;
+  request.netFn = req.netFn;
+  request.rsLun = req.rsLUN;
+  request.dataLength = static_cast<BYTE>(req.dataLen);
+  if (req.dataLen > 0) std::memcpy(request.data, req.data, static_cast<size_t>(req.dataLen));
+  return request;
+}
+
 }  // namespace imbapi
 
 int open_imb(void) {
@@ -107,16 +120,9 @@ int SendTimedImbpRequest(IMBPREQUESTDATA* reqPtr, int timeOut, BYTE* respDataPtr
   if (reqPtr == nullptr || reqPtr->dataLen < 0 || reqPtr->dataLen > IMB_MAX_REQUEST_DATA ||
       (reqPtr->dataLen > 0 && reqPtr->data == nullptr))
     return 1;
-  ImbRequestBuffer request{};
-  request.flags = 0;
-  request.timeOut = imbapi::MillisToMicros(timeOut < IMB_MIN_TIMEOUT_MS ? IMB_MIN_TIMEOUT_MS
-                                                                        : timeOut);
-  request.rsSa = reqPtr->rsSA;
-  request.cmd = reqPtr->cmd;
-  request.netFn = reqPtr->netFn;
-  request.rsLun = reqPtr->rsLUN;
-  request.dataLength = static_cast<BYTE>(reqPtr->dataLen);
-  if (reqPtr->dataLen > 0) std::memcpy(request.data, reqPtr->data, reqPtr->dataLen);
+  ImbRequestBuffer request = imbapi::RequestBuffer(
+      *reqPtr, 0,
+      imbapi::MillisToMicros(timeOut < IMB_MIN_TIMEOUT_MS ? IMB_MIN_TIMEOUT_MS : timeOut));
 
   ImbResponseBuffer response{};
   DWORD returned = sizeof(response);

@@ -10,15 +10,7 @@ int SendAsyncImbpRequest(IMBPREQUESTDATA* reqPtr, BYTE* seqNo) {
   if (reqPtr == nullptr || seqNo == nullptr || reqPtr->dataLen < 0 ||
       reqPtr->dataLen > kMaxData || (reqPtr->dataLen > 0 && reqPtr->data == nullptr))
     return 1;
-  ImbRequestBuffer request{};
-  request.flags = IMB_REQ_FLAG_ASYNC;
-  request.timeOut = 0;
-  request.rsSa = reqPtr->rsSA;
-  request.cmd = reqPtr->cmd;
-  request.netFn = reqPtr->netFn;
-  request.rsLun = reqPtr->rsLUN;
-  request.dataLength = static_cast<BYTE>(reqPtr->dataLen);
-  if (reqPtr->dataLen > 0) std::memcpy(request.data, reqPtr->data, reqPtr->dataLen);
+  ImbRequestBuffer request = imbapi::RequestBuffer(*reqPtr, IMB_REQ_FLAG_ASYNC, 0);
   ImbResponseBuffer response{};
   DWORD returned = IMB_SMALL_BUFFER_SIZE;
   if (!DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &request, IMB_SMALL_BUFFER_SIZE,

@@ -15,6 +15,10 @@ DWORD LastStatus();
 /// Milliseconds as the drivers' microsecond field (negative: 0; saturates).
 DWORD MillisToMicros(int ms);
 
+/// The send-message input for `req` (its data length already checked against
+/// the buffer the caller sends).
+ImbRequestBuffer RequestBuffer(const IMBPREQUESTDATA& req, DWORD flags, DWORD timeOutUs);
+
 }  // namespace imbapi
 
 #endif

@@ -7,22 +7,6 @@
 
 namespace mgmt::dev {
 
-int ReadFull(int fd, std::span<uint8_t> bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-    if (n > 0) {
-      done += static_cast<size_t>(n);
-    } else if (n == 0) {
-      errno = ECONNRESET;
-      return -1;
-    } else if (errno != EINTR) {
-      return -1;
-    }
-  }
-  return 0;
-}
-
 long ReadAtLeast(int fd, std::span<uint8_t> buffer, size_t minimum) {
   size_t done = 0;
   while (done < minimum) {
@@ -37,6 +21,10 @@ long ReadAtLeast(int fd, std::span<uint8_t> buffer, size_t minimum) {
     }
   }
   return static_cast<long>(done);
+}
+
+int ReadFull(int fd, std::span<uint8_t> bytes) {
+  return ReadAtLeast(fd, bytes, bytes.size()) < 0 ? -1 : 0;
 }
 
 int WriteFull(int fd, std::span<const uint8_t> bytes) {
