@@ -19,7 +19,14 @@ namespace mgmt::imbd {
 Server::Server(ImbService& service, std::string socketPath)
     : service_(service), path_(std::move(socketPath)) {}
 
-Server::~Server() { Stop(); }
+Server::~Server() {
+  Stop();
+  // A Start that failed half-way leaves these behind.
+  for (int* fd : {&listen_, &wake_[0], &wake_[1]}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+}
 
 bool Server::Start(std::string& error) {
   sockaddr_un addr{};
@@ -109,13 +116,19 @@ void Server::AcceptLoop() {
       return;
     }
     if (p[1].revents != 0) return;
+    // Finished clients give their descriptors back before the next is taken.
+    ReapFinished();
     const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) {
-      if (errno != EINTR && errno != ECONNABORTED)
-        Log(LOG_WARNING, "accept failed: %s", std::strerror(errno));
+      const int err = errno;
+      if (err == EINTR || err == ECONNABORTED) continue;
+      Log(LOG_WARNING, "accept failed: %s", std::strerror(err));
+      // Out of descriptors or memory: the connection stays queued and the socket
+      // readable, so pause (still stoppable) instead of spinning until it frees.
+      pollfd wake{wake_[0], POLLIN, 0};
+      ::poll(&wake, 1, kAcceptPauseMs);
       continue;
     }
-    ReapFinished();
     std::lock_guard lock(mutex_);
     if (clients_.size() >= kMaxClients) {
       Log(LOG_WARNING, "too many clients; connection refused");

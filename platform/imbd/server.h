@@ -29,6 +29,8 @@ class Server {
 
   /// Most connections served at once; further ones are closed at once.
   static constexpr size_t kMaxClients = 512;
+  /// How long accepting pauses when it fails for want of descriptors or memory.
+  static constexpr int kAcceptPauseMs = 100;
 
  private:
   struct Client {

@@ -4,11 +4,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <future>
 #include <random>
+#include <thread>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -19,6 +22,7 @@
 #include "fakeimbdevice.h"
 #include "fdio.h"
 #include "imbioctl.h"
+#include "log.h"
 #include "sockdev.h"
 
 using mgmt::fake::FakeImbDevice;
@@ -120,6 +124,58 @@ TEST(ImbdSocket, MalformedClientsAreDroppedAndTheServerKeepsServing) {
   EXPECT_EQ(answer.rc, 0);
   EXPECT_EQ(answer.out, (Bytes{0x00, 0x20, 0x03}));
   DevClose(fd);
+}
+
+namespace {
+std::atomic<int> g_acceptFailures{0};
+void CountAcceptFailures(int /*priority*/, const char* line) {
+  if (std::strstr(line, "accept failed") != nullptr) ++g_acceptFailures;
+}
+}  // namespace
+
+TEST(ImbdSocket, RunningOutOfDescriptorsPausesAcceptingAndRecovers) {
+  FakeImbDevice device;
+  device.Bmc().Always(0x06, 0x01, Reply::Bytes({0x00, 0x20}));
+  g_acceptFailures = 0;
+  mgmt::imbd::SetLogCapture(CountAcceptFailures);
+
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(client, 0);
+  const timeval patience{10, 0};
+  ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+  // Every descriptor the process may have is taken, so the server cannot accept.
+  rlimit low = saved;
+  low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 256);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> filler;
+  for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) filler.push_back(fd);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", device.SocketPath().c_str());
+  const int connected = ::connect(client, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  // The queued connection keeps the socket readable all this time.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const int failures = g_acceptFailures;
+  for (const int fd : filler) ::close(fd);
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+
+  ASSERT_EQ(connected, 0);
+  EXPECT_GE(failures, 1);
+  EXPECT_LT(failures, 20);  // paused between attempts rather than spinning
+  // Once descriptors are free again the waiting client is served.
+  const Bytes request = GetDeviceIdRequest();
+  const auto head = mgmt::dev::EncodeRequest(
+      {IMB_IOCTL_SEND_MESSAGE, static_cast<uint32_t>(request.size()), 128});
+  Bytes frame(head.begin(), head.end());
+  frame.insert(frame.end(), request.begin(), request.end());
+  ASSERT_EQ(mgmt::dev::WriteFull(client, frame), 0);
+  Bytes reply(mgmt::dev::kHeaderSize + 2);
+  ASSERT_EQ(mgmt::dev::ReadFull(client, reply), 0);
+  EXPECT_EQ(Bytes(reply.end() - 2, reply.end()), (Bytes{0x00, 0x20}));
+  ::close(client);
+  mgmt::imbd::SetLogCapture(nullptr);
 }
 
 TEST(ImbdSocket, SocketIsPrivateAndOnlyStaleSocketsAreReplaced) {
