@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "log.h"
 
@@ -56,9 +57,11 @@ void OpenIpmiBackend::ReadLoop() {
   }
   // A reader that stopped on an error leaves later requests to fail on time-out;
   // tell them at once instead.
+  // The device is not polled again: a poll that fails at once would make this a
+  // busy loop.
   while (!stop_) {
     pending_.FailAll(Outcome::kUnavailable);
-    device_->Poll(kPollSliceMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kPollSliceMs));
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 #include <future>
+#include <thread>
 
 #include "log.h"
 #include "openipmibackend.h"
@@ -57,6 +58,11 @@ class FakeIpmiDevice : public mgmt::imbd::IpmiDevIo {
   }
   int Poll(int timeoutMs) override {
     std::unique_lock lock(mutex_);
+    ++polls_;
+    if (failPolls_) {
+      errno = ENOMEM;
+      return -1;
+    }
     return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !queue_.empty(); })
                ? 1
                : 0;
@@ -93,6 +99,14 @@ class FakeIpmiDevice : public mgmt::imbd::IpmiDevIo {
     std::lock_guard lock(mutex_);
     failSends_ = true;
   }
+  void FailPolls() {
+    std::lock_guard lock(mutex_);
+    failPolls_ = true;
+  }
+  int Polls() {
+    std::lock_guard lock(mutex_);
+    return polls_;
+  }
 
  private:
   std::mutex mutex_;
@@ -100,6 +114,8 @@ class FakeIpmiDevice : public mgmt::imbd::IpmiDevIo {
   std::vector<Sent> sent_;
   std::deque<Queued> queue_;
   bool failSends_ = false;
+  bool failPolls_ = false;
+  int polls_ = 0;
 };
 
 IpmiRequest Request(uint8_t rsSa, uint8_t netFn, uint8_t cmd, Bytes data = {}) {
@@ -154,4 +170,17 @@ TEST(OpenIpmiBackend, NoAnswerTimesOutAndAFailedSendFailsAtOnce) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
   device.FailSends();
   EXPECT_EQ(backend.Transact(Request(0x20, 0x06, 0x01), 30s).outcome, Outcome::kUnavailable);
+}
+
+TEST(OpenIpmiBackend, ADeviceThatCannotBePolledFailsRequestsWithoutSpinning) {
+  mgmt::imbd::SetLogSinks(false, false);
+  auto owned = std::make_unique<FakeIpmiDevice>();
+  FakeIpmiDevice& device = *owned;
+  device.FailPolls();
+  mgmt::imbd::OpenIpmiBackend backend(std::move(owned));
+  EXPECT_EQ(backend.Transact(Request(0x20, 0x06, 0x01), 30s).outcome, Outcome::kUnavailable);
+  // A window in which a reader that kept polling the broken device would call
+  // it thousands of times.
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(device.Polls(), 1);
 }
