@@ -65,11 +65,15 @@ stop_pid() {
   rm -f "$file"
 }
 
+# Waits until the process in PIDFILE listens on PORT. The listener must be that
+# process: another program that took the port meanwhile would otherwise pass for
+# it (tests started side by side pick ports at random).
 wait_listen() {
-  local port=$1 pidfile=$2 name=$3
+  local port=$1 pidfile=$2 name=$3 pid
+  pid=$(cat "$pidfile")
   for _ in $(seq 100); do
-    [[ -n $(ss -Htln "sport = :$port" 2>/dev/null) ]] && return 0
-    alive "$(cat "$pidfile")" "$name" || break
+    ss -Htlnp "sport = :$port" 2>/dev/null | grep -q "pid=$pid," && return 0
+    alive "$pid" "$name" || break
     sleep 0.05
   done
   return 1

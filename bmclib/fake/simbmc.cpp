@@ -1,6 +1,8 @@
 #include "simbmc.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <cstdlib>
 #include <filesystem>
 #include <spawn.h>
@@ -21,7 +23,9 @@ int RunProgram(const std::vector<std::string>& argv, std::string* out) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (out != nullptr) {
-    if (::pipe(pipeFds) != 0) return -1;
+    // Close-on-exec, so programs that other threads start meanwhile do not keep
+    // the write end open (the read below would wait for them to end).
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
@@ -41,6 +45,7 @@ int RunProgram(const std::vector<std::string>& argv, std::string* out) {
   if (rc != 0) return -1;
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -39,6 +39,17 @@ int ExitStatus(pid_t pid) {
   return -2;
 }
 
+// Kills and reaps a child that a failed assertion left running.
+struct Reaper {
+  pid_t pid;
+  ~Reaper() {
+    if (pid > 0 && ::waitpid(pid, nullptr, WNOHANG) == 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
 class ImbdProcess : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -67,6 +78,7 @@ TEST_F(ImbdProcess, ServesAPrivateSocketAndStopsCleanlyOnSigterm) {
   // Nothing listens on port 1: imbd serves anyway and keeps trying the simulator.
   const pid_t pid = Spawn({IMBD_PATH, "--socket", socket, "--backend", "vm:127.0.0.1:1"});
   ASSERT_GT(pid, 0);
+  const Reaper reaper{pid};
   struct stat st{};
   for (int i = 0; i < 500 && ::stat(socket.c_str(), &st) != 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
