@@ -24,7 +24,15 @@ ProviderLoader moduleProviderLoader(ModuleCache& cache, std::filesystem::path fi
         LoadedProvider loaded;
         loaded.module = cache.open(file);
         ProviderFactoryFn create = loaded.module->factory();
-        loaded.provider.reset(create(String(providerName.c_str())));
+        try {
+            loaded.provider.reset(create(String(providerName.c_str())));
+        } catch (...) {
+            // The exception object may be of a type the module defines: read it
+            // now, while `loaded.module` still keeps the library mapped, and throw
+            // one of ours, which outlives the library being closed.
+            throw std::runtime_error("PegasusCreateProvider(\"" + providerName + "\") of " + file.string() +
+                                     " failed: " + currentExceptionText());
+        }
         if (!loaded.provider) {
             throw std::runtime_error("PegasusCreateProvider(\"" + providerName + "\") of " + file.string() +
                                      " returned no provider");

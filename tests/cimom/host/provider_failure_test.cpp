@@ -94,6 +94,7 @@ TEST_F(ProviderFailureTest, ModulesThatCannotServeAnswerFailedAndAreLogged) {
         {"Test_InitFails", "initialize: CIM_ERR_FAILED: cannot reach the device"},
         {"Test_Missing", "module library NoSuchModule not found in the module directories"},
         {"Test_NoEntry", "entry point not found"},
+        {"Test_FactoryThrows", "failed: the module's own factory error"},
     };
     const auto before = counters();
     const auto tryAll = [&] {
