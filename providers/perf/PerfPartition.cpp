@@ -75,7 +75,7 @@ int StatsFromDiskstats(const std::string& name, partition_stats& stats) {
 
 int PerfPartition::getPartitionNames() {
     perf::LineFile file("/proc/partitions");
-    if (!file.isOpen()) return -1;
+    if (!file.isOpen()) return 0;  // an unreadable file is an empty list, not an error
     std::string line;
     file.next(line);  // the column headings
     while (file.next(line)) {
@@ -87,11 +87,15 @@ int PerfPartition::getPartitionNames() {
 int PerfPartition::getPartitionStats(const std::string& name, partition_stats& stats) {
     // The device's line as filegrep would find it: the first piece that contains
     // the name, here also required to name exactly this device.
-    const auto piece = perf::FindPiece("/proc/partitions", [&](std::string_view p) {
-        if (p.find(name) == std::string_view::npos) return false;
-        const auto device = DeviceName(p, 3);
-        return device && *device == name;
-    });
+    bool cut = false;
+    const auto piece = perf::FindPiece(
+        "/proc/partitions",
+        [&](std::string_view p) {
+            if (p.find(name) == std::string_view::npos) return false;
+            const auto device = DeviceName(p, 3);
+            return device && *device == name;
+        },
+        &cut);
     if (!piece) return 0;
     const std::string_view line = *piece;
     const auto device = DeviceName(line, 3);
@@ -102,7 +106,6 @@ int PerfPartition::getPartitionStats(const std::string& name, partition_stats& s
     }
     // A line longer than the piece is cut, possibly inside a number: keep only the
     // name rather than publish a counter read from half its digits.
-    const bool cut = line.size() == perf::kGrepPiece - 1 && line.back() != '\n';
     if (cut) return StoreStats(*device, {}, stats);
     std::array<std::uint64_t, kStatCount> values{};
     const std::size_t got = perf::ScanDecimals(rest, values);

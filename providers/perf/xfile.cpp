@@ -20,7 +20,8 @@ void trimstr(char* s) {
 namespace perf {
 
 std::optional<std::string> FindPiece(std::string_view path,
-                                     const std::function<bool(std::string_view)>& match) {
+                                     const std::function<bool(std::string_view)>& match,
+                                     bool* cut) {
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
@@ -30,7 +31,15 @@ std::optional<std::string> FindPiece(std::string_view path,
     char buf[kGrepPiece];
     while (std::fgets(buf, sizeof buf, file.get()) != nullptr) {
         const std::string_view piece(buf);
-        if (match(piece)) return std::string(piece);
+        if (!match(piece)) continue;
+        if (cut != nullptr) {
+            *cut = false;
+            if (piece.empty() || piece.back() != '\n') {
+                const int next = std::fgetc(file.get());
+                *cut = next != EOF && next != '\n';
+            }
+        }
+        return std::string(piece);
     }
     return std::nullopt;
 }

@@ -40,9 +40,12 @@ inline constexpr std::size_t kGrepPiece = 128;
 
 /// The first piece of the file at `path` (read as filegrep reads it, at most 127
 /// characters, trailing newline included) for which `match` is true, or nothing
-/// when the file can't be opened or no piece matches.
+/// when the file can't be opened or no piece matches. When `cut` is given, it is
+/// set to whether the piece's line goes on past the piece (a line of exactly 127
+/// characters, followed by its newline or the end of the file, is not cut).
 std::optional<std::string> FindPiece(std::string_view path,
-                                     const std::function<bool(std::string_view)>& match);
+                                     const std::function<bool(std::string_view)>& match,
+                                     bool* cut = nullptr);
 
 }  // namespace perf
 
