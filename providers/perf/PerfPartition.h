@@ -29,8 +29,8 @@ class PerfPartition {
 public:
     /// Fills the name list with the name of every line of /proc/partitions after the
     /// first that starts with three numbers and a name: whole disks and partitions
-    /// alike. Returns -1 when the file can't be opened, else the result of closing
-    /// it (0).
+    /// alike. Returns 0 when the file can't be opened (the name list stays empty),
+    /// else the result of closing it.
     int getPartitionNames();
 
     /// Fills `stats` (which the caller zero-fills) for device `name`. The line of

@@ -47,7 +47,7 @@ std::optional<std::string_view> NumberedCounts(std::string_view line) {
 
 int PerfProcessor::getProcessorNames() {
     perf::LineFile file(kStat);
-    if (!file.isOpen()) return -1;
+    if (!file.isOpen()) return 0;  // an unreadable file is an empty list, not an error
     std::string line;
     while (file.next(line)) {
         if (line.compare(0, 3, "cpu") != 0) continue;

@@ -11,8 +11,8 @@ class PerfProcessor {
 public:
     /// Fills the name list with the first word of every /proc/stat line that starts
     /// with "cpu", read whole: "cpu" for all processors, then cpu0, cpu1, ... cpu10,
-    /// ... Returns -1 when /proc/stat can't be opened, else the result of closing it
-    /// (0).
+    /// ... Returns 0 when /proc/stat can't be opened (the name list stays empty),
+    /// else the result of closing it.
     int getProcessorNames();
 
     /// User (user + nice), privileged (system) and idle time of processor `name` in

@@ -298,13 +298,13 @@ TEST(MemoryEdges, PagesAreZeroWithoutAnySource) {
     EXPECT_EQ(out, 0u);
 }
 
-TEST(SamplerEdges, MissingFilesGiveEmptyListsAndFailureResults) {
+TEST(SamplerEdges, MissingFilesGiveEmptyListsAndZeroResults) {
     TempRoot root;
     PerfProcessor p;
-    EXPECT_EQ(p.getProcessorNames(), -1);
+    EXPECT_EQ(p.getProcessorNames(), 0);
     EXPECT_TRUE(p.names().empty());
     PerfPartition d;
-    EXPECT_EQ(d.getPartitionNames(), -1);
+    EXPECT_EQ(d.getPartitionNames(), 0);
     EXPECT_TRUE(d.names().empty());
     PerfNet n;
     n.getInterfaceNames();
@@ -312,6 +312,32 @@ TEST(SamplerEdges, MissingFilesGiveEmptyListsAndFailureResults) {
     std::uint64_t count = 3;
     PerfProcessor().getInterrupts("cpu", count);
     EXPECT_EQ(count, 3u);
+}
+
+// filegrep reads 127 characters at a time: a line of exactly that length is whole,
+// one character more and its last counter is split across two pieces.
+TEST(SamplerEdges, PartitionLineOfExactly127CharactersIsNotCut) {
+    TempRoot root;
+    const std::string fields = "1 2 3 4 5 6 7 8 0 10 11";
+    const auto lineOf = [&](std::size_t length) {
+        std::string line = "   8     0  100 sdb";
+        line.append(length - line.size() - fields.size(), ' ');
+        return line + fields;
+    };
+    for (const char* end : {"\n", ""}) {
+        root.write("/proc/partitions", "major minor  #blocks  name\n" + lineOf(127) + end);
+        int result = 0;
+        const partition_stats whole = DiskStats("sdb", result);
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(whole.reads, 1u);
+        EXPECT_EQ(whole.msWeightedIo, 11u);
+    }
+    root.write("/proc/partitions", "major minor  #blocks  name\n" + lineOf(128) + "\n");
+    int result = 1;
+    const partition_stats cut = DiskStats("sdb", result);
+    EXPECT_EQ(result, 0);
+    EXPECT_STREQ(cut.name, "sdb");
+    EXPECT_EQ(cut.msWeightedIo, 0u);
 }
 
 TEST(SamplerEdges, InterruptColumnsWithoutAHeading) {
