@@ -36,10 +36,7 @@ CIMInstance BuildDiskInstance(const std::string& name) {
     const std::uint64_t idle = ticks > s.msIo ? ticks - s.msIo : 0;
 
     CIMInstance instance{CIMName(CLASS_PERFLOGICALDISK)};
-    AddUint64(instance, "Frequency_Jiffies", 100);
-    AddUint64(instance, "Frequency_Ticks", 1000);
-    AddUint64(instance, "Timestamp_Jiffies", jiffies);
-    AddUint64(instance, "Timestamp_Ticks", ticks);
+    perfsupport::AddClocks(instance, jiffies, ticks);
     perfsupport::AddString(instance, "Name", perfsupport::ToCimString(s.name));
     AddUint64(instance, "AvgDiskQueueLength", s.msWeightedIo);
     AddUint64(instance, "PercentDiskTime", s.msIo);

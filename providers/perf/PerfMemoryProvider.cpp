@@ -24,10 +24,7 @@ CIMInstance BuildMemoryInstance() {
     getTimestamp(jiffies, ticks);
 
     CIMInstance instance{CIMName(CLASS_PERFMEMORY)};
-    AddUint64(instance, "Frequency_Jiffies", 100);
-    AddUint64(instance, "Frequency_Ticks", 1000);
-    AddUint64(instance, "Timestamp_Jiffies", jiffies);
-    AddUint64(instance, "Timestamp_Ticks", ticks);
+    perfsupport::AddClocks(instance, jiffies, ticks);
     AddUint64(instance, "AvailableBytes", free);
     AddUint64(instance, "AvailableKBytes", free >> 10);
     AddUint64(instance, "AvailableMBytes", free >> 20);

@@ -10,7 +10,6 @@ namespace Pegasus {
 namespace {
 
 using perfsupport::AddUint32;
-using perfsupport::AddUint64;
 
 constexpr const char* kProvider = "PerfNetworkInterfaceProvider";
 
@@ -26,10 +25,7 @@ CIMInstance BuildInterfaceInstance(const std::string& name) {
     getTimestamp(jiffies, ticks);
 
     CIMInstance instance{CIMName(CLASS_PERFNETWORKINTERFACE)};
-    AddUint64(instance, "Frequency_Jiffies", 100);
-    AddUint64(instance, "Frequency_Ticks", 1000);
-    AddUint64(instance, "Timestamp_Jiffies", jiffies);
-    AddUint64(instance, "Timestamp_Ticks", ticks);
+    perfsupport::AddClocks(instance, jiffies, ticks);
     perfsupport::AddString(instance, "Name", perfsupport::ToCimString(s.name));
     AddUint32(instance, "BytesTotalPersec", Sum32(s.bytesReceived, s.bytesSent));
     AddUint32(instance, "BytesRecvPersec", s.bytesReceived);

@@ -37,10 +37,7 @@ CIMInstance BuildProcessorInstance(const std::string& name) {
     AddUint64(instance, "PercentUserTime", user);
     AddUint64(instance, "PercentPrivilegedTime", privileged);
     AddUint64(instance, "PercentProcessorTime", idle);  // the idle counter, by design
-    AddUint64(instance, "Frequency_Jiffies", 100);
-    AddUint64(instance, "Frequency_Ticks", 1000);
-    AddUint64(instance, "Timestamp_Jiffies", total);
-    AddUint64(instance, "Timestamp_Ticks", total * 10);
+    perfsupport::AddClocks(instance, total, total * 10);
     AddUint32(instance, "InterruptsPersec", interrupts);
     instance.setPath(perfsupport::NamePath(CLASS_PERFPROCESSOR, perfsupport::ToCimString(name)));
     return instance;

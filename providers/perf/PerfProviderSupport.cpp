@@ -29,6 +29,13 @@ void AddUint32(CIMInstance& instance, const char* name, std::uint64_t value) {
     instance.addProperty(CIMProperty(CIMName(name), CIMValue(static_cast<Uint32>(value))));
 }
 
+void AddClocks(CIMInstance& instance, std::uint64_t jiffies, std::uint64_t ticks) {
+    AddUint64(instance, "Frequency_Jiffies", 100);
+    AddUint64(instance, "Frequency_Ticks", 1000);
+    AddUint64(instance, "Timestamp_Jiffies", jiffies);
+    AddUint64(instance, "Timestamp_Ticks", ticks);
+}
+
 void AddString(CIMInstance& instance, const char* name, const String& value) {
     instance.addProperty(CIMProperty(CIMName(name), CIMValue(value)));
 }

@@ -28,6 +28,10 @@ void AddUint64(CIMInstance& instance, const char* name, std::uint64_t value);
 /// the kernel's counters would be at 32 bits: modulo 2^32.
 void AddUint32(CIMInstance& instance, const char* name, std::uint64_t value);
 
+/// Appends the clock properties every class carries, in this order:
+/// Frequency_Jiffies (100), Frequency_Ticks (1000), Timestamp_Jiffies, Timestamp_Ticks.
+void AddClocks(CIMInstance& instance, std::uint64_t jiffies, std::uint64_t ticks);
+
 /// Appends a string property.
 void AddString(CIMInstance& instance, const char* name, const String& value);
 
