@@ -106,7 +106,12 @@ int DeviceIoControl(int /*hDevice*/, DWORD dwIoControlCode, void* lpvInBuffer, D
       }
     }
     // Not open (yet, or closed by another thread since): open on demand.
-    if (!open_imb()) return 0;
+    if (!open_imb()) {
+      // No driver call took place: this thread's status must not keep what an
+      // earlier call left, or a stale "no message" would hide the failure.
+      imbapi::t_lastStatus = IMB_STATUS_DEVICE_NOT_CONNECTED;
+      return 0;
+    }
   }
   // The process-wide word keeps the last status any thread saw; this thread's own
   // is kept apart for the callers here that act on it.

@@ -139,3 +139,24 @@ TEST(ImbApiAsync, NoMessageShortAnswersAndTooSmallBuffers) {
     EXPECT_EQ(seq, 3u);
   }
 }
+
+TEST(ImbApiAsync, AMissingDeviceIsAFailureNotNoMessage) {
+  BYTE msg[8];
+  DWORD len = sizeof(msg);
+  DWORD seq = 0;
+  {
+    RawResponder driver({{11, IMB_STATUS_NO_ASYNC_MSG, {}}});
+    ASSERT_EQ(GetAsyncImbpMessage(msg, &len, 0, &seq, 0), 3);
+  }
+  // The driver is gone: the open fails, and the "no message" status of the call
+  // before must not be taken for this one's.
+  char pattern[] = "/tmp/imbnone.XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  ::setenv("MGMTAGENT_ROOT", pattern, 1);
+  testing::internal::CaptureStderr();
+  const int result = GetAsyncImbpMessage(msg, &len, 0, &seq, 0);
+  testing::internal::GetCapturedStderr();
+  ::unsetenv("MGMTAGENT_ROOT");
+  std::filesystem::remove_all(pattern);
+  EXPECT_EQ(result, 1);
+}
