@@ -12,10 +12,6 @@ namespace {
 constexpr uint8_t kBmcAddress = 0x20;
 constexpr int kPollSliceMs = 100;  // how soon the reader notices shutdown
 
-uint32_t AnswerTag(uint8_t requestNetFn, uint8_t cmd) {
-  return static_cast<uint32_t>((requestNetFn | 1) << 8 | cmd);
-}
-
 }  // namespace
 
 OpenIpmiBackend::OpenIpmiBackend(std::unique_ptr<IpmiDevIo> device)

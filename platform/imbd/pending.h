@@ -14,6 +14,12 @@
 
 namespace mgmt::imbd {
 
+/// The tag an answer to a request must carry: the response network function
+/// (the request's with its low bit set) and the command.
+inline uint32_t AnswerTag(uint8_t requestNetFn, uint8_t cmd) {
+  return static_cast<uint32_t>((requestNetFn | 1) << 8 | cmd);
+}
+
 /// Matches answers to waiting requests by id. An answer is accepted only while
 /// its request waits and only when its tag (what the answer must echo, such as
 /// network function and command) matches; late or foreign answers are dropped.

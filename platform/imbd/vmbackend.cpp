@@ -14,11 +14,6 @@
 namespace mgmt::imbd {
 namespace {
 
-// What an answer must echo: the response network function and the command.
-uint32_t AnswerTag(uint8_t requestNetFn, uint8_t cmd) {
-  return static_cast<uint32_t>((requestNetFn | 1) << 8 | cmd);
-}
-
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
