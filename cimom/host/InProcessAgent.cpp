@@ -17,6 +17,18 @@ namespace {
 const char kNotInitialized[] = "The object is not initialized";
 const char kTooMany[] = "Too many objects delivered";
 
+/// Takes a private copy of each instance at the moment it is delivered. Providers
+/// commonly deliver the objects they keep, under the lock that guards them; a
+/// copy made only after the call returned would read those objects while another
+/// request (a modifyInstance, say) changes them.
+class PrivateCopyHandler final : public SimpleInstanceResponseHandler {
+public:
+    using SimpleInstanceResponseHandler::deliver;
+    void deliver(const CIMInstance& instance) override {
+        SimpleInstanceResponseHandler::deliver(instance.isUninitialized() ? instance : instance.clone());
+    }
+};
+
 }  // namespace
 
 ProviderLoader moduleProviderLoader(ModuleCache& cache, std::filesystem::path file, std::string providerName) {
@@ -124,7 +136,7 @@ Array<CIMInstance> InProcessAgent::enumerateInstances(const OperationContext& co
                                                       Boolean includeClassOrigin,
                                                       const CIMPropertyList& propertyList) {
     CIMInstanceProvider& provider = instances();
-    SimpleInstanceResponseHandler handler;
+    PrivateCopyHandler handler;
     guardProviderCall([&] {
         provider.enumerateInstances(context, classPath, includeQualifiers, includeClassOrigin, propertyList,
                                     handler);
@@ -153,7 +165,7 @@ std::optional<CIMInstance> InProcessAgent::getInstance(const OperationContext& c
                                                        Boolean includeQualifiers, Boolean includeClassOrigin,
                                                        const CIMPropertyList& propertyList) {
     CIMInstanceProvider& provider = instances();
-    SimpleInstanceResponseHandler handler;
+    PrivateCopyHandler handler;
     guardProviderCall([&] {
         provider.getInstance(context, instancePath, includeQualifiers, includeClassOrigin, propertyList, handler);
     });

@@ -26,8 +26,7 @@ bool InstanceFilter::keep(const CIMName& name) const {
     return classProperties_ == nullptr || classProperties_->count(key) != 0;
 }
 
-CIMInstance InstanceFilter::apply(const CIMInstance& instance) const {
-    CIMInstance out = instance.clone();
+CIMInstance InstanceFilter::apply(CIMInstance out) const {
     if (!includeQualifiers_) {
         for (Uint32 q = out.getQualifierCount(); q-- > 0;) out.removeQualifier(q);
     }

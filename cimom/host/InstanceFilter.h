@@ -1,7 +1,7 @@
 // What the object manager does to every instance a provider delivers before a
-// client sees it: a private copy, cut to the request's property list (and, for a
-// shallow enumeration, to the properties of the requested class), with qualifiers
-// and class origins only when asked for.
+// client sees it (the agent has already made it a private copy): cut to the
+// request's property list (and, for a shallow enumeration, to the properties of
+// the requested class), with qualifiers and class origins only when asked for.
 #ifndef MGMT_CIMOM_HOST_INSTANCEFILTER_H
 #define MGMT_CIMOM_HOST_INSTANCEFILTER_H
 
@@ -20,9 +20,9 @@ public:
     InstanceFilter(const Pegasus::CIMPropertyList& propertyList, bool includeQualifiers,
                    bool includeClassOrigin, const std::unordered_set<std::string>* classProperties = nullptr);
 
-    /// A deep copy of `instance` with the filter applied; its path is the one the
-    /// provider set.
-    Pegasus::CIMInstance apply(const Pegasus::CIMInstance& instance) const;
+    /// `instance`, which must be a private copy (as agents return them), with the
+    /// filter applied in place; its path is the one the provider set.
+    Pegasus::CIMInstance apply(Pegasus::CIMInstance instance) const;
 
 private:
     bool keep(const Pegasus::CIMName& name) const;

@@ -3,7 +3,8 @@
 // The router only ever talks to providers through this interface, with plain
 // values in and out (no response handlers, no provider pointers), so that a
 // provider can later run in a separate agent process behind the same interface.
-// Implementations report every failure as a Pegasus::CIMException.
+// Implementations report every failure as a Pegasus::CIMException, and return
+// instances that are private copies, shared with no provider.
 #ifndef MGMT_CIMOM_HOST_PROVIDERAGENT_H
 #define MGMT_CIMOM_HOST_PROVIDERAGENT_H
 

@@ -305,6 +305,30 @@ TEST_F(ProviderHostTest, ClassOperationsServeTheRepository) {
               names("Test_Element", true).size());
 }
 
+// The widget provider records the request path in each stored instance, under
+// its lock, just before delivering that instance. What a caller gets must be the
+// copy taken at delivery: a copy made after the provider returned can already
+// carry the path of another request running at the same time.
+TEST_F(ProviderHostTest, InstancesAreCopiedWhileTheProviderDelivers) {
+    std::atomic<int> foreign{0};
+    const auto enumerateIn = [&](const char* nameSpace) {
+        for (int i = 0; i < 300; ++i) {
+            const Array<CIMInstance> all =
+                host->enumerateInstances(ctx, CIMNamespaceName(nameSpace), CIMName("Test_Widget"));
+            for (Uint32 k = 0; k < all.size(); ++k) {
+                const std::string seen = std::string(nameSpace) + ":" + toStd(all[k].getClassName().getString());
+                const std::string got = stringProp(all[k], "SeenPath");
+                if (got != "<absent>" && got != seen) ++foreign;
+            }
+        }
+    };
+    std::thread first(enumerateIn, "root/cimv2");
+    std::thread second(enumerateIn, "root/test");
+    first.join();
+    second.join();
+    EXPECT_EQ(foreign.load(), 0);
+}
+
 TEST_F(ProviderHostTest, OperationsRunConcurrentlyOnOneProvider) {
     // Four callers must be inside the provider at the same time for Rendezvous to
     // return 4; a host that serialised calls would make it time out with fewer.
