@@ -103,9 +103,9 @@ if ((build)); then
   note "building with $(nproc) jobs (the first build takes several minutes; log: $build_dir/demo-build.log)"
   # Every tenth percent of the build as a progress line; the whole output goes to the log.
   cmake --build "$build_dir" -j "$(nproc)" 2>&1 | tee "$build_dir/demo-build.log" |
-    awk -v last=-10 'match($0, /^\[ *[0-9]+%\]/) {
+    awk -v last=-1 'match($0, /^\[ *[0-9]+%\]/) {
         p = substr($0, 2, RLENGTH - 3) + 0
-        if (p >= last + 10) { last = p - p % 10; printf "   build %3d%%\n", p; fflush() }
+        if (int(p / 10) > last) { last = int(p / 10); printf "   build %3d%%\n", p; fflush() }
       }' ||
     { grep -m 20 -E 'error|Error' "$build_dir/demo-build.log" >&2 || true; die "build failed"; }
 fi
