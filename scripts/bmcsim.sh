@@ -192,6 +192,9 @@ case $action in
       [[ $line == *"Unknown command: quit_console_marker"* ]] && break
       out+=$line$'\n'
     done
+    # Hang up only once the console has printed its prompt and gone quiet: the
+    # simulator dies of a write to a console connection that has gone away.
+    while IFS= read -r -n 1 -t 0.2 _ <&3 2>/dev/null; do :; done
     exec 3>&-
     printf '%s' "$out" | grep -a -v -e 'quit_console_marker' -e "^> $1\$" | sed 's/^> //' || true
     ;;
