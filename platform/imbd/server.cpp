@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -137,7 +138,15 @@ void Server::AcceptLoop() {
     }
     Client& client = clients_.emplace_back();
     client.fd = fd;
-    client.thread = std::thread([this, &client] { Serve(client); });
+    try {
+      client.thread = std::thread([this, &client] { Serve(client); });
+    } catch (const std::system_error& e) {
+      // Out of threads: refuse this client rather than let the exception end
+      // the daemon.
+      Log(LOG_WARNING, "cannot serve a client: %s", e.what());
+      clients_.pop_back();
+      ::close(fd);
+    }
   }
 }
 
