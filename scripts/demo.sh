@@ -137,8 +137,20 @@ export LD_LIBRARY_PATH=$root$prefix/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
 # ---------------------------------------------------------------- start
 
 step "Starting the simulated BMC (ipmi_sim) and imbd"
-"$bmcsim" start "$root" --imbd "$sbin/imbd" >"$run/bmcsim.ports" ||
-  die "the simulated BMC did not start (logs: $root/run/bmcsim)"
+bmcsim_logs() {
+  local log
+  for log in "$root"/run/bmcsim/*.log; do
+    if [[ -s $log ]]; then echo "--- $log" >&2; tail -n 20 "$log" >&2; fi
+  done
+}
+# The simulator's ports are picked at random among those free a moment before;
+# another program may take one first, so a failed start is tried again.
+for attempt in 1 2 3; do
+  "$bmcsim" start "$root" --imbd "$sbin/imbd" >"$run/bmcsim.ports" && break
+  if ((attempt == 3)); then bmcsim_logs; die "the simulated BMC did not start"; fi
+  "$bmcsim" stop "$root" || true
+  note "the simulated BMC did not start; trying again on other ports"
+done
 # shellcheck source=/dev/null
 source "$run/bmcsim.ports"
 note "ipmi_sim: VM port $VM_PORT, LAN port $LAN_PORT, console $CONSOLE_PORT"
@@ -149,12 +161,23 @@ user=demo
 password=$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')
 printf '%s\n' "$password" | "$sbin/cimuser" add "$user" >/dev/null ||
   die "cimuser could not add the demo user"
+# The port file exists before the server starts, so reading it never races
+# with the redirection in the background child.
+: >"$run/cimserver.port"
+# An interrupt between starting the server and recording its pid would leave it
+# running: hold signals back until the pid file is written.
+pending_signal=''
+trap 'pending_signal=130' INT
+trap 'pending_signal=143' TERM
 "$sbin/cimserver" --port 0 --print-port \
   --classes "$prefix/share/mgmtagent/mof/classes" \
   --registrations "$prefix/share/mgmtagent/mof/registrations" \
   --modules "$prefix/lib/mgmtagent/providers" \
   >"$run/cimserver.port" 2>"$run/cimserver.log" </dev/null &
 echo $! >"$run/cimserver.pid"
+trap 'exit 130' INT
+trap 'exit 143' TERM
+[[ -z $pending_signal ]] || exit "$pending_signal"
 cim_port=
 for _ in $(seq 100); do
   cim_port=$(head -n 1 "$run/cimserver.port")
@@ -173,7 +196,7 @@ CC='' RESP=()
 imb() {
   local out rc=0
   out=$("$sbin/imbraw" "$@") || rc=$?
-  ((rc == 0 || rc == 3)) || die "imbraw $* failed (exit $rc)"
+  ((rc == 0 || rc == 3)) || { bmcsim_logs; die "imbraw $* failed (exit $rc)"; }
   CC=$(sed -n 's/^completion code: 0x//p' <<<"$out")
   read -r -a RESP <<<"$(sed -n 's/^response ([0-9]* bytes)://p' <<<"$out")"
 }
