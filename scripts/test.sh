@@ -3,7 +3,10 @@
 # errors) and runs every test. Extra arguments go to ctest, for example
 #   scripts/test.sh -L unit        only the unit tests
 #   scripts/test.sh -R Cfg         tests whose name matches
-# BUILD_DIR (default: build) and JOBS (default: the number of cores) may be set.
+# BUILD_DIR (default: build) and JOBS (default: the number of cores) may be set;
+# SANITIZE=1 builds with the address and undefined-behaviour sanitizers (and
+# without the benchmarks), for example
+#   SANITIZE=1 BUILD_DIR=build-asan scripts/test.sh -L unit
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +15,14 @@ scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
 JOBS=${JOBS:-$(nproc)}
 
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMGMT_WERROR=ON >/dev/null
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DMGMT_WERROR=ON)
+if [ "${SANITIZE:-0}" = 1 ]; then
+  options+=(-DMGMT_SANITIZE=ON -DMGMT_BUILD_BENCH=OFF)
+  # A leak or undefined behaviour fails the test instead of scrolling past.
+  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+  export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+fi
+cmake -S . -B "$BUILD_DIR" "${options[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j "$JOBS"
 cd "$BUILD_DIR"
 ctest --output-on-failure -j "$JOBS" "$@"
