@@ -2,10 +2,10 @@
 // IPMI request that every higher layer uses.
 #include "imbapi.h"
 
+#include <fcntl.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
 #include <shared_mutex>
 
@@ -120,8 +120,8 @@ int DeviceIoControl(int /*hDevice*/, DWORD dwIoControlCode, void* lpvInBuffer, D
   return rc == 0 ? 1 : 0;
 }
 
-int SendTimedImbpRequest(IMBPREQUESTDATA* reqPtr, int timeOut, BYTE* respDataPtr,
-                         int* respDataLen, BYTE* completionCode) {
+int SendTimedImbpRequest(IMBPREQUESTDATA* reqPtr, int timeOut, BYTE* respDataPtr, int* respDataLen,
+                         BYTE* completionCode) {
   if (reqPtr == nullptr || reqPtr->dataLen < 0 || reqPtr->dataLen > IMB_MAX_REQUEST_DATA ||
       (reqPtr->dataLen > 0 && reqPtr->data == nullptr))
     return 1;

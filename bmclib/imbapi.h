@@ -28,11 +28,11 @@ enum {
 
 /// Sizes of the driver buffers.
 enum {
-  IMB_SEND_BUFFER_SIZE = 128,    ///< synchronous sender, input and output
-  IMB_SMALL_BUFFER_SIZE = 67,    ///< I2C, EMP and asynchronous senders
-  IMB_MAX_REQUEST_DATA = 115,    ///< 128 less the request header
-  IMB_MAX_RESPONSE_DATA = 127,   ///< 128 less the completion code
-  IMB_MIN_TIMEOUT_MS = 30000,    ///< floor of SendTimedImbpRequest's time-out
+  IMB_SEND_BUFFER_SIZE = 128,   ///< synchronous sender, input and output
+  IMB_SMALL_BUFFER_SIZE = 67,   ///< I2C, EMP and asynchronous senders
+  IMB_MAX_REQUEST_DATA = 115,   ///< 128 less the request header
+  IMB_MAX_RESPONSE_DATA = 127,  ///< 128 less the completion code
+  IMB_MIN_TIMEOUT_MS = 30000,   ///< floor of SendTimedImbpRequest's time-out
 };
 
 /// The caller's IPMI request.
@@ -146,8 +146,8 @@ int DeviceIoControl(int hDevice, DWORD dwIoControlCode, void* lpvInBuffer, DWORD
 /// `*respDataLen` the response bytes copied to `respDataPtr` (0 when none came or
 /// no buffer was given; the buffer must hold the command's whole response).
 /// 1 when the transport failed or the request has more than 115 data bytes.
-int SendTimedImbpRequest(IMBPREQUESTDATA* reqPtr, int timeOut, BYTE* respDataPtr,
-                         int* respDataLen, BYTE* completionCode);
+int SendTimedImbpRequest(IMBPREQUESTDATA* reqPtr, int timeOut, BYTE* respDataPtr, int* respDataLen,
+                         BYTE* completionCode);
 
 /// Stores the seven request fields.
 void FillRequest(IMBPREQUESTDATA* req, BYTE cmd, BYTE rsSA, BYTE bus, BYTE netFn, BYTE rsLUN,

@@ -7,14 +7,14 @@
 
 int SendAsyncImbpRequest(IMBPREQUESTDATA* reqPtr, BYTE* seqNo) {
   constexpr int kMaxData = int{IMB_SMALL_BUFFER_SIZE} - int{IMB_REQ_HEADER_SIZE};
-  if (reqPtr == nullptr || seqNo == nullptr || reqPtr->dataLen < 0 ||
-      reqPtr->dataLen > kMaxData || (reqPtr->dataLen > 0 && reqPtr->data == nullptr))
+  if (reqPtr == nullptr || seqNo == nullptr || reqPtr->dataLen < 0 || reqPtr->dataLen > kMaxData ||
+      (reqPtr->dataLen > 0 && reqPtr->data == nullptr))
     return 1;
   ImbRequestBuffer request = imbapi::RequestBuffer(*reqPtr, IMB_REQ_FLAG_ASYNC, 0);
   ImbResponseBuffer response{};
   DWORD returned = IMB_SMALL_BUFFER_SIZE;
-  if (!DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &request, IMB_SMALL_BUFFER_SIZE,
-                       &response, IMB_SMALL_BUFFER_SIZE, &returned, nullptr) ||
+  if (!DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &request, IMB_SMALL_BUFFER_SIZE, &response,
+                       IMB_SMALL_BUFFER_SIZE, &returned, nullptr) ||
       returned != 2)
     return 1;
   *seqNo = response.data[0];
@@ -26,8 +26,8 @@ int GetAsyncImbpMessage(BYTE* msgPtr, DWORD* msgLen, DWORD timeOut, DWORD* seqNo
   if (msgPtr == nullptr || msgLen == nullptr || seqNo == nullptr) return 1;
   while (true) {
     ImbAsyncRequest request{};
-    request.timeOut = imbapi::MillisToMicros(static_cast<int>(timeOut > INT32_MAX ? INT32_MAX
-                                                                                   : timeOut));
+    request.timeOut =
+        imbapi::MillisToMicros(static_cast<int>(timeOut > INT32_MAX ? INT32_MAX : timeOut));
     request.lastSeq = *seqNo;
     ImbAsyncResponse response{};
     DWORD returned = sizeof(response);
@@ -69,8 +69,8 @@ int UnRegisterForImbAsyncMessageNotification(DWORD handleId) {
   if (handleId != AsyncEventHandle) return 1;
   DWORD output = 0;
   DWORD returned = sizeof(output);
-  if (!DeviceIoControl(hDevice1, IMB_IOCTL_UNREGISTER_ASYNC, &handleId, sizeof(handleId),
-                       &output, sizeof(output), &returned, nullptr))
+  if (!DeviceIoControl(hDevice1, IMB_IOCTL_UNREGISTER_ASYNC, &handleId, sizeof(handleId), &output,
+                       sizeof(output), &returned, nullptr))
     return 1;
   // Without clearing it no handle could ever be registered again.
   AsyncEventHandle = 0;

@@ -50,8 +50,7 @@ int SendTimedI2cRequest(I2cRequest* reqPtr, int timeOut, BYTE* respDataPtr, int*
   data.insert(data.end(), reqPtr->data, reqPtr->data + reqPtr->dataLen);
   ImbResponseBuffer response{};
   DWORD returned = 0;
-  if (!SendSmall(kCmdMasterWriteRead, data, timeOut, response, returned) || returned == 0)
-    return 1;
+  if (!SendSmall(kCmdMasterWriteRead, data, timeOut, response, returned) || returned == 0) return 1;
   if (returned > IMB_SMALL_BUFFER_SIZE) returned = IMB_SMALL_BUFFER_SIZE;
   *completionCode = response.cCode;
   *respDataLen = static_cast<int>(returned - 1);

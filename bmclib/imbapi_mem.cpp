@@ -33,9 +33,8 @@ int MapPhysicalMemory(uintptr_t startAddress, int addressLength, uintptr_t* virt
 
 int UnmapPhysicalMemory(uintptr_t virtualAddress, int length) {
   const uintptr_t offset = virtualAddress % kPageSize;
-  if (length < 0 ||
-      ::munmap(reinterpret_cast<void*>(virtualAddress - offset),
-               static_cast<size_t>(length) + offset) != 0) {
+  if (length < 0 || ::munmap(reinterpret_cast<void*>(virtualAddress - offset),
+                             static_cast<size_t>(length) + offset) != 0) {
     imbapi::PrintDriverError("UnmapPhysicalMemory", "munmap failed");
     return 1;
   }

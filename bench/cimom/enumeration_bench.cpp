@@ -27,103 +27,105 @@ constexpr Uint32 kInstances = 10000;
 /// A started host over the shipped classes, the test classes and one
 /// registration of the bulk provider, primed with kInstances instances.
 class BenchHost {
-public:
-    BenchHost() {
-        dir_ = fs::temp_directory_path() / ("cimom-bench-" + std::to_string(getpid()));
-        fs::create_directories(dir_ / "classes");
-        fs::create_directories(dir_ / "registrations");
-        for (const auto& entry : fs::directory_iterator(CIMOM_MOF_DIR)) {
-            if (entry.path().extension() == ".mof") fs::copy_file(entry.path(), dir_ / "classes" / entry.path().filename());
-        }
-        fs::copy_file(CIMOM_TEST_MOF, dir_ / "classes" / "Test.mof");
-        std::ofstream(dir_ / "registrations" / "bench.reg")
-            << "[Provider]\nModule = " << CIMOM_BENCH_MODULE
-            << "\nName = TestBulkProvider\nClasses = Test_Bulk\nTypes = instance, method\n";
-        HostConfig config;
-        config.classDir = dir_ / "classes";
-        config.registrationDir = dir_ / "registrations";
-        config.builtinNetworkAdapter = false;
-        host = std::make_unique<ProviderHost>(config);
-        host->start();
-        Array<CIMParamValue> in;
-        in.append(CIMParamValue("N", CIMValue(kInstances)));
-        host->invokeMethod(ctx, ns, CIMObjectPath("Test_Bulk"), CIMName("SetCount"), in);
+ public:
+  BenchHost() {
+    dir_ = fs::temp_directory_path() / ("cimom-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir_ / "classes");
+    fs::create_directories(dir_ / "registrations");
+    for (const auto& entry : fs::directory_iterator(CIMOM_MOF_DIR)) {
+      if (entry.path().extension() == ".mof")
+        fs::copy_file(entry.path(), dir_ / "classes" / entry.path().filename());
     }
-    ~BenchHost() {
-        host.reset();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    fs::copy_file(CIMOM_TEST_MOF, dir_ / "classes" / "Test.mof");
+    std::ofstream(dir_ / "registrations" / "bench.reg")
+        << "[Provider]\nModule = " << CIMOM_BENCH_MODULE
+        << "\nName = TestBulkProvider\nClasses = Test_Bulk\nTypes = instance, method\n";
+    HostConfig config;
+    config.classDir = dir_ / "classes";
+    config.registrationDir = dir_ / "registrations";
+    config.builtinNetworkAdapter = false;
+    host = std::make_unique<ProviderHost>(config);
+    host->start();
+    Array<CIMParamValue> in;
+    in.append(CIMParamValue("N", CIMValue(kInstances)));
+    host->invokeMethod(ctx, ns, CIMObjectPath("Test_Bulk"), CIMName("SetCount"), in);
+  }
+  ~BenchHost() {
+    host.reset();
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
 
-    std::unique_ptr<ProviderHost> host;
-    OperationContext ctx = ProviderHost::contextFor("bench");
-    CIMNamespaceName ns{"root/cimv2"};
+  std::unique_ptr<ProviderHost> host;
+  OperationContext ctx = ProviderHost::contextFor("bench");
+  CIMNamespaceName ns{"root/cimv2"};
 
-private:
-    fs::path dir_;
+ private:
+  fs::path dir_;
 };
 
 BenchHost& bench() {
-    static BenchHost b;
-    return b;
+  static BenchHost b;
+  return b;
 }
 
 void report(benchmark::State& state, Uint32 delivered) {
-    if (delivered != kInstances) state.SkipWithError("wrong number of instances");
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kInstances);
-    state.counters["instances"] = delivered;
+  if (delivered != kInstances) state.SkipWithError("wrong number of instances");
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kInstances);
+  state.counters["instances"] = delivered;
 }
 
 /// Every property, no filtering beyond the copy.
 void BM_EnumerateDelivered(benchmark::State& state) {
-    BenchHost& b = bench();
-    Uint32 n = 0;
-    for (auto _ : state) {
-        Array<CIMInstance> got = b.host->enumerateInstances(b.ctx, b.ns, CIMName("Test_Bulk"));
-        n = got.size();
-        benchmark::DoNotOptimize(got);
-    }
-    report(state, n);
+  BenchHost& b = bench();
+  Uint32 n = 0;
+  for (auto _ : state) {
+    Array<CIMInstance> got = b.host->enumerateInstances(b.ctx, b.ns, CIMName("Test_Bulk"));
+    n = got.size();
+    benchmark::DoNotOptimize(got);
+  }
+  report(state, n);
 }
 
 /// A two-name property list: most properties are dropped from each copy.
 void BM_EnumerateFiltered(benchmark::State& state) {
-    BenchHost& b = bench();
-    Array<CIMName> names;
-    names.append(CIMName("Id"));
-    names.append(CIMName("Count"));
-    const CIMPropertyList list(names);
-    Uint32 n = 0;
-    for (auto _ : state) {
-        Array<CIMInstance> got =
-            b.host->enumerateInstances(b.ctx, b.ns, CIMName("Test_Bulk"), true, false, false, false, list);
-        n = got.size();
-        benchmark::DoNotOptimize(got);
-    }
-    report(state, n);
+  BenchHost& b = bench();
+  Array<CIMName> names;
+  names.append(CIMName("Id"));
+  names.append(CIMName("Count"));
+  const CIMPropertyList list(names);
+  Uint32 n = 0;
+  for (auto _ : state) {
+    Array<CIMInstance> got = b.host->enumerateInstances(b.ctx, b.ns, CIMName("Test_Bulk"), true,
+                                                        false, false, false, list);
+    n = got.size();
+    benchmark::DoNotOptimize(got);
+  }
+  report(state, n);
 }
 
 /// Through the abstract superclass, shallow: each copy cut to the superclass's properties.
 void BM_EnumerateFromSuperclass(benchmark::State& state) {
-    BenchHost& b = bench();
-    Uint32 n = 0;
-    for (auto _ : state) {
-        Array<CIMInstance> got = b.host->enumerateInstances(b.ctx, b.ns, CIMName("CIM_ManagedElement"), false);
-        n = got.size();
-        benchmark::DoNotOptimize(got);
-    }
-    report(state, n);
+  BenchHost& b = bench();
+  Uint32 n = 0;
+  for (auto _ : state) {
+    Array<CIMInstance> got =
+        b.host->enumerateInstances(b.ctx, b.ns, CIMName("CIM_ManagedElement"), false);
+    n = got.size();
+    benchmark::DoNotOptimize(got);
+  }
+  report(state, n);
 }
 
 void BM_EnumerateNames(benchmark::State& state) {
-    BenchHost& b = bench();
-    Uint32 n = 0;
-    for (auto _ : state) {
-        Array<CIMObjectPath> got = b.host->enumerateInstanceNames(b.ctx, b.ns, CIMName("Test_Bulk"));
-        n = got.size();
-        benchmark::DoNotOptimize(got);
-    }
-    report(state, n);
+  BenchHost& b = bench();
+  Uint32 n = 0;
+  for (auto _ : state) {
+    Array<CIMObjectPath> got = b.host->enumerateInstanceNames(b.ctx, b.ns, CIMName("Test_Bulk"));
+    n = got.size();
+    benchmark::DoNotOptimize(got);
+  }
+  report(state, n);
 }
 
 BENCHMARK(BM_EnumerateDelivered)->Unit(benchmark::kMillisecond);

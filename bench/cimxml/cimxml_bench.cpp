@@ -64,7 +64,8 @@ void getInstanceRun(unsigned port, int clients, double seconds) {
       while (Clock::now() < end) {
         auto t0 = Clock::now();
         client.getInstance(kNs, path);
-        lat[static_cast<size_t>(c)].push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+        lat[static_cast<size_t>(c)].push_back(
+            std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
       }
     });
   }
@@ -75,8 +76,10 @@ void getInstanceRun(unsigned port, int clients, double seconds) {
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
   std::vector<double> all;
   for (auto& l : lat) all.insert(all.end(), l.begin(), l.end());
-  std::printf("GetInstance, %d client%s: %8.0f requests/s, median latency %7.1f us (%zu requests)\n", clients,
-              clients == 1 ? " " : "s", static_cast<double>(all.size()) / elapsed, median(all), all.size());
+  std::printf(
+      "GetInstance, %d client%s: %8.0f requests/s, median latency %7.1f us (%zu requests)\n",
+      clients, clients == 1 ? " " : "s", static_cast<double>(all.size()) / elapsed, median(all),
+      all.size());
 }
 
 void enumerateRun(unsigned port, int rounds) {
@@ -91,8 +94,10 @@ void enumerateRun(unsigned port, int rounds) {
     times.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
   }
   const double med = median(times);
-  std::printf("EnumerateInstances of %zu instances: %8.0f instances/s (median %.1f ms per enumeration, %d rounds)\n",
-              count, static_cast<double>(count) / med, med * 1000, rounds);
+  std::printf(
+      "EnumerateInstances of %zu instances: %8.0f instances/s (median %.1f ms per enumeration, %d "
+      "rounds)\n",
+      count, static_cast<double>(count) / med, med * 1000, rounds);
 }
 
 }  // namespace

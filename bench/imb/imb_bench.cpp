@@ -10,11 +10,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <string>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -96,8 +96,8 @@ double DirectVm(int port, int rounds) {
   uint8_t buffer[512];
   const auto start = Clock::now();
   for (int i = 0; i < rounds; ++i) {
-    const auto wire = vm::EncodeRequest(static_cast<uint8_t>(i), kNetFnStorage, 0, kGetSelEntry,
-                                        kFirstRecord);
+    const auto wire =
+        vm::EncodeRequest(static_cast<uint8_t>(i), kNetFnStorage, 0, kGetSelEntry, kFirstRecord);
     mgmt::dev::WriteFull(fd, wire);
     bool answered = false;
     while (!answered) {
@@ -147,19 +147,22 @@ int main(int argc, char** argv) {
       direct.push_back(DirectVm(sim.VmPort(), rounds));
       ratio.push_back(direct.back() / imbd1.back());
     }
-    std::printf("Get SEL Entry round trips per second, median of %d trials of %d rounds\n",
-                kTrials, rounds);
+    std::printf("Get SEL Entry round trips per second, median of %d trials of %d rounds\n", kTrials,
+                rounds);
     const double d = Median(direct), i1 = Median(imbd1);
     std::printf("  direct VM protocol, 1 client:        %10.0f /s  (%.1f us each)\n", d, 1e6 / d);
     std::printf("  through imbd (SendTimedImbpRequest): %10.0f /s  (%.1f us each)\n", i1, 1e6 / i1);
     std::printf("  through imbd, 4 threads:             %10.0f /s\n", Median(imbd4));
-    std::printf("  time per request through imbd: %.2fx the direct loop (median of per-trial "
-                "ratios; target: at most 2x)\n", Median(ratio));
+    std::printf(
+        "  time per request through imbd: %.2fx the direct loop (median of per-trial "
+        "ratios; target: at most 2x)\n",
+        Median(ratio));
     const double bestDirect = *std::max_element(direct.begin(), direct.end());
     const double bestImbd = *std::max_element(imbd1.begin(), imbd1.end());
-    std::printf("  best trials: direct %.1f us, through imbd %.1f us per request: %.2fx "
-                "(least disturbed by other load on the machine)\n",
-                1e6 / bestDirect, 1e6 / bestImbd, bestDirect / bestImbd);
+    std::printf(
+        "  best trials: direct %.1f us, through imbd %.1f us per request: %.2fx "
+        "(least disturbed by other load on the machine)\n",
+        1e6 / bestDirect, 1e6 / bestImbd, bestDirect / bestImbd);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "imb_bench: %s\n", e.what());
     return 1;

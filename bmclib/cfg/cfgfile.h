@@ -28,10 +28,10 @@ typedef struct _CfgFile _CfgFile;
 
 /** Status of the last read or flush of a handle (returned by CfgCache). */
 enum {
-  CFG_OK = 0,          /**< success */
-  CFG_NOFILE = 1,      /**< the file does not exist (read) or cannot be written (flush) */
-  CFG_UNREADABLE = 2,  /**< the file exists but cannot be read */
-  CFG_NOMEMORY = 3     /**< memory ran out while the lines were read */
+  CFG_OK = 0,         /**< success */
+  CFG_NOFILE = 1,     /**< the file does not exist (read) or cannot be written (flush) */
+  CFG_UNREADABLE = 2, /**< the file exists but cannot be read */
+  CFG_NOMEMORY = 3    /**< memory ran out while the lines were read */
 };
 
 /** A new handle for `path` with no lines, without touching the file; null if

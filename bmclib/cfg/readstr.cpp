@@ -24,7 +24,8 @@ int CfgReadString(_CfgFile* cfg, const char* section, const char* key, char* buf
 void CfgReadStringDef(_CfgFile* cfg, const char* section, const char* key, char* buf, int size,
                       const char* def) {
   if (buf == nullptr || size <= 0) return;
-  if (CfgReadString(cfg, section, key, buf, size) != 0) CopyValue(buf, size, def != nullptr ? def : "");
+  if (CfgReadString(cfg, section, key, buf, size) != 0)
+    CopyValue(buf, size, def != nullptr ? def : "");
 }
 
 }  // extern "C"

@@ -11,7 +11,8 @@ bool HasLineEnd(const char* text) { return std::strpbrk(text, "\r\n") != nullptr
 /// A section, key and value that, written out, read back as the same entry:
 /// nothing may split the line, end the header early or move the "=".
 bool Writable(const char* section, const char* key, const char* value) {
-  if (section[0] == '\0' || std::strchr(section, ']') != nullptr || HasLineEnd(section)) return false;
+  if (section[0] == '\0' || std::strchr(section, ']') != nullptr || HasLineEnd(section))
+    return false;
   if (key[0] == '\0' || key[0] == '[' || key[0] == ';') return false;
   if (std::strchr(key, '=') != nullptr || HasLineEnd(key)) return false;
   return !HasLineEnd(value);

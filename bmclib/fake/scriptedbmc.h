@@ -21,7 +21,7 @@ namespace mgmt::fake {
 struct Reply {
   enum class Kind { kBytes, kNoReply, kUnreachable };
   Kind kind = Kind::kBytes;
-  std::vector<uint8_t> bytes;  ///< completion code and response data, as sent
+  std::vector<uint8_t> bytes;          ///< completion code and response data, as sent
   std::chrono::milliseconds delay{0};  ///< how long the BMC takes to answer
 
   static Reply Bytes(std::vector<uint8_t> bytes) { return {Kind::kBytes, std::move(bytes), {}}; }

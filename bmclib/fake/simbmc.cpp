@@ -1,15 +1,15 @@
 #include "simbmc.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <cstdlib>
-#include <filesystem>
 #include <spawn.h>
-#include <sstream>
-#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
 
 extern char** environ;
 
@@ -38,7 +38,8 @@ int RunProgram(const std::vector<std::string>& argv, std::string* out) {
     if (rc == 0) {
       char buf[4096];
       ssize_t n;
-      while ((n = ::read(pipeFds[0], buf, sizeof(buf))) > 0) out->append(buf, static_cast<size_t>(n));
+      while ((n = ::read(pipeFds[0], buf, sizeof(buf))) > 0)
+        out->append(buf, static_cast<size_t>(n));
     }
     ::close(pipeFds[0]);
   }
@@ -53,7 +54,8 @@ int RunProgram(const std::vector<std::string>& argv, std::string* out) {
 SimulatedBmc::SimulatedBmc(const std::string& sourceDir, const std::string& imbd)
     : script_(sourceDir + "/scripts/bmcsim.sh") {
   const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/bmcsim.XXXXXX";
+  std::string pattern =
+      std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/bmcsim.XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   root_ = pattern;
   std::string ports;

@@ -115,15 +115,15 @@ ParseResult ParseArgs(std::span<const std::string_view> args) {
     return result;
   }
   if (positional.size() - 2 > IMB_MAX_REQUEST_DATA) {
-    result.error = "too many data bytes: " + std::to_string(positional.size() - 2) +
-                   " (at most " + std::to_string(IMB_MAX_REQUEST_DATA) + ")";
+    result.error = "too many data bytes: " + std::to_string(positional.size() - 2) + " (at most " +
+                   std::to_string(IMB_MAX_REQUEST_DATA) + ")";
     return result;
   }
   for (size_t i = 2; i < positional.size(); ++i) {
     auto byte = ParseHexByte(positional[i]);
     if (!byte) {
-      result.error = "bad data byte " + Quoted(positional[i]) + " (byte " +
-                     std::to_string(i - 1) + "): one hex byte";
+      result.error = "bad data byte " + Quoted(positional[i]) + " (byte " + std::to_string(i - 1) +
+                     "): one hex byte";
       return result;
     }
     request.data.push_back(*byte);

@@ -17,8 +17,8 @@ inline constexpr int kMaxTimeoutMs = 3'600'000;
 
 /// One request as given on the command line.
 struct RawRequest {
-  int timeoutMs = 30000;          ///< the driver raises anything shorter to 30 s
-  uint8_t slaveAddress = 0x20;    ///< the BMC
+  int timeoutMs = 30000;        ///< the driver raises anything shorter to 30 s
+  uint8_t slaveAddress = 0x20;  ///< the BMC
   uint8_t lun = 0;
   uint8_t netFn = 0;
   uint8_t cmd = 0;

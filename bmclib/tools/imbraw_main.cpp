@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
     return kAnswered;
   }
   if (!parsed.request) {
-    std::fprintf(stderr, "imbraw: %s\n%s", parsed.error.c_str(),
-                 mgmt::imbraw::UsageText().c_str());
+    std::fprintf(stderr, "imbraw: %s\n%s", parsed.error.c_str(), mgmt::imbraw::UsageText().c_str());
     return kBadUsage;
   }
 

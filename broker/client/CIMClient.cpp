@@ -136,19 +136,23 @@ class CIMClientRep {
   // Sends a request and returns the response's IMETHODRESPONSE or METHODRESPONSE
   // content node within `doc`, having thrown the ERROR it may carry.
   pugi::xml_node call(pugi::xml_document& doc, const std::string& id, const std::string& method,
-                      const std::string& object, const std::string& body, const char* responseElement) {
+                      const std::string& object, const std::string& body,
+                      const char* responseElement) {
     mgmt::http::Message resp = connected().post(method, object, body, ms());
     cx::XmlLimits limits;
     limits.maxElements = 100000000;
     std::string detail;
-    if (cx::parseDocument(doc, resp.body, limits, &detail) != cx::XmlProblem::None) badResponse(detail);
+    if (cx::parseDocument(doc, resp.body, limits, &detail) != cx::XmlProblem::None)
+      badResponse(detail);
     pugi::xml_node message = cx::firstElement(doc.document_element());
-    if (!cx::is(doc.document_element(), "CIM") || !cx::is(message, "MESSAGE")) badResponse("no CIM MESSAGE");
+    if (!cx::is(doc.document_element(), "CIM") || !cx::is(message, "MESSAGE"))
+      badResponse("no CIM MESSAGE");
     if (id != message.attribute("ID").value()) badResponse("MESSAGE ID does not match the request");
     pugi::xml_node rsp = cx::firstElement(cx::firstElement(message));
     if (!cx::is(cx::firstElement(message), "SIMPLERSP") || !cx::is(rsp, responseElement))
       badResponse(std::string("no ") + responseElement);
-    if (!http_equal(rsp.attribute("NAME").value(), method)) badResponse("response names another method");
+    if (!http_equal(rsp.attribute("NAME").value(), method))
+      badResponse("response names another method");
     pugi::xml_node first = cx::firstElement(rsp);
     if (cx::is(first, "ERROR")) throwError(first);
     return rsp;
@@ -162,7 +166,8 @@ class CIMClientRep {
     Request req(id, method, ns);
     fill(req);
     pugi::xml_document doc;
-    pugi::xml_node rsp = call(doc, id, method, cx::utf8(ns.getString()), req.finish(), "IMETHODRESPONSE");
+    pugi::xml_node rsp =
+        call(doc, id, method, cx::utf8(ns.getString()), req.finish(), "IMETHODRESPONSE");
     pugi::xml_node ret = cx::firstElement(rsp);
     if (ret && !cx::is(ret, "IRETURNVALUE")) badResponse("IRETURNVALUE expected");
     try {
@@ -176,7 +181,8 @@ class CIMClientRep {
     std::string_view x(a);
     if (x.size() != b.size()) return false;
     for (std::size_t i = 0; i < x.size(); ++i)
-      if (std::tolower(static_cast<unsigned char>(x[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      if (std::tolower(static_cast<unsigned char>(x[i])) !=
+          std::tolower(static_cast<unsigned char>(b[i])))
         return false;
     return true;
   }
@@ -191,7 +197,8 @@ void CIMClient::setTimeout(Uint32 timeoutMilliseconds) { _rep->timeout = timeout
 void CIMClient::connect(const String& host, const Uint32 portNumber, const String& userName,
                         const String& password) {
   if (_rep->transport) throw AlreadyConnectedException();
-  if (host.size() == 0 || portNumber == 0 || portNumber > 65535) throw InvalidLocatorException(host);
+  if (host.size() == 0 || portNumber == 0 || portNumber > 65535)
+    throw InvalidLocatorException(host);
   std::string auth;
   if (userName.size() != 0) auth = "Basic " + base64(cx::utf8(userName) + ":" + cx::utf8(password));
   mgmt::client::ClientTransport t(cx::utf8(host), portNumber, auth);
@@ -202,7 +209,8 @@ void CIMClient::connect(const String& host, const Uint32 portNumber, const Strin
 void CIMClient::connectLocal() {
   if (_rep->transport) throw AlreadyConnectedException();
   const char* env = std::getenv("MGMT_CIMXML_SOCKET");
-  std::string path = (env != nullptr && *env != '\0') ? std::string(env) : mgmt::RootPath(PEGASUS_CIMXML_LOCAL_SOCKET);
+  std::string path = (env != nullptr && *env != '\0') ? std::string(env)
+                                                      : mgmt::RootPath(PEGASUS_CIMXML_LOCAL_SOCKET);
   mgmt::client::ClientTransport t(path);
   t.open(_rep->ms());
   _rep->transport.emplace(std::move(t));
@@ -210,9 +218,10 @@ void CIMClient::connectLocal() {
 
 void CIMClient::disconnect() { _rep->transport.reset(); }
 
-Array<CIMInstance> CIMClient::enumerateInstances(const CIMNamespaceName& nameSpace, const CIMName& className,
-                                                 Boolean deepInheritance, Boolean localOnly,
-                                                 Boolean includeQualifiers, Boolean includeClassOrigin,
+Array<CIMInstance> CIMClient::enumerateInstances(const CIMNamespaceName& nameSpace,
+                                                 const CIMName& className, Boolean deepInheritance,
+                                                 Boolean localOnly, Boolean includeQualifiers,
+                                                 Boolean includeClassOrigin,
                                                  const CIMPropertyList& propertyList) {
   Array<CIMInstance> result;
   _rep->intrinsic(
@@ -237,7 +246,8 @@ Array<CIMInstance> CIMClient::enumerateInstances(const CIMNamespaceName& nameSpa
   return result;
 }
 
-Array<CIMObjectPath> CIMClient::enumerateInstanceNames(const CIMNamespaceName& nameSpace, const CIMName& className) {
+Array<CIMObjectPath> CIMClient::enumerateInstanceNames(const CIMNamespaceName& nameSpace,
+                                                       const CIMName& className) {
   Array<CIMObjectPath> result;
   _rep->intrinsic(
       "EnumerateInstanceNames", nameSpace, [&](Request& r) { r.className("ClassName", className); },
@@ -251,8 +261,9 @@ Array<CIMObjectPath> CIMClient::enumerateInstanceNames(const CIMNamespaceName& n
   return result;
 }
 
-CIMInstance CIMClient::getInstance(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
-                                   Boolean localOnly, Boolean includeQualifiers, Boolean includeClassOrigin,
+CIMInstance CIMClient::getInstance(const CIMNamespaceName& nameSpace,
+                                   const CIMObjectPath& instanceName, Boolean localOnly,
+                                   Boolean includeQualifiers, Boolean includeClassOrigin,
                                    const CIMPropertyList& propertyList) {
   CIMInstance result;
   _rep->intrinsic(
@@ -281,8 +292,9 @@ CIMInstance CIMClient::getInstance(const CIMNamespaceName& nameSpace, const CIMO
   return result;
 }
 
-void CIMClient::modifyInstance(const CIMNamespaceName& nameSpace, const CIMInstance& modifiedInstance,
-                               Boolean includeQualifiers, const CIMPropertyList& propertyList) {
+void CIMClient::modifyInstance(const CIMNamespaceName& nameSpace,
+                               const CIMInstance& modifiedInstance, Boolean includeQualifiers,
+                               const CIMPropertyList& propertyList) {
   _rep->intrinsic(
       "ModifyInstance", nameSpace,
       [&](Request& r) {
@@ -294,7 +306,8 @@ void CIMClient::modifyInstance(const CIMNamespaceName& nameSpace, const CIMInsta
       [](pugi::xml_node) {});
 }
 
-CIMObjectPath CIMClient::createInstance(const CIMNamespaceName& nameSpace, const CIMInstance& newInstance) {
+CIMObjectPath CIMClient::createInstance(const CIMNamespaceName& nameSpace,
+                                        const CIMInstance& newInstance) {
   CIMObjectPath result;
   _rep->intrinsic(
       "CreateInstance", nameSpace,
@@ -311,7 +324,8 @@ CIMObjectPath CIMClient::createInstance(const CIMNamespaceName& nameSpace, const
   return result;
 }
 
-void CIMClient::deleteInstance(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName) {
+void CIMClient::deleteInstance(const CIMNamespaceName& nameSpace,
+                               const CIMObjectPath& instanceName) {
   _rep->intrinsic(
       "DeleteInstance", nameSpace,
       [&](Request& r) {
@@ -321,9 +335,9 @@ void CIMClient::deleteInstance(const CIMNamespaceName& nameSpace, const CIMObjec
       [](pugi::xml_node) {});
 }
 
-CIMClass CIMClient::getClass(const CIMNamespaceName& nameSpace, const CIMName& className, Boolean localOnly,
-                             Boolean includeQualifiers, Boolean includeClassOrigin,
-                             const CIMPropertyList& propertyList) {
+CIMClass CIMClient::getClass(const CIMNamespaceName& nameSpace, const CIMName& className,
+                             Boolean localOnly, Boolean includeQualifiers,
+                             Boolean includeClassOrigin, const CIMPropertyList& propertyList) {
   CIMClass result;
   _rep->intrinsic(
       "GetClass", nameSpace,
@@ -342,8 +356,8 @@ CIMClass CIMClient::getClass(const CIMNamespaceName& nameSpace, const CIMName& c
   return result;
 }
 
-Array<CIMName> CIMClient::enumerateClassNames(const CIMNamespaceName& nameSpace, const CIMName& className,
-                                              Boolean deepInheritance) {
+Array<CIMName> CIMClient::enumerateClassNames(const CIMNamespaceName& nameSpace,
+                                              const CIMName& className, Boolean deepInheritance) {
   Array<CIMName> result;
   _rep->intrinsic(
       "EnumerateClassNames", nameSpace,
@@ -360,9 +374,10 @@ Array<CIMName> CIMClient::enumerateClassNames(const CIMNamespaceName& nameSpace,
   return result;
 }
 
-Array<CIMClass> CIMClient::enumerateClasses(const CIMNamespaceName& nameSpace, const CIMName& className,
-                                           Boolean deepInheritance, Boolean localOnly, Boolean includeQualifiers,
-                                           Boolean includeClassOrigin) {
+Array<CIMClass> CIMClient::enumerateClasses(const CIMNamespaceName& nameSpace,
+                                            const CIMName& className, Boolean deepInheritance,
+                                            Boolean localOnly, Boolean includeQualifiers,
+                                            Boolean includeClassOrigin) {
   Array<CIMClass> result;
   _rep->intrinsic(
       "EnumerateClasses", nameSpace,
@@ -374,13 +389,14 @@ Array<CIMClass> CIMClient::enumerateClasses(const CIMNamespaceName& nameSpace, c
         r.flag("IncludeClassOrigin", includeClassOrigin);
       },
       [&](pugi::xml_node ret) {
-        for (pugi::xml_node n = cx::firstElement(ret); n; n = cx::nextElement(n)) result.append(cx::readClass(n));
+        for (pugi::xml_node n = cx::firstElement(ret); n; n = cx::nextElement(n))
+          result.append(cx::readClass(n));
       });
   return result;
 }
 
-CIMValue CIMClient::getProperty(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
-                                const CIMName& propertyName) {
+CIMValue CIMClient::getProperty(const CIMNamespaceName& nameSpace,
+                                const CIMObjectPath& instanceName, const CIMName& propertyName) {
   CIMValue result;
   _rep->intrinsic(
       "GetProperty", nameSpace,
@@ -415,8 +431,9 @@ void CIMClient::setProperty(const CIMNamespaceName& nameSpace, const CIMObjectPa
       [](pugi::xml_node) {});
 }
 
-CIMValue CIMClient::invokeMethod(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
-                                 const CIMName& methodName, const Array<CIMParamValue>& inParameters,
+CIMValue CIMClient::invokeMethod(const CIMNamespaceName& nameSpace,
+                                 const CIMObjectPath& instanceName, const CIMName& methodName,
+                                 const Array<CIMParamValue>& inParameters,
                                  Array<CIMParamValue>& outParameters) {
   const std::string id = std::to_string(_rep->nextId++);
   const std::string method = cx::utf8(methodName.getString());
@@ -444,14 +461,18 @@ CIMValue CIMClient::invokeMethod(const CIMNamespaceName& nameSpace, const CIMObj
   cx::appendMessageEnd(body);
 
   pugi::xml_document doc;
-  pugi::xml_node rsp = _rep->call(doc, id, method, cx::utf8(target.toString()), body, "METHODRESPONSE");
+  pugi::xml_node rsp =
+      _rep->call(doc, id, method, cx::utf8(target.toString()), body, "METHODRESPONSE");
   CIMValue result;
   Array<CIMParamValue> out;
   try {
     for (pugi::xml_node n = cx::firstElement(rsp); n; n = cx::nextElement(n)) {
-      if (cx::is(n, "RETURNVALUE")) result = cx::readReturnValue(n);
-      else if (cx::is(n, "PARAMVALUE")) out.append(cx::readParamValue(n));
-      else badResponse(std::string("unexpected <") + n.name() + ">");
+      if (cx::is(n, "RETURNVALUE"))
+        result = cx::readReturnValue(n);
+      else if (cx::is(n, "PARAMVALUE"))
+        out.append(cx::readParamValue(n));
+      else
+        badResponse(std::string("unexpected <") + n.name() + ">");
     }
   } catch (const cx::CimXmlError& e) {
     badResponse(e.what());

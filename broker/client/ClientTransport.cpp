@@ -25,7 +25,10 @@ std::string uriEncode(std::string_view in) {
 }
 
 ClientTransport::ClientTransport(std::string host, unsigned port, std::string authorization)
-    : local_(false), host_(std::move(host)), port_(port), authorization_(std::move(authorization)) {}
+    : local_(false),
+      host_(std::move(host)),
+      port_(port),
+      authorization_(std::move(authorization)) {}
 
 ClientTransport::ClientTransport(std::string path) : local_(true), host_(std::move(path)) {}
 
@@ -68,9 +71,10 @@ http::Message ClientTransport::post(const std::string& cimMethod, const std::str
     const auto deadline = net::Clock::now() + timeout;
     http::Message resp;
     net::IoStatus w = stream_->writeAll(wire, deadline);
-    http::ReadResult r = w == net::IoStatus::Ok ? http::readResponse(*stream_, resp, limits, deadline)
-                                                 : (w == net::IoStatus::TimedOut ? http::ReadResult::TimedOut
-                                                                                 : http::ReadResult::Closed);
+    http::ReadResult r = w == net::IoStatus::Ok
+                             ? http::readResponse(*stream_, resp, limits, deadline)
+                             : (w == net::IoStatus::TimedOut ? http::ReadResult::TimedOut
+                                                             : http::ReadResult::Closed);
     if (r == http::ReadResult::Ok) {
       if (!http::wantsKeepAlive(resp)) stream_.reset();
       if (resp.status == 401) throw CIMException(CIM_ERR_ACCESS_DENIED, "authentication failed");

@@ -25,8 +25,8 @@ class ClientTransport {
   /// Posts a request; returns the 200 response. Throws Pegasus exceptions:
   /// CannotConnectException, ConnectionTimeoutException, or CIMException for an
   /// HTTP-level refusal (401 → CIM_ERR_ACCESS_DENIED, others CIM_ERR_FAILED).
-  http::Message post(const std::string& cimMethod, const std::string& cimObject, const std::string& body,
-                     std::chrono::milliseconds timeout);
+  http::Message post(const std::string& cimMethod, const std::string& cimObject,
+                     const std::string& body, std::chrono::milliseconds timeout);
 
  private:
   net::Fd dial(std::chrono::milliseconds timeout);

@@ -4,28 +4,24 @@
 
 namespace Pegasus {
 
-struct CIMParamValue::Rep
-{
-    String name;
-    CIMValue value;
-    Boolean isTyped = true;
+struct CIMParamValue::Rep {
+  String name;
+  CIMValue value;
+  Boolean isTyped = true;
 };
 
 CIMParamValue::CIMParamValue() = default;
 
 CIMParamValue::CIMParamValue(String parameterName, CIMValue value, Boolean isTyped)
-    : _rep(std::make_shared<Rep>())
-{
-    _rep->name = parameterName;
-    _rep->value = value;
-    _rep->isTyped = isTyped;
+    : _rep(std::make_shared<Rep>()) {
+  _rep->name = parameterName;
+  _rep->value = value;
+  _rep->isTyped = isTyped;
 }
 
-CIMParamValue::Rep& CIMParamValue::_checked() const
-{
-    if (!_rep)
-        throw UninitializedObjectException();
-    return *_rep;
+CIMParamValue::Rep& CIMParamValue::_checked() const {
+  if (!_rep) throw UninitializedObjectException();
+  return *_rep;
 }
 
 String CIMParamValue::getParameterName() const { return _checked().name; }
@@ -35,11 +31,10 @@ void CIMParamValue::setParameterName(String& parameterName) { _checked().name = 
 void CIMParamValue::setValue(CIMValue& value) { _checked().value = value; }
 void CIMParamValue::setIsTyped(Boolean isTyped) { _checked().isTyped = isTyped; }
 
-CIMParamValue CIMParamValue::clone() const
-{
-    CIMParamValue copy;
-    copy._rep = std::make_shared<Rep>(_checked());
-    return copy;
+CIMParamValue CIMParamValue::clone() const {
+  CIMParamValue copy;
+  copy._rep = std::make_shared<Rep>(_checked());
+  return copy;
 }
 
-} // namespace Pegasus
+}  // namespace Pegasus

@@ -18,6 +18,6 @@ std::optional<Sint64> parseSigned(std::u16string_view text);
 /// host[:port], IPv4, or [IPv6][:port].
 bool validHost(std::u16string_view host);
 
-} // namespace Pegasus::broker
+}  // namespace Pegasus::broker
 
 #endif

@@ -10,12 +10,11 @@
 
 namespace Pegasus {
 
-struct CIMObjectPath::Rep
-{
-    String host;
-    CIMNamespaceName nameSpace;
-    CIMName className;
-    Array<CIMKeyBinding> keys;
+struct CIMObjectPath::Rep {
+  String host;
+  CIMNamespaceName nameSpace;
+  CIMName className;
+  Array<CIMKeyBinding> keys;
 };
 
 namespace broker {
@@ -27,7 +26,7 @@ void parseObjectPath(const String& text, CIMObjectPath::Rep& rep);
 /// Appends value in double quotes with '"' and '\\' escaped.
 void appendQuoted(std::u16string& out, std::u16string_view value);
 
-} // namespace broker
-} // namespace Pegasus
+}  // namespace broker
+}  // namespace Pegasus
 
 #endif

@@ -7,12 +7,11 @@
 
 namespace Pegasus {
 
-struct PropertyAccess
-{
-    static void adopt(const CIMProperty& p);
-    static void release(const CIMProperty& p);
+struct PropertyAccess {
+  static void adopt(const CIMProperty& p);
+  static void release(const CIMProperty& p);
 };
 
-} // namespace Pegasus
+}  // namespace Pegasus
 
 #endif

@@ -14,27 +14,19 @@ CIMMethodProvider::CIMMethodProvider() = default;
 CIMMethodProvider::~CIMMethodProvider() = default;
 
 CIMOperationFailedException::CIMOperationFailedException(const String& message)
-    : CIMException(CIM_ERR_FAILED, message)
-{
-}
+    : CIMException(CIM_ERR_FAILED, message) {}
 CIMOperationFailedException::CIMOperationFailedException(const MessageLoaderParms& parms)
-    : CIMException(CIM_ERR_FAILED, parms)
-{
-}
+    : CIMException(CIM_ERR_FAILED, parms) {}
 CIMOperationFailedException::CIMOperationFailedException(const CIMStatusCode code,
-    const String& message)
-    : CIMException(code, message)
-{
-}
+                                                         const String& message)
+    : CIMException(code, message) {}
 CIMOperationFailedException::CIMOperationFailedException(const CIMStatusCode code,
-    const MessageLoaderParms& parms)
-    : CIMException(code, parms)
-{
-}
+                                                         const MessageLoaderParms& parms)
+    : CIMException(code, parms) {}
 
-#define BROKER_DEFINE_PROVIDER_EXCEPTION(NAME, CODE)                                   \
-    NAME::NAME(const String& message) : CIMOperationFailedException(CODE, message) {} \
-    NAME::NAME(const MessageLoaderParms& parms) : CIMOperationFailedException(CODE, parms) {}
+#define BROKER_DEFINE_PROVIDER_EXCEPTION(NAME, CODE)                                \
+  NAME::NAME(const String& message) : CIMOperationFailedException(CODE, message) {} \
+  NAME::NAME(const MessageLoaderParms& parms) : CIMOperationFailedException(CODE, parms) {}
 
 BROKER_DEFINE_PROVIDER_EXCEPTION(CIMAccessDeniedException, CIM_ERR_ACCESS_DENIED)
 BROKER_DEFINE_PROVIDER_EXCEPTION(CIMInvalidParameterException, CIM_ERR_INVALID_PARAMETER)
@@ -48,4 +40,4 @@ BROKER_DEFINE_PROVIDER_EXCEPTION(CIMMethodNotFoundException, CIM_ERR_METHOD_NOT_
 
 #undef BROKER_DEFINE_PROVIDER_EXCEPTION
 
-} // namespace Pegasus
+}  // namespace Pegasus

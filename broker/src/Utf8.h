@@ -13,6 +13,6 @@ std::u16string utf8ToUtf16(std::string_view in);
 /// Unpaired surrogates are written as U+FFFD.
 std::string utf16ToUtf8(std::u16string_view in);
 
-} // namespace Pegasus::broker
+}  // namespace Pegasus::broker
 
 #endif

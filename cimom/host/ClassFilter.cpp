@@ -11,38 +11,38 @@ namespace {
 
 template <class T>
 void dropQualifiers(T& item) {
-    for (Uint32 q = item.getQualifierCount(); q-- > 0;) item.removeQualifier(q);
+  for (Uint32 q = item.getQualifierCount(); q-- > 0;) item.removeQualifier(q);
 }
 
 }  // namespace
 
 void filterClass(CIMClass& cls, bool localOnly, bool includeQualifiers, bool includeClassOrigin,
                  const CIMPropertyList& propertyList) {
-    if (!includeQualifiers) dropQualifiers(cls);
-    for (Uint32 i = cls.getPropertyCount(); i-- > 0;) {
-        CIMProperty prop = cls.getProperty(i);
-        if ((localOnly && prop.getPropagated()) || !propertyList.useThisProperty(prop.getName())) {
-            cls.removeProperty(i);
-            continue;
-        }
-        if (!includeQualifiers) dropQualifiers(prop);
-        if (!includeClassOrigin) prop.setClassOrigin(CIMName());
+  if (!includeQualifiers) dropQualifiers(cls);
+  for (Uint32 i = cls.getPropertyCount(); i-- > 0;) {
+    CIMProperty prop = cls.getProperty(i);
+    if ((localOnly && prop.getPropagated()) || !propertyList.useThisProperty(prop.getName())) {
+      cls.removeProperty(i);
+      continue;
     }
-    for (Uint32 i = cls.getMethodCount(); i-- > 0;) {
-        CIMMethod method = cls.getMethod(i);
-        if (localOnly && method.getPropagated()) {
-            cls.removeMethod(i);
-            continue;
-        }
-        if (!includeQualifiers) {
-            dropQualifiers(method);
-            for (Uint32 p = 0; p < method.getParameterCount(); ++p) {
-                CIMParameter param = method.getParameter(p);
-                dropQualifiers(param);
-            }
-        }
-        if (!includeClassOrigin) method.setClassOrigin(CIMName());
+    if (!includeQualifiers) dropQualifiers(prop);
+    if (!includeClassOrigin) prop.setClassOrigin(CIMName());
+  }
+  for (Uint32 i = cls.getMethodCount(); i-- > 0;) {
+    CIMMethod method = cls.getMethod(i);
+    if (localOnly && method.getPropagated()) {
+      cls.removeMethod(i);
+      continue;
     }
+    if (!includeQualifiers) {
+      dropQualifiers(method);
+      for (Uint32 p = 0; p < method.getParameterCount(); ++p) {
+        CIMParameter param = method.getParameter(p);
+        dropQualifiers(param);
+      }
+    }
+    if (!includeClassOrigin) method.setClassOrigin(CIMName());
+  }
 }
 
 }  // namespace mgmt::cimom

@@ -9,10 +9,10 @@ namespace mgmt::cimom {
 
 /// A bad class or registration file; the message starts with "file:line: ".
 class ConfigError : public std::runtime_error {
-public:
-    ConfigError(const std::string& file, int line, const std::string& message)
-        : std::runtime_error(file + ":" + std::to_string(line) + ": " + message) {}
-    explicit ConfigError(const std::string& message) : std::runtime_error(message) {}
+ public:
+  ConfigError(const std::string& file, int line, const std::string& message)
+      : std::runtime_error(file + ":" + std::to_string(line) + ": " + message) {}
+  explicit ConfigError(const std::string& message) : std::runtime_error(message) {}
 };
 
 }  // namespace mgmt::cimom

@@ -21,8 +21,8 @@ namespace mgmt::cimom {
 /// A created provider and the module it came from (null for built-in providers).
 /// The provider is deleted before the module is released.
 struct LoadedProvider {
-    std::shared_ptr<ModuleLibrary> module;
-    std::unique_ptr<Pegasus::CIMProvider> provider;
+  std::shared_ptr<ModuleLibrary> module;
+  std::unique_ptr<Pegasus::CIMProvider> provider;
 };
 
 /// Creates the provider object; may throw anything, which counts as a load failure.
@@ -37,57 +37,60 @@ ProviderLoader moduleProviderLoader(ModuleCache& cache, std::filesystem::path fi
 /// and every later operation fails with CIM_ERR_FAILED naming it. Operations run
 /// concurrently without any lock of ours: providers lock themselves.
 class InProcessAgent final : public ProviderAgent {
-public:
-    InProcessAgent(std::string description, ProviderLoader loader, Pegasus::CIMOMHandle cimom,
-                   LogSink log);
-    ~InProcessAgent() override;
+ public:
+  InProcessAgent(std::string description, ProviderLoader loader, Pegasus::CIMOMHandle cimom,
+                 LogSink log);
+  ~InProcessAgent() override;
 
-    const std::string& describe() const override { return description_; }
+  const std::string& describe() const override { return description_; }
 
-    Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
-        const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& classPath,
-        Pegasus::Boolean includeQualifiers, Pegasus::Boolean includeClassOrigin,
-        const Pegasus::CIMPropertyList& propertyList) override;
-    Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(
-        const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& classPath) override;
-    std::optional<Pegasus::CIMInstance> getInstance(
-        const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& instancePath,
-        Pegasus::Boolean includeQualifiers, Pegasus::Boolean includeClassOrigin,
-        const Pegasus::CIMPropertyList& propertyList) override;
-    void modifyInstance(const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& instancePath,
-                        const Pegasus::CIMInstance& modifiedInstance, Pegasus::Boolean includeQualifiers,
-                        const Pegasus::CIMPropertyList& propertyList) override;
-    Pegasus::CIMObjectPath createInstance(const Pegasus::OperationContext& context,
-                                          const Pegasus::CIMObjectPath& instancePath,
-                                          const Pegasus::CIMInstance& newInstance) override;
-    void deleteInstance(const Pegasus::OperationContext& context,
-                        const Pegasus::CIMObjectPath& instancePath) override;
-    MethodResult invokeMethod(const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& objectPath,
-                              const Pegasus::CIMName& methodName,
-                              const Pegasus::Array<Pegasus::CIMParamValue>& inParameters) override;
-    void stop() noexcept override;
+  Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
+      const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& classPath,
+      Pegasus::Boolean includeQualifiers, Pegasus::Boolean includeClassOrigin,
+      const Pegasus::CIMPropertyList& propertyList) override;
+  Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(
+      const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& classPath) override;
+  std::optional<Pegasus::CIMInstance> getInstance(
+      const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& instancePath,
+      Pegasus::Boolean includeQualifiers, Pegasus::Boolean includeClassOrigin,
+      const Pegasus::CIMPropertyList& propertyList) override;
+  void modifyInstance(const Pegasus::OperationContext& context,
+                      const Pegasus::CIMObjectPath& instancePath,
+                      const Pegasus::CIMInstance& modifiedInstance,
+                      Pegasus::Boolean includeQualifiers,
+                      const Pegasus::CIMPropertyList& propertyList) override;
+  Pegasus::CIMObjectPath createInstance(const Pegasus::OperationContext& context,
+                                        const Pegasus::CIMObjectPath& instancePath,
+                                        const Pegasus::CIMInstance& newInstance) override;
+  void deleteInstance(const Pegasus::OperationContext& context,
+                      const Pegasus::CIMObjectPath& instancePath) override;
+  MethodResult invokeMethod(const Pegasus::OperationContext& context,
+                            const Pegasus::CIMObjectPath& objectPath,
+                            const Pegasus::CIMName& methodName,
+                            const Pegasus::Array<Pegasus::CIMParamValue>& inParameters) override;
+  void stop() noexcept override;
 
-private:
-    enum class State { NotLoaded, Ready, Failed, Stopped };
+ private:
+  enum class State { NotLoaded, Ready, Failed, Stopped };
 
-    /// Loads on first use; throws CIM_ERR_FAILED if the provider is not usable.
-    void ensureReady();
-    Pegasus::CIMInstanceProvider& instances();
-    Pegasus::CIMMethodProvider& methods();
-    void log(int priority, const std::string& message) const;
+  /// Loads on first use; throws CIM_ERR_FAILED if the provider is not usable.
+  void ensureReady();
+  Pegasus::CIMInstanceProvider& instances();
+  Pegasus::CIMMethodProvider& methods();
+  void log(int priority, const std::string& message) const;
 
-    std::string description_;
-    ProviderLoader loader_;
-    Pegasus::CIMOMHandle cimom_;
-    LogSink log_;
+  std::string description_;
+  ProviderLoader loader_;
+  Pegasus::CIMOMHandle cimom_;
+  LogSink log_;
 
-    std::mutex lock_;
-    std::atomic<std::thread::id> loadingThread_{};
-    State state_ = State::NotLoaded;
-    std::string failure_;
-    LoadedProvider loaded_;
-    Pegasus::CIMInstanceProvider* instanceIf_ = nullptr;
-    Pegasus::CIMMethodProvider* methodIf_ = nullptr;
+  std::mutex lock_;
+  std::atomic<std::thread::id> loadingThread_{};
+  State state_ = State::NotLoaded;
+  std::string failure_;
+  LoadedProvider loaded_;
+  Pegasus::CIMInstanceProvider* instanceIf_ = nullptr;
+  Pegasus::CIMMethodProvider* methodIf_ = nullptr;
 };
 
 }  // namespace mgmt::cimom

@@ -15,22 +15,23 @@
 namespace mgmt::cimom {
 
 class InstanceFilter {
-public:
-    /// `classProperties`: case-folded property names allowed by the class (null: any).
-    InstanceFilter(const Pegasus::CIMPropertyList& propertyList, bool includeQualifiers,
-                   bool includeClassOrigin, const std::unordered_set<std::string>* classProperties = nullptr);
+ public:
+  /// `classProperties`: case-folded property names allowed by the class (null: any).
+  InstanceFilter(const Pegasus::CIMPropertyList& propertyList, bool includeQualifiers,
+                 bool includeClassOrigin,
+                 const std::unordered_set<std::string>* classProperties = nullptr);
 
-    /// `instance`, which must be a private copy (as agents return them), with the
-    /// filter applied in place; its path is the one the provider set.
-    Pegasus::CIMInstance apply(Pegasus::CIMInstance instance) const;
+  /// `instance`, which must be a private copy (as agents return them), with the
+  /// filter applied in place; its path is the one the provider set.
+  Pegasus::CIMInstance apply(Pegasus::CIMInstance instance) const;
 
-private:
-    bool keep(const Pegasus::CIMName& name) const;
+ private:
+  bool keep(const Pegasus::CIMName& name) const;
 
-    std::optional<std::unordered_set<std::string>> listed_;
-    const std::unordered_set<std::string>* classProperties_;
-    bool includeQualifiers_;
-    bool includeClassOrigin_;
+  std::optional<std::unordered_set<std::string>> listed_;
+  const std::unordered_set<std::string>* classProperties_;
+  bool includeQualifiers_;
+  bool includeClassOrigin_;
 };
 
 }  // namespace mgmt::cimom

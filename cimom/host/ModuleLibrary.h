@@ -17,31 +17,31 @@ namespace mgmt::cimom {
 using ProviderFactoryFn = Pegasus::CIMProvider* (*)(const Pegasus::String&);
 
 class ModuleLibrary {
-public:
-    /// Opens the library; throws std::runtime_error with dlerror()'s text.
-    explicit ModuleLibrary(const std::filesystem::path& file);
-    ~ModuleLibrary();
-    ModuleLibrary(const ModuleLibrary&) = delete;
-    ModuleLibrary& operator=(const ModuleLibrary&) = delete;
+ public:
+  /// Opens the library; throws std::runtime_error with dlerror()'s text.
+  explicit ModuleLibrary(const std::filesystem::path& file);
+  ~ModuleLibrary();
+  ModuleLibrary(const ModuleLibrary&) = delete;
+  ModuleLibrary& operator=(const ModuleLibrary&) = delete;
 
-    /// The PegasusCreateProvider entry; throws std::runtime_error "entry point not found".
-    ProviderFactoryFn factory() const;
+  /// The PegasusCreateProvider entry; throws std::runtime_error "entry point not found".
+  ProviderFactoryFn factory() const;
 
-    const std::filesystem::path& file() const { return file_; }
+  const std::filesystem::path& file() const { return file_; }
 
-private:
-    std::filesystem::path file_;
-    void* handle_ = nullptr;
+ private:
+  std::filesystem::path file_;
+  void* handle_ = nullptr;
 };
 
 /// Opens each module file once and shares it between the providers made from it.
 class ModuleCache {
-public:
-    std::shared_ptr<ModuleLibrary> open(const std::filesystem::path& file);
+ public:
+  std::shared_ptr<ModuleLibrary> open(const std::filesystem::path& file);
 
-private:
-    std::mutex lock_;
-    std::unordered_map<std::string, std::weak_ptr<ModuleLibrary>> open_;
+ private:
+  std::mutex lock_;
+  std::unordered_map<std::string, std::weak_ptr<ModuleLibrary>> open_;
 };
 
 }  // namespace mgmt::cimom

@@ -11,9 +11,9 @@ namespace mgmt::cimom {
 enum class MofTokenKind { Identifier, String, Integer, Real, Punct, End };
 
 struct MofToken {
-    MofTokenKind kind = MofTokenKind::End;
-    std::string text;  ///< identifier, decoded string, number text, or the punctuation character
-    int line = 0;
+  MofTokenKind kind = MofTokenKind::End;
+  std::string text;  ///< identifier, decoded string, number text, or the punctuation character
+  int line = 0;
 };
 
 /// Splits MOF text into tokens: comments and #pragma lines are dropped, string

@@ -14,9 +14,9 @@ namespace mgmt::cimom {
 
 /// One class as written in a file: only its own features, superclass not merged.
 struct DeclaredClass {
-    Pegasus::CIMClass cls;
-    std::string file;
-    int line = 0;
+  Pegasus::CIMClass cls;
+  std::string file;
+  int line = 0;
 };
 
 /// Parses one file's text. Throws ConfigError("file:line: ...") on the first error.

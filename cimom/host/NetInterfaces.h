@@ -19,10 +19,10 @@ namespace mgmt::cimom {
 inline constexpr const char* kIfAddrsFixture = "/run/mgmtagent/ifaddrs";
 
 struct NetInterface {
-    std::string name;                 ///< kernel interface name, e.g. "eth0"
-    int index = 0;                    ///< kernel interface index (0 if unknown)
-    std::string mac;                  ///< twelve upper-case hex digits, empty if not a 6-byte address
-    std::vector<std::string> ipv4;    ///< dotted-decimal addresses, in kernel order
+  std::string name;               ///< kernel interface name, e.g. "eth0"
+  int index = 0;                  ///< kernel interface index (0 if unknown)
+  std::string mac;                ///< twelve upper-case hex digits, empty if not a 6-byte address
+  std::vector<std::string> ipv4;  ///< dotted-decimal addresses, in kernel order
 };
 
 /// Every interface under /sys/class/net, ordered by interface index, then name.

@@ -12,7 +12,7 @@ String text(const std::string& s) { return String(s.c_str()); }
 
 /// The path as the provider compares it: class and keys only.
 CIMObjectPath localPath(const CIMObjectPath& path) {
-    return CIMObjectPath(String(), CIMNamespaceName(), path.getClassName(), path.getKeyBindings());
+  return CIMObjectPath(String(), CIMNamespaceName(), path.getClassName(), path.getKeyBindings());
 }
 
 }  // namespace
@@ -20,74 +20,83 @@ CIMObjectPath localPath(const CIMObjectPath& path) {
 void NetworkAdapterProvider::initialize(CIMOMHandle&) {}
 void NetworkAdapterProvider::terminate() {}
 
-CIMInstance NetworkAdapterProvider::buildInstance(const NetInterface& iface, const std::string& hostName) {
-    CIMInstance inst{CIMName(kNetworkAdapterClass)};
-    inst.addProperty(CIMProperty(CIMName("CreationClassName"), CIMValue(String(kNetworkAdapterClass))));
-    inst.addProperty(CIMProperty(CIMName("DeviceID"), CIMValue(text(iface.name))));
-    inst.addProperty(CIMProperty(CIMName("SystemCreationClassName"), CIMValue(String(kComputerSystemClass))));
-    inst.addProperty(CIMProperty(CIMName("SystemName"), CIMValue(text(hostName))));
-    inst.addProperty(CIMProperty(CIMName("Name"), CIMValue(text(iface.name))));
-    inst.addProperty(CIMProperty(CIMName("ElementName"), CIMValue(text(iface.name))));
-    inst.addProperty(CIMProperty(CIMName("MACAddress"), CIMValue(text(iface.mac))));
-    Array<String> addresses;
-    for (const std::string& a : iface.ipv4) addresses.append(text(a));
-    inst.addProperty(CIMProperty(CIMName("NetworkAddresses"), CIMValue(addresses)));
+CIMInstance NetworkAdapterProvider::buildInstance(const NetInterface& iface,
+                                                  const std::string& hostName) {
+  CIMInstance inst{CIMName(kNetworkAdapterClass)};
+  inst.addProperty(
+      CIMProperty(CIMName("CreationClassName"), CIMValue(String(kNetworkAdapterClass))));
+  inst.addProperty(CIMProperty(CIMName("DeviceID"), CIMValue(text(iface.name))));
+  inst.addProperty(
+      CIMProperty(CIMName("SystemCreationClassName"), CIMValue(String(kComputerSystemClass))));
+  inst.addProperty(CIMProperty(CIMName("SystemName"), CIMValue(text(hostName))));
+  inst.addProperty(CIMProperty(CIMName("Name"), CIMValue(text(iface.name))));
+  inst.addProperty(CIMProperty(CIMName("ElementName"), CIMValue(text(iface.name))));
+  inst.addProperty(CIMProperty(CIMName("MACAddress"), CIMValue(text(iface.mac))));
+  Array<String> addresses;
+  for (const std::string& a : iface.ipv4) addresses.append(text(a));
+  inst.addProperty(CIMProperty(CIMName("NetworkAddresses"), CIMValue(addresses)));
 
-    Array<CIMKeyBinding> keys;
-    keys.append(CIMKeyBinding(CIMName("CreationClassName"), String(kNetworkAdapterClass), CIMKeyBinding::STRING));
-    keys.append(CIMKeyBinding(CIMName("DeviceID"), text(iface.name), CIMKeyBinding::STRING));
-    keys.append(CIMKeyBinding(CIMName("SystemCreationClassName"), String(kComputerSystemClass),
-                              CIMKeyBinding::STRING));
-    keys.append(CIMKeyBinding(CIMName("SystemName"), text(hostName), CIMKeyBinding::STRING));
-    inst.setPath(CIMObjectPath(String(), CIMNamespaceName(), CIMName(kNetworkAdapterClass), keys));
-    return inst;
+  Array<CIMKeyBinding> keys;
+  keys.append(CIMKeyBinding(CIMName("CreationClassName"), String(kNetworkAdapterClass),
+                            CIMKeyBinding::STRING));
+  keys.append(CIMKeyBinding(CIMName("DeviceID"), text(iface.name), CIMKeyBinding::STRING));
+  keys.append(CIMKeyBinding(CIMName("SystemCreationClassName"), String(kComputerSystemClass),
+                            CIMKeyBinding::STRING));
+  keys.append(CIMKeyBinding(CIMName("SystemName"), text(hostName), CIMKeyBinding::STRING));
+  inst.setPath(CIMObjectPath(String(), CIMNamespaceName(), CIMName(kNetworkAdapterClass), keys));
+  return inst;
 }
 
-void NetworkAdapterProvider::getInstance(const OperationContext&, const CIMObjectPath& instanceReference,
-                                         const Boolean, const Boolean, const CIMPropertyList&,
+void NetworkAdapterProvider::getInstance(const OperationContext&,
+                                         const CIMObjectPath& instanceReference, const Boolean,
+                                         const Boolean, const CIMPropertyList&,
                                          InstanceResponseHandler& handler) {
-    handler.processing();
-    const CIMObjectPath wanted = localPath(instanceReference);
-    const std::string host = hostNameForCim();
-    for (const NetInterface& iface : readNetInterfaces()) {
-        CIMInstance inst = buildInstance(iface, host);
-        if (inst.getPath() == wanted) {
-            handler.deliver(inst);
-            break;
-        }
+  handler.processing();
+  const CIMObjectPath wanted = localPath(instanceReference);
+  const std::string host = hostNameForCim();
+  for (const NetInterface& iface : readNetInterfaces()) {
+    CIMInstance inst = buildInstance(iface, host);
+    if (inst.getPath() == wanted) {
+      handler.deliver(inst);
+      break;
     }
-    handler.complete();
+  }
+  handler.complete();
 }
 
-void NetworkAdapterProvider::enumerateInstances(const OperationContext&, const CIMObjectPath&, const Boolean,
-                                                const Boolean, const CIMPropertyList&,
+void NetworkAdapterProvider::enumerateInstances(const OperationContext&, const CIMObjectPath&,
+                                                const Boolean, const Boolean,
+                                                const CIMPropertyList&,
                                                 InstanceResponseHandler& handler) {
-    handler.processing();
-    const std::string host = hostNameForCim();
-    for (const NetInterface& iface : readNetInterfaces()) handler.deliver(buildInstance(iface, host));
-    handler.complete();
+  handler.processing();
+  const std::string host = hostNameForCim();
+  for (const NetInterface& iface : readNetInterfaces()) handler.deliver(buildInstance(iface, host));
+  handler.complete();
 }
 
 void NetworkAdapterProvider::enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
                                                     ObjectPathResponseHandler& handler) {
-    handler.processing();
-    const std::string host = hostNameForCim();
-    for (const NetInterface& iface : readNetInterfaces()) handler.deliver(buildInstance(iface, host).getPath());
-    handler.complete();
+  handler.processing();
+  const std::string host = hostNameForCim();
+  for (const NetInterface& iface : readNetInterfaces())
+    handler.deliver(buildInstance(iface, host).getPath());
+  handler.complete();
 }
 
-void NetworkAdapterProvider::modifyInstance(const OperationContext&, const CIMObjectPath&, const CIMInstance&,
-                                            const Boolean, const CIMPropertyList&, ResponseHandler&) {
-    throw CIMNotSupportedException("CIM_NetworkAdapter::modifyInstance");
+void NetworkAdapterProvider::modifyInstance(const OperationContext&, const CIMObjectPath&,
+                                            const CIMInstance&, const Boolean,
+                                            const CIMPropertyList&, ResponseHandler&) {
+  throw CIMNotSupportedException("CIM_NetworkAdapter::modifyInstance");
 }
 
-void NetworkAdapterProvider::createInstance(const OperationContext&, const CIMObjectPath&, const CIMInstance&,
-                                            ObjectPathResponseHandler&) {
-    throw CIMNotSupportedException("CIM_NetworkAdapter::createInstance");
+void NetworkAdapterProvider::createInstance(const OperationContext&, const CIMObjectPath&,
+                                            const CIMInstance&, ObjectPathResponseHandler&) {
+  throw CIMNotSupportedException("CIM_NetworkAdapter::createInstance");
 }
 
-void NetworkAdapterProvider::deleteInstance(const OperationContext&, const CIMObjectPath&, ResponseHandler&) {
-    throw CIMNotSupportedException("CIM_NetworkAdapter::deleteInstance");
+void NetworkAdapterProvider::deleteInstance(const OperationContext&, const CIMObjectPath&,
+                                            ResponseHandler&) {
+  throw CIMNotSupportedException("CIM_NetworkAdapter::deleteInstance");
 }
 
 }  // namespace mgmt::cimom

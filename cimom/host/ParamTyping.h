@@ -18,8 +18,8 @@ namespace mgmt::cimom {
 /// The in-parameters with string values converted to the declared types. Throws
 /// CIMException(CIM_ERR_INVALID_PARAMETER) for an unknown or repeated parameter, a
 /// text that does not convert, or a typed value of another type.
-Pegasus::Array<Pegasus::CIMParamValue> typeParameters(const Pegasus::CIMConstMethod& method,
-                                                      const Pegasus::Array<Pegasus::CIMParamValue>& in);
+Pegasus::Array<Pegasus::CIMParamValue> typeParameters(
+    const Pegasus::CIMConstMethod& method, const Pegasus::Array<Pegasus::CIMParamValue>& in);
 
 /// One text converted to `type` (scalar); throws CIM_ERR_INVALID_PARAMETER.
 Pegasus::CIMValue convertText(const std::string& text, Pegasus::CIMType type);

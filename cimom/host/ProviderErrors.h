@@ -19,11 +19,11 @@ std::string currentExceptionText();
 /// Runs `op`, converting anything it throws with rethrowAsCimException().
 template <class Op>
 decltype(auto) guardProviderCall(Op&& op) {
-    try {
-        return op();
-    } catch (...) {
-        rethrowAsCimException();
-    }
+  try {
+    return op();
+  } catch (...) {
+    rethrowAsCimException();
+  }
 }
 
 }  // namespace mgmt::cimom

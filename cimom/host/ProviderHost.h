@@ -37,26 +37,26 @@ using LogSink = std::function<void(int priority, std::string_view message)>;
 /// Where the host finds its inputs. Paths are used as given: the caller resolves
 /// them against the installation root (installedDefaults() does).
 struct HostConfig {
-    /// Directory of `*.mof` class definitions.
-    std::filesystem::path classDir;
-    /// Directory of `*.reg` provider registrations.
-    std::filesystem::path registrationDir;
-    /// Directories searched, in order, for a registration's module library.
-    std::vector<std::filesystem::path> moduleDirs;
-    /// Serve CIM_NetworkAdapter from the host's interfaces (namespace root/cimv2).
-    bool builtinNetworkAdapter = true;
-    /// Log destination; empty means syslog (facility daemon).
-    LogSink log;
+  /// Directory of `*.mof` class definitions.
+  std::filesystem::path classDir;
+  /// Directory of `*.reg` provider registrations.
+  std::filesystem::path registrationDir;
+  /// Directories searched, in order, for a registration's module library.
+  std::vector<std::filesystem::path> moduleDirs;
+  /// Serve CIM_NetworkAdapter from the host's interfaces (namespace root/cimv2).
+  bool builtinNetworkAdapter = true;
+  /// Log destination; empty means syslog (facility daemon).
+  LogSink log;
 
-    /// The installed layout: classes and registrations under the data directory,
-    /// modules in the library directory, all resolved through the installation root.
-    static HostConfig installedDefaults();
+  /// The installed layout: classes and registrations under the data directory,
+  /// modules in the library directory, all resolved through the installation root.
+  static HostConfig installedDefaults();
 };
 
 /// Value returned by an extrinsic method call.
 struct MethodResult {
-    Pegasus::CIMValue returnValue;                   ///< null if the provider delivered none
-    Pegasus::Array<Pegasus::CIMParamValue> outParameters;
+  Pegasus::CIMValue returnValue;  ///< null if the provider delivered none
+  Pegasus::Array<Pegasus::CIMParamValue> outParameters;
 };
 
 class HostCore;
@@ -67,110 +67,115 @@ class HostCore;
 /// Every operation throws Pegasus::CIMException and nothing else:
 ///   CIM_ERR_INVALID_NAMESPACE  the namespace is not served;
 ///   CIM_ERR_INVALID_CLASS      the class is not in the repository;
-///   CIM_ERR_NOT_FOUND          GetInstance that no provider answered, GetClass of an unknown class;
-///   CIM_ERR_NOT_SUPPORTED      a write or method call on a class no provider serves that way;
-///   CIM_ERR_METHOD_NOT_FOUND   a method the class does not declare;
-///   CIM_ERR_INVALID_PARAMETER  malformed arguments (null names, untyped parameters that do not convert);
-///   CIM_ERR_FAILED             a provider that failed to load, or threw something other than a CIMException;
-///   any code a provider's CIMException carries, with its message.
+///   CIM_ERR_NOT_FOUND          GetInstance that no provider answered, GetClass of an unknown
+///   class; CIM_ERR_NOT_SUPPORTED      a write or method call on a class no provider serves that
+///   way; CIM_ERR_METHOD_NOT_FOUND   a method the class does not declare; CIM_ERR_INVALID_PARAMETER
+///   malformed arguments (null names, untyped parameters that do not convert); CIM_ERR_FAILED a
+///   provider that failed to load, or threw something other than a CIMException; any code a
+///   provider's CIMException carries, with its message.
 ///
 /// Instance paths handed to providers carry an empty host and the request namespace.
 /// Instances and paths returned are copies: nothing a caller does to them reaches
 /// a provider's own data.
 class ProviderHost {
-public:
-    explicit ProviderHost(HostConfig config);
-    /// Convenience form: one module directory, log to syslog.
-    ProviderHost(std::filesystem::path classDir, std::filesystem::path registrationDir,
-                 std::filesystem::path moduleDir);
-    ~ProviderHost();
-    ProviderHost(const ProviderHost&) = delete;
-    ProviderHost& operator=(const ProviderHost&) = delete;
+ public:
+  explicit ProviderHost(HostConfig config);
+  /// Convenience form: one module directory, log to syslog.
+  ProviderHost(std::filesystem::path classDir, std::filesystem::path registrationDir,
+               std::filesystem::path moduleDir);
+  ~ProviderHost();
+  ProviderHost(const ProviderHost&) = delete;
+  ProviderHost& operator=(const ProviderHost&) = delete;
 
-    /// Reads classes and registrations. Throws CIMException(CIM_ERR_FAILED) naming
-    /// the file and line of the first error. Providers are loaded on first use.
-    void start();
+  /// Reads classes and registrations. Throws CIMException(CIM_ERR_FAILED) naming
+  /// the file and line of the first error. Providers are loaded on first use.
+  void start();
 
-    /// Refuses new operations, waits for running ones, then calls terminate() on
-    /// every loaded provider, deletes it and unloads its module. Idempotent.
-    void shutdown();
+  /// Refuses new operations, waits for running ones, then calls terminate() on
+  /// every loaded provider, deletes it and unloads its module. Idempotent.
+  void shutdown();
 
-    /// A context carrying an IdentityContainer for `userName`.
-    static Pegasus::OperationContext contextFor(const Pegasus::String& userName);
+  /// A context carrying an IdentityContainer for `userName`.
+  static Pegasus::OperationContext contextFor(const Pegasus::String& userName);
 
-    // --- instance operations ---------------------------------------------------
-    //
-    // localOnly is accepted and ignored for instances (it is deprecated for
-    // instance operations; clients such as the BMC library's discovery pass true
-    // and still expect inherited properties). deepInheritance false keeps only the
-    // properties the requested class defines.
+  // --- instance operations ---------------------------------------------------
+  //
+  // localOnly is accepted and ignored for instances (it is deprecated for
+  // instance operations; clients such as the BMC library's discovery pass true
+  // and still expect inherited properties). deepInheritance false keeps only the
+  // properties the requested class defines.
 
-    /// Reaches the providers of the class and of every subclass. A subclass whose
-    /// provider fails is left out (and logged); a failure of the requested class's
-    /// own provider fails the operation.
-    Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
-        const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMName& className, Pegasus::Boolean deepInheritance = true,
-        Pegasus::Boolean localOnly = true, Pegasus::Boolean includeQualifiers = false,
-        Pegasus::Boolean includeClassOrigin = false,
-        const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
+  /// Reaches the providers of the class and of every subclass. A subclass whose
+  /// provider fails is left out (and logged); a failure of the requested class's
+  /// own provider fails the operation.
+  Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
+      const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
+      const Pegasus::CIMName& className, Pegasus::Boolean deepInheritance = true,
+      Pegasus::Boolean localOnly = true, Pegasus::Boolean includeQualifiers = false,
+      Pegasus::Boolean includeClassOrigin = false,
+      const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
 
-    Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(
-        const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMName& className);
+  Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(
+      const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
+      const Pegasus::CIMName& className);
 
-    Pegasus::CIMInstance getInstance(
-        const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMObjectPath& instanceName, Pegasus::Boolean localOnly = true,
-        Pegasus::Boolean includeQualifiers = false, Pegasus::Boolean includeClassOrigin = false,
-        const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
+  Pegasus::CIMInstance getInstance(
+      const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
+      const Pegasus::CIMObjectPath& instanceName, Pegasus::Boolean localOnly = true,
+      Pegasus::Boolean includeQualifiers = false, Pegasus::Boolean includeClassOrigin = false,
+      const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
 
-    /// The instance's path names the instance to modify.
-    void modifyInstance(
-        const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMInstance& modifiedInstance, Pegasus::Boolean includeQualifiers = true,
-        const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
+  /// The instance's path names the instance to modify.
+  void modifyInstance(const Pegasus::OperationContext& context,
+                      const Pegasus::CIMNamespaceName& nameSpace,
+                      const Pegasus::CIMInstance& modifiedInstance,
+                      Pegasus::Boolean includeQualifiers = true,
+                      const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
 
-    /// Returns the path the provider gave the new instance.
-    Pegasus::CIMObjectPath createInstance(
-        const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMInstance& newInstance);
+  /// Returns the path the provider gave the new instance.
+  Pegasus::CIMObjectPath createInstance(const Pegasus::OperationContext& context,
+                                        const Pegasus::CIMNamespaceName& nameSpace,
+                                        const Pegasus::CIMInstance& newInstance);
 
-    void deleteInstance(
-        const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMObjectPath& instanceName);
+  void deleteInstance(const Pegasus::OperationContext& context,
+                      const Pegasus::CIMNamespaceName& nameSpace,
+                      const Pegasus::CIMObjectPath& instanceName);
 
-    // --- methods ---------------------------------------------------------------
+  // --- methods ---------------------------------------------------------------
 
-    /// Calls an extrinsic method on an instance or (path without keys) a class.
-    /// Parameters that arrive untyped (isTyped() false, string values) are converted
-    /// to the types the class declares for the method; unknown ones are refused.
-    MethodResult invokeMethod(
-        const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMObjectPath& objectName, const Pegasus::CIMName& methodName,
-        const Pegasus::Array<Pegasus::CIMParamValue>& inParameters);
+  /// Calls an extrinsic method on an instance or (path without keys) a class.
+  /// Parameters that arrive untyped (isTyped() false, string values) are converted
+  /// to the types the class declares for the method; unknown ones are refused.
+  MethodResult invokeMethod(const Pegasus::OperationContext& context,
+                            const Pegasus::CIMNamespaceName& nameSpace,
+                            const Pegasus::CIMObjectPath& objectName,
+                            const Pegasus::CIMName& methodName,
+                            const Pegasus::Array<Pegasus::CIMParamValue>& inParameters);
 
-    // --- class operations ------------------------------------------------------
+  // --- class operations ------------------------------------------------------
 
-    Pegasus::CIMClass getClass(
-        const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMName& className, Pegasus::Boolean localOnly = true,
-        Pegasus::Boolean includeQualifiers = true, Pegasus::Boolean includeClassOrigin = false,
-        const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
+  Pegasus::CIMClass getClass(
+      const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
+      const Pegasus::CIMName& className, Pegasus::Boolean localOnly = true,
+      Pegasus::Boolean includeQualifiers = true, Pegasus::Boolean includeClassOrigin = false,
+      const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
 
-    /// A null `className` lists the classes that have no superclass.
-    Pegasus::Array<Pegasus::CIMName> enumerateClassNames(
-        const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMName& className, Pegasus::Boolean deepInheritance = false);
+  /// A null `className` lists the classes that have no superclass.
+  Pegasus::Array<Pegasus::CIMName> enumerateClassNames(const Pegasus::OperationContext& context,
+                                                       const Pegasus::CIMNamespaceName& nameSpace,
+                                                       const Pegasus::CIMName& className,
+                                                       Pegasus::Boolean deepInheritance = false);
 
-    Pegasus::Array<Pegasus::CIMClass> enumerateClasses(
-        const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
-        const Pegasus::CIMName& className, Pegasus::Boolean deepInheritance = false,
-        Pegasus::Boolean localOnly = true, Pegasus::Boolean includeQualifiers = true,
-        Pegasus::Boolean includeClassOrigin = false);
+  Pegasus::Array<Pegasus::CIMClass> enumerateClasses(const Pegasus::OperationContext& context,
+                                                     const Pegasus::CIMNamespaceName& nameSpace,
+                                                     const Pegasus::CIMName& className,
+                                                     Pegasus::Boolean deepInheritance = false,
+                                                     Pegasus::Boolean localOnly = true,
+                                                     Pegasus::Boolean includeQualifiers = true,
+                                                     Pegasus::Boolean includeClassOrigin = false);
 
-private:
-    std::unique_ptr<HostCore> core_;
+ private:
+  std::unique_ptr<HostCore> core_;
 };
 
 }  // namespace mgmt::cimom

@@ -12,18 +12,19 @@
 namespace mgmt::cimom {
 
 struct ProviderRegistration {
-    std::string module;                   ///< as written: base name, file name or absolute path
-    std::string providerName;             ///< passed to PegasusCreateProvider
-    std::vector<std::string> classes;     ///< class names as written
-    std::vector<std::string> namespaces;  ///< namespace names as written (default root/cimv2)
-    bool instanceProvider = false;
-    bool methodProvider = false;
-    std::string file;                     ///< where it was read, for messages
-    int line = 0;
+  std::string module;                   ///< as written: base name, file name or absolute path
+  std::string providerName;             ///< passed to PegasusCreateProvider
+  std::vector<std::string> classes;     ///< class names as written
+  std::vector<std::string> namespaces;  ///< namespace names as written (default root/cimv2)
+  bool instanceProvider = false;
+  bool methodProvider = false;
+  std::string file;  ///< where it was read, for messages
+  int line = 0;
 };
 
 /// Parses the text of one registration file. Throws ConfigError("file:line: ...").
-std::vector<ProviderRegistration> parseRegistrations(std::string_view text, const std::string& fileName);
+std::vector<ProviderRegistration> parseRegistrations(std::string_view text,
+                                                     const std::string& fileName);
 
 /// Reads every *.reg file of `dir` (sorted by name). A missing directory means no
 /// registrations.

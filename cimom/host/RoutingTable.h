@@ -19,41 +19,44 @@ using AgentFactory = std::function<std::shared_ptr<ProviderAgent>(const Provider
 
 /// Immutable after construction, so lookups need no lock.
 class RoutingTable {
-public:
-    RoutingTable() = default;
+ public:
+  RoutingTable() = default;
 
-    /// Throws ConfigError for a class the repository does not know or a (class,
-    /// namespace, type) claimed twice.
-    void add(const ProviderRegistration& registration, const ClassRepository& classes, const AgentFactory& makeAgent);
+  /// Throws ConfigError for a class the repository does not know or a (class,
+  /// namespace, type) claimed twice.
+  void add(const ProviderRegistration& registration, const ClassRepository& classes,
+           const AgentFactory& makeAgent);
 
-    /// Registers an agent built into the object manager for one class.
-    void addBuiltin(const std::string& nameSpace, const ClassInfo& cls, std::shared_ptr<ProviderAgent> agent);
+  /// Registers an agent built into the object manager for one class.
+  void addBuiltin(const std::string& nameSpace, const ClassInfo& cls,
+                  std::shared_ptr<ProviderAgent> agent);
 
-    ProviderAgent* instanceProvider(const std::string& nsKey, const std::string& classKey) const;
-    ProviderAgent* methodProvider(const std::string& nsKey, const std::string& classKey) const;
+  ProviderAgent* instanceProvider(const std::string& nsKey, const std::string& classKey) const;
+  ProviderAgent* methodProvider(const std::string& nsKey, const std::string& classKey) const;
 
-    bool servesNamespace(const std::string& nsKey) const { return namespaces_.count(nsKey) != 0; }
-    void addNamespace(const std::string& nsKey) { namespaces_.insert(nsKey); }
+  bool servesNamespace(const std::string& nsKey) const { return namespaces_.count(nsKey) != 0; }
+  void addNamespace(const std::string& nsKey) { namespaces_.insert(nsKey); }
 
-    /// Every agent, in the order first registered.
-    const std::vector<std::shared_ptr<ProviderAgent>>& agents() const { return agents_; }
+  /// Every agent, in the order first registered.
+  const std::vector<std::shared_ptr<ProviderAgent>>& agents() const { return agents_; }
 
-private:
-    struct Route {
-        std::shared_ptr<ProviderAgent> instance;
-        std::shared_ptr<ProviderAgent> method;
-        std::string instanceOrigin, methodOrigin;  ///< "file:line" of the registration
-    };
-    static std::string routeKey(const std::string& nsKey, const std::string& classKey) {
-        return nsKey + '\n' + classKey;
-    }
-    void claim(std::shared_ptr<ProviderAgent>& slot, std::string& origin, const std::shared_ptr<ProviderAgent>& agent,
-               const std::string& where, const std::string& what);
+ private:
+  struct Route {
+    std::shared_ptr<ProviderAgent> instance;
+    std::shared_ptr<ProviderAgent> method;
+    std::string instanceOrigin, methodOrigin;  ///< "file:line" of the registration
+  };
+  static std::string routeKey(const std::string& nsKey, const std::string& classKey) {
+    return nsKey + '\n' + classKey;
+  }
+  void claim(std::shared_ptr<ProviderAgent>& slot, std::string& origin,
+             const std::shared_ptr<ProviderAgent>& agent, const std::string& where,
+             const std::string& what);
 
-    std::unordered_map<std::string, Route> routes_;
-    std::unordered_map<std::string, std::shared_ptr<ProviderAgent>> byProvider_;
-    std::vector<std::shared_ptr<ProviderAgent>> agents_;
-    std::unordered_set<std::string> namespaces_;
+  std::unordered_map<std::string, Route> routes_;
+  std::unordered_map<std::string, std::shared_ptr<ProviderAgent>> byProvider_;
+  std::vector<std::shared_ptr<ProviderAgent>> agents_;
+  std::unordered_set<std::string> namespaces_;
 };
 
 }  // namespace mgmt::cimom

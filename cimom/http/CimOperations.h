@@ -31,30 +31,34 @@ class CimOperations {
   using Ns = Pegasus::CIMNamespaceName;
 
   virtual Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
-      const Ctx&, const Ns&, const Pegasus::CIMName& className, bool deepInheritance, bool localOnly,
-      bool includeQualifiers, bool includeClassOrigin, const Pegasus::CIMPropertyList&) = 0;
-  virtual Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(const Ctx&, const Ns&,
-                                                                        const Pegasus::CIMName& className) = 0;
-  virtual Pegasus::CIMInstance getInstance(const Ctx&, const Ns&, const Pegasus::CIMObjectPath& name,
-                                           bool localOnly, bool includeQualifiers, bool includeClassOrigin,
+      const Ctx&, const Ns&, const Pegasus::CIMName& className, bool deepInheritance,
+      bool localOnly, bool includeQualifiers, bool includeClassOrigin,
+      const Pegasus::CIMPropertyList&) = 0;
+  virtual Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(
+      const Ctx&, const Ns&, const Pegasus::CIMName& className) = 0;
+  virtual Pegasus::CIMInstance getInstance(const Ctx&, const Ns&,
+                                           const Pegasus::CIMObjectPath& name, bool localOnly,
+                                           bool includeQualifiers, bool includeClassOrigin,
                                            const Pegasus::CIMPropertyList&) = 0;
   virtual void modifyInstance(const Ctx&, const Ns&, const Pegasus::CIMInstance& modified,
                               bool includeQualifiers, const Pegasus::CIMPropertyList&) = 0;
-  virtual Pegasus::CIMObjectPath createInstance(const Ctx&, const Ns&, const Pegasus::CIMInstance& instance) = 0;
+  virtual Pegasus::CIMObjectPath createInstance(const Ctx&, const Ns&,
+                                                const Pegasus::CIMInstance& instance) = 0;
   virtual void deleteInstance(const Ctx&, const Ns&, const Pegasus::CIMObjectPath& name) = 0;
   virtual MethodOutcome invokeMethod(const Ctx&, const Ns&, const Pegasus::CIMObjectPath& object,
                                      const Pegasus::CIMName& method,
                                      const Pegasus::Array<Pegasus::CIMParamValue>& in) = 0;
-  virtual Pegasus::CIMClass getClass(const Ctx&, const Ns&, const Pegasus::CIMName& className, bool localOnly,
-                                     bool includeQualifiers, bool includeClassOrigin,
-                                     const Pegasus::CIMPropertyList&) = 0;
+  virtual Pegasus::CIMClass getClass(const Ctx&, const Ns&, const Pegasus::CIMName& className,
+                                     bool localOnly, bool includeQualifiers,
+                                     bool includeClassOrigin, const Pegasus::CIMPropertyList&) = 0;
   virtual Pegasus::Array<Pegasus::CIMName> enumerateClassNames(const Ctx&, const Ns&,
                                                                const Pegasus::CIMName& className,
                                                                bool deepInheritance) = 0;
   virtual Pegasus::Array<Pegasus::CIMClass> enumerateClasses(const Ctx&, const Ns&,
                                                              const Pegasus::CIMName& className,
                                                              bool deepInheritance, bool localOnly,
-                                                             bool includeQualifiers, bool includeClassOrigin) = 0;
+                                                             bool includeQualifiers,
+                                                             bool includeClassOrigin) = 0;
 };
 
 }  // namespace mgmt::cimom

@@ -42,7 +42,8 @@ bool contentTypeOk(const std::string* ct) {
   std::string_view v(*ct);
   auto semi = v.find(';');
   std::string_view media = http::trim(v.substr(0, semi));
-  if (!http::equalsNoCase(media, "application/xml") && !http::equalsNoCase(media, "text/xml")) return false;
+  if (!http::equalsNoCase(media, "application/xml") && !http::equalsNoCase(media, "text/xml"))
+    return false;
   while (semi != std::string_view::npos) {
     v.remove_prefix(semi + 1);
     semi = v.find(';');
@@ -64,19 +65,23 @@ std::optional<std::string> manPrefix(const std::string* man) {
   auto pos = man->find("ns=");
   if (pos == std::string::npos) return std::nullopt;
   std::string ns;
-  for (std::size_t i = pos + 3; i < man->size() && std::isdigit(static_cast<unsigned char>((*man)[i])); ++i)
+  for (std::size_t i = pos + 3;
+       i < man->size() && std::isdigit(static_cast<unsigned char>((*man)[i])); ++i)
     ns += (*man)[i];
   if (ns.empty()) return std::nullopt;
   return ns + "-";
 }
 
-bool majorIs(const char* version, char major) { return version[0] == major && (version[1] == '.' || version[1] == 0); }
+bool majorIs(const char* version, char major) {
+  return version[0] == major && (version[1] == '.' || version[1] == 0);
+}
 
 std::string userOfUid(uid_t uid) {
   std::vector<char> buf(4096);
   passwd pw{};
   passwd* res = nullptr;
-  if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &res) == 0 && res != nullptr) return pw.pw_name;
+  if (::getpwuid_r(uid, &pw, buf.data(), buf.size(), &res) == 0 && res != nullptr)
+    return pw.pw_name;
   return "uid" + std::to_string(uid);
 }
 
@@ -98,11 +103,12 @@ std::optional<std::string> uriDecode(std::string_view in) {
   return out;
 }
 
-CimRequestHandler::CimRequestHandler(CimOperations& ops, PasswordChecker* passwords, HandlerOptions options)
+CimRequestHandler::CimRequestHandler(CimOperations& ops, PasswordChecker* passwords,
+                                     HandlerOptions options)
     : ops_(ops), passwords_(passwords), options_(std::move(options)) {}
 
-std::optional<http::Message> CimRequestHandler::authenticate(const http::Message& request, Peer& peer,
-                                                             std::string& user) {
+std::optional<http::Message> CimRequestHandler::authenticate(const http::Message& request,
+                                                             Peer& peer, std::string& user) {
   if (peer.local) {
     // The socket's file mode decides who may connect; the kernel tells us who did.
     user = peer.uid ? userOfUid(*peer.uid) : std::string("unknown");
@@ -125,7 +131,8 @@ std::optional<http::Message> CimRequestHandler::authenticate(const http::Message
   }
   peer.authorizedHeader.clear();
   if (auth != nullptr && passwords_ != nullptr) {
-    if (auto creds = decodeBasicAuthorization(*auth); creds && passwords_->check(creds->first, creds->second)) {
+    if (auto creds = decodeBasicAuthorization(*auth);
+        creds && passwords_->check(creds->first, creds->second)) {
       peer.authorizedHeader = *auth;
       peer.authorizedGeneration = generation;
       peer.user = creds->first;
@@ -162,22 +169,28 @@ http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer
   const std::string* op = h.get("CIMOperation");
   if (op == nullptr || !http::equalsNoCase(http::trim(*op), "MethodCall"))
     return refusal(400, "unsupported-operation", "CIMOperation must be MethodCall");
-  if (h.get("CIMBatch") != nullptr) return refusal(501, "multiple-requests-unsupported", "batch requests");
+  if (h.get("CIMBatch") != nullptr)
+    return refusal(501, "multiple-requests-unsupported", "batch requests");
   const std::string* protoHeader = h.get("CIMProtocolVersion");
   if (protoHeader != nullptr && !majorIs(http::trim(*protoHeader).data(), '1'))
     return refusal(501, "unsupported-protocol-version", "CIMProtocolVersion " + *protoHeader);
   if (!contentTypeOk(request.header("Content-Type")))
-    return refusal(400, "request-not-valid", "Content-Type must be application/xml or text/xml in UTF-8");
+    return refusal(400, "request-not-valid",
+                   "Content-Type must be application/xml or text/xml in UTF-8");
 
   pugi::xml_document doc;
   std::string detail;
   switch (cx::parseDocument(doc, request.body, options_.xml, &detail)) {
-    case cx::XmlProblem::None: break;
-    case cx::XmlProblem::NotWellFormed: return refusal(400, "request-not-well-formed", detail);
+    case cx::XmlProblem::None:
+      break;
+    case cx::XmlProblem::NotWellFormed:
+      return refusal(400, "request-not-well-formed", detail);
     case cx::XmlProblem::HasDoctype:
       return refusal(400, "request-not-well-formed", "document type declarations are not accepted");
-    case cx::XmlProblem::TooDeep: return refusal(400, "request-not-valid", "XML nested too deeply");
-    case cx::XmlProblem::TooManyElements: return refusal(400, "request-not-valid", "too many XML elements");
+    case cx::XmlProblem::TooDeep:
+      return refusal(400, "request-not-valid", "XML nested too deeply");
+    case cx::XmlProblem::TooManyElements:
+      return refusal(400, "request-not-valid", "too many XML elements");
   }
 
   pugi::xml_node cim = doc.document_element();
@@ -187,7 +200,8 @@ http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer
   if (!majorIs(cim.attribute("DTDVERSION").value(), '2'))
     return refusal(501, "unsupported-dtd-version", "DTDVERSION must be 2.x");
   pugi::xml_node message = cx::firstElement(cim);
-  if (!cx::is(message, "MESSAGE") || !message.attribute("ID") || !message.attribute("PROTOCOLVERSION"))
+  if (!cx::is(message, "MESSAGE") || !message.attribute("ID") ||
+      !message.attribute("PROTOCOLVERSION"))
     return refusal(400, "request-not-valid", "MESSAGE with ID and PROTOCOLVERSION expected");
   const std::string protocol = message.attribute("PROTOCOLVERSION").value();
   if (!majorIs(protocol.c_str(), '1'))
@@ -199,7 +213,8 @@ http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer
   if (!cx::is(simple, "SIMPLEREQ")) return refusal(400, "request-not-valid", "SIMPLEREQ expected");
   pugi::xml_node call = cx::firstElement(simple);
   const bool intrinsic = cx::is(call, "IMETHODCALL");
-  if ((!intrinsic && !cx::is(call, "METHODCALL")) || !call.attribute("NAME") || cx::nextElement(call))
+  if ((!intrinsic && !cx::is(call, "METHODCALL")) || !call.attribute("NAME") ||
+      cx::nextElement(call))
     return refusal(400, "request-not-valid", "one IMETHODCALL or METHODCALL expected");
 
   // The CIMMethod and CIMObject headers must agree with the body, so that
@@ -237,7 +252,8 @@ http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer
   resp.addHeader("Content-Type", "application/xml; charset=\"utf-8\"");
   if (mpost) {
     resp.addHeader("Ext", "");
-    resp.addHeader("Man", "http://www.dmtf.org/cim/mapping.http/v1.0 ; ns=" + h.prefix.substr(0, h.prefix.size() - 1));
+    resp.addHeader("Man", "http://www.dmtf.org/cim/mapping.http/v1.0 ; ns=" +
+                              h.prefix.substr(0, h.prefix.size() - 1));
   }
   resp.addHeader(h.prefix + "CIMOperation", "MethodResponse");
   std::string& body = resp.body;
@@ -251,8 +267,10 @@ http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer
     // Only reachable without authentication, where the name is the client's claim.
   }
   ctx.insert(IdentityContainer(userName));
-  if (intrinsic) dispatchIntrinsic(ops_, ctx, call, body);
-  else dispatchExtrinsic(ops_, ctx, call, body);
+  if (intrinsic)
+    dispatchIntrinsic(ops_, ctx, call, body);
+  else
+    dispatchExtrinsic(ops_, ctx, call, body);
   body += "</SIMPLERSP>";
   cx::appendMessageEnd(body);
   return resp;

@@ -30,7 +30,8 @@ class CimRequestHandler {
 
  private:
   /// Empty when the peer may proceed (then `user` is set), else the refusal.
-  std::optional<http::Message> authenticate(const http::Message& request, Peer& peer, std::string& user);
+  std::optional<http::Message> authenticate(const http::Message& request, Peer& peer,
+                                            std::string& user);
 
   CimOperations& ops_;
   PasswordChecker* passwords_;

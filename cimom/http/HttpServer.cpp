@@ -1,9 +1,7 @@
 #include "HttpServer.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <fcntl.h>
-#include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -12,13 +10,17 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <syslog.h>
-#include <thread>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <thread>
 
 namespace mgmt::cimom {
 
 HttpServer::HttpServer(ServerOptions options, RequestHandler handler)
-    : options_(options), handler_(std::move(handler)), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    : options_(options),
+      handler_(std::move(handler)),
+      wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 HttpServer::~HttpServer() {
   stop();
@@ -68,7 +70,7 @@ bool HttpServer::listenUnix(const std::string& path, mode_t mode, std::optional<
     return false;
   }
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  struct stat st{};
+  struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) {
     // Only ever remove a socket left by an earlier run, never some other file.
     if (!S_ISSOCK(st.st_mode)) {
@@ -176,13 +178,20 @@ void HttpServer::accept(const Listener& l) {
 namespace {
 int statusFor(http::ReadResult r) {
   switch (r) {
-    case http::ReadResult::Malformed: return 400;
-    case http::ReadResult::HeadTooLarge: return 431;
-    case http::ReadResult::BodyTooLarge: return 413;
-    case http::ReadResult::LengthRequired: return 411;
-    case http::ReadResult::UnsupportedEncoding: return 501;
-    case http::ReadResult::TimedOut: return 408;
-    default: return 0;
+    case http::ReadResult::Malformed:
+      return 400;
+    case http::ReadResult::HeadTooLarge:
+      return 431;
+    case http::ReadResult::BodyTooLarge:
+      return 413;
+    case http::ReadResult::LengthRequired:
+      return 411;
+    case http::ReadResult::UnsupportedEncoding:
+      return 501;
+    case http::ReadResult::TimedOut:
+      return 408;
+    default:
+      return 0;
   }
 }
 }  // namespace
@@ -199,7 +208,8 @@ void HttpServer::serve(net::Fd fd, Peer peer, net::TlsContext* tls) {
       if (!session) syslog(LOG_NOTICE, "%s: %s", peer.address.c_str(), error.c_str());
     }
     const bool usable = tls == nullptr || session != nullptr;
-    net::Stream stream = session ? net::Stream(std::move(fd), std::move(session)) : net::Stream(std::move(fd));
+    net::Stream stream =
+        session ? net::Stream(std::move(fd), std::move(session)) : net::Stream(std::move(fd));
     http::Message req;
     while (usable && !stopping_) {
       if (!stream.waitReadable(net::Clock::now() + options_.idleTimeout)) break;
@@ -229,10 +239,11 @@ void HttpServer::serve(net::Fd fd, Peer peer, net::TlsContext* tls) {
         resp.addHeader("Connection", "close");
       }
       bool keep = http::wantsKeepAlive(req) && !stopping_;
-      if (const std::string* c = resp.header("Connection"); c && http::equalsNoCase(*c, "close")) keep = false;
+      if (const std::string* c = resp.header("Connection"); c && http::equalsNoCase(*c, "close"))
+        keep = false;
       if (!keep && resp.header("Connection") == nullptr) resp.addHeader("Connection", "close");
-      if (stream.writeAll(http::formatResponse(resp), net::Clock::now() + options_.requestTimeout) !=
-              net::IoStatus::Ok ||
+      if (stream.writeAll(http::formatResponse(resp),
+                          net::Clock::now() + options_.requestTimeout) != net::IoStatus::Ok ||
           !keep)
         break;
     }

@@ -9,8 +9,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -26,12 +26,12 @@ namespace mgmt::cimom {
 
 /// What the server knows about the other end of a connection.
 struct Peer {
-  bool local = false;              ///< came in on the Unix socket
-  std::optional<uid_t> uid;        ///< SO_PEERCRED of a local peer
-  std::string address;             ///< printable remote address, for logs
-  std::string authorizedHeader;    ///< last Authorization value accepted on this connection
+  bool local = false;                      ///< came in on the Unix socket
+  std::optional<uid_t> uid;                ///< SO_PEERCRED of a local peer
+  std::string address;                     ///< printable remote address, for logs
+  std::string authorizedHeader;            ///< last Authorization value accepted on this connection
   std::uint64_t authorizedGeneration = 0;  ///< password file generation it was accepted under
-  std::string user;                ///< user authenticated on this connection
+  std::string user;                        ///< user authenticated on this connection
 };
 
 /// Answers one request; may update the connection's Peer (authentication cache).
@@ -39,8 +39,9 @@ using RequestHandler = std::function<http::Message(const http::Message&, Peer&)>
 
 struct ServerOptions {
   http::Limits limits;
-  std::chrono::milliseconds idleTimeout{30000};     ///< between requests on a connection
-  std::chrono::milliseconds requestTimeout{30000};  ///< to receive one request, or send one response
+  std::chrono::milliseconds idleTimeout{30000};  ///< between requests on a connection
+  std::chrono::milliseconds requestTimeout{
+      30000};  ///< to receive one request, or send one response
   std::size_t maxConnections = 32;
 };
 
@@ -73,7 +74,7 @@ class HttpServer {
   struct Listener {
     net::Fd fd;
     bool local;
-    std::string path;              ///< Unix socket file to remove on shutdown
+    std::string path;                ///< Unix socket file to remove on shutdown
     net::TlsContext* tls = nullptr;  ///< HTTPS when set
   };
   void accept(const Listener& l);
@@ -87,7 +88,7 @@ class HttpServer {
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::condition_variable idle_;
-  std::set<int> active_;  // descriptors of live connections, shut down on stop()
+  std::set<int> active_;     // descriptors of live connections, shut down on stop()
   std::size_t threads_ = 0;  // connection threads still running
 };
 

@@ -41,9 +41,12 @@ class Params {
       pugi::xml_attribute name = p.attribute("NAME");
       if (!name) invalidParameter("IPARAMVALUE without NAME");
       const std::string key = lower(name.value());
-      if (std::none_of(allowed.begin(), allowed.end(), [&](const char* a) { return key == lower(a); }))
-        throw CIMException(CIM_ERR_NOT_SUPPORTED, cx::fromUtf8(std::string("unknown parameter ") + name.value()));
-      if (!byName_.emplace(key, p).second) invalidParameter(std::string("duplicate parameter ") + name.value());
+      if (std::none_of(allowed.begin(), allowed.end(),
+                       [&](const char* a) { return key == lower(a); }))
+        throw CIMException(CIM_ERR_NOT_SUPPORTED,
+                           cx::fromUtf8(std::string("unknown parameter ") + name.value()));
+      if (!byName_.emplace(key, p).second)
+        invalidParameter(std::string("duplicate parameter ") + name.value());
     }
   }
 
@@ -110,8 +113,9 @@ void enumerateInstances(Call& c) {
   Params p(c.firstParam, {"ClassName", "DeepInheritance", "LocalOnly", "IncludeQualifiers",
                           "IncludeClassOrigin", "PropertyList"});
   const bool iq = p.flag("IncludeQualifiers", false), ico = p.flag("IncludeClassOrigin", false);
-  auto result = c.ops.enumerateInstances(c.ctx, c.ns, p.className("ClassName", true), p.flag("DeepInheritance", true),
-                                         p.flag("LocalOnly", true), iq, ico, p.propertyList());
+  auto result = c.ops.enumerateInstances(c.ctx, c.ns, p.className("ClassName", true),
+                                         p.flag("DeepInheritance", true), p.flag("LocalOnly", true),
+                                         iq, ico, p.propertyList());
   for (Uint32 i = 0; i < result.size(); ++i) cx::writeNamedInstance(c.out, result[i], iq, ico);
   c.hasResult = result.size() > 0;
 }
@@ -124,10 +128,12 @@ void enumerateInstanceNames(Call& c) {
 }
 
 void getInstance(Call& c) {
-  Params p(c.firstParam, {"InstanceName", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin", "PropertyList"});
+  Params p(c.firstParam, {"InstanceName", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin",
+                          "PropertyList"});
   const bool iq = p.flag("IncludeQualifiers", false), ico = p.flag("IncludeClassOrigin", false);
   CIMObjectPath name = cx::readInstanceName(p.required("InstanceName"));
-  CIMInstance inst = c.ops.getInstance(c.ctx, c.ns, name, p.flag("LocalOnly", true), iq, ico, p.propertyList());
+  CIMInstance inst =
+      c.ops.getInstance(c.ctx, c.ns, name, p.flag("LocalOnly", true), iq, ico, p.propertyList());
   cx::writeInstance(c.out, inst, iq, ico);
   c.hasResult = true;
 }
@@ -140,7 +146,8 @@ void modifyInstance(Call& c) {
 
 void createInstance(Call& c) {
   Params p(c.firstParam, {"NewInstance"});
-  CIMObjectPath path = c.ops.createInstance(c.ctx, c.ns, cx::readInstance(p.required("NewInstance")));
+  CIMObjectPath path =
+      c.ops.createInstance(c.ctx, c.ns, cx::readInstance(p.required("NewInstance")));
   cx::writeInstanceName(c.out, path);
   c.hasResult = true;
 }
@@ -151,17 +158,19 @@ void deleteInstance(Call& c) {
 }
 
 void getClass(Call& c) {
-  Params p(c.firstParam, {"ClassName", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin", "PropertyList"});
+  Params p(c.firstParam,
+           {"ClassName", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin", "PropertyList"});
   const bool iq = p.flag("IncludeQualifiers", true), ico = p.flag("IncludeClassOrigin", false);
-  CIMClass cls = c.ops.getClass(c.ctx, c.ns, p.className("ClassName", true), p.flag("LocalOnly", true), iq, ico,
-                                p.propertyList());
+  CIMClass cls = c.ops.getClass(c.ctx, c.ns, p.className("ClassName", true),
+                                p.flag("LocalOnly", true), iq, ico, p.propertyList());
   cx::writeClass(c.out, cls, iq, ico);
   c.hasResult = true;
 }
 
 void enumerateClassNames(Call& c) {
   Params p(c.firstParam, {"ClassName", "DeepInheritance"});
-  auto names = c.ops.enumerateClassNames(c.ctx, c.ns, p.className("ClassName", false), p.flag("DeepInheritance", false));
+  auto names = c.ops.enumerateClassNames(c.ctx, c.ns, p.className("ClassName", false),
+                                         p.flag("DeepInheritance", false));
   for (Uint32 i = 0; i < names.size(); ++i) {
     c.out += "<CLASSNAME NAME=\"";
     cx::appendAttrEscaped(c.out, cx::utf8(names[i].getString()));
@@ -171,10 +180,12 @@ void enumerateClassNames(Call& c) {
 }
 
 void enumerateClasses(Call& c) {
-  Params p(c.firstParam, {"ClassName", "DeepInheritance", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin"});
+  Params p(c.firstParam, {"ClassName", "DeepInheritance", "LocalOnly", "IncludeQualifiers",
+                          "IncludeClassOrigin"});
   const bool iq = p.flag("IncludeQualifiers", true), ico = p.flag("IncludeClassOrigin", false);
-  auto classes = c.ops.enumerateClasses(c.ctx, c.ns, p.className("ClassName", false), p.flag("DeepInheritance", false),
-                                        p.flag("LocalOnly", true), iq, ico);
+  auto classes =
+      c.ops.enumerateClasses(c.ctx, c.ns, p.className("ClassName", false),
+                             p.flag("DeepInheritance", false), p.flag("LocalOnly", true), iq, ico);
   for (Uint32 i = 0; i < classes.size(); ++i) cx::writeClass(c.out, classes[i], iq, ico);
   c.hasResult = classes.size() > 0;
 }
@@ -197,7 +208,8 @@ void getProperty(Call& c) {
   CIMName prop = propertyName(p);
   Array<CIMName> only;
   only.append(prop);
-  CIMInstance inst = c.ops.getInstance(c.ctx, c.ns, name, false, false, false, CIMPropertyList(only));
+  CIMInstance inst =
+      c.ops.getInstance(c.ctx, c.ns, name, false, false, false, CIMPropertyList(only));
   Uint32 at = inst.findProperty(prop);
   if (at == PEG_NOT_FOUND) throw CIMException(CIM_ERR_NO_SUCH_PROPERTY, prop.getString());
   CIMValue v = inst.getProperty(at).getValue();
@@ -210,7 +222,8 @@ void setProperty(Call& c) {
   CIMObjectPath name = cx::readInstanceName(p.required("InstanceName"));
   CIMName prop = propertyName(p);
   // The wire value carries no type; the class declaration supplies it.
-  CIMClass cls = c.ops.getClass(c.ctx, c.ns, name.getClassName(), false, false, false, CIMPropertyList());
+  CIMClass cls =
+      c.ops.getClass(c.ctx, c.ns, name.getClassName(), false, false, false, CIMPropertyList());
   Uint32 at = cls.findProperty(prop);
   if (at == PEG_NOT_FOUND) throw CIMException(CIM_ERR_NO_SUCH_PROPERTY, prop.getString());
   CIMConstProperty decl = cls.getProperty(at);
@@ -284,7 +297,8 @@ void appendError(std::string& out, unsigned code, const std::string& message) {
   out += "\"></ERROR>";
 }
 
-void dispatchIntrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xml_node call, std::string& out) {
+void dispatchIntrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xml_node call,
+                       std::string& out) {
   const char* name = call.attribute("NAME").value();
   openResponse(out, "IMETHODRESPONSE", name);
   // Results are written in place behind an IRETURNVALUE start tag; a failure
@@ -310,11 +324,13 @@ void dispatchIntrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xm
   if (!ok) appendError(out, code, message);
   // Never <IRETURNVALUE/>: some clients cannot parse the empty-element form, so an
   // empty result has no IRETURNVALUE at all.
-  else if (hasResult) out += "</IRETURNVALUE>";
+  else if (hasResult)
+    out += "</IRETURNVALUE>";
   out += "</IMETHODRESPONSE>";
 }
 
-void dispatchExtrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xml_node call, std::string& out) {
+void dispatchExtrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xml_node call,
+                       std::string& out) {
   const char* name = call.attribute("NAME").value();
   openResponse(out, "METHODRESPONSE", name);
   std::string result;
@@ -330,7 +346,8 @@ void dispatchExtrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xm
         Array<CIMParamValue> in;
         std::vector<std::string> seen;
         for (pugi::xml_node p = cx::nextElement(target); p; p = cx::nextElement(p)) {
-          if (!cx::is(p, "PARAMVALUE")) invalidParameter(std::string("unexpected <") + p.name() + ">");
+          if (!cx::is(p, "PARAMVALUE"))
+            invalidParameter(std::string("unexpected <") + p.name() + ">");
           CIMParamValue pv = cx::readParamValue(p);
           std::string key = lower(cx::utf8(pv.getParameterName()));
           if (std::find(seen.begin(), seen.end(), key) != seen.end())
@@ -346,11 +363,14 @@ void dispatchExtrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xm
           cx::writeValue(result, r.returnValue);
           result += "</RETURNVALUE>";
         }
-        for (Uint32 i = 0; i < r.outParameters.size(); ++i) cx::writeParamValue(result, r.outParameters[i]);
+        for (Uint32 i = 0; i < r.outParameters.size(); ++i)
+          cx::writeParamValue(result, r.outParameters[i]);
       },
       code, message);
-  if (ok) out += result;
-  else appendError(out, code, message);
+  if (ok)
+    out += result;
+  else
+    appendError(out, code, message);
   out += "</METHODRESPONSE>";
 }
 

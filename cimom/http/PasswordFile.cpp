@@ -15,8 +15,8 @@ namespace mgmt::cimom {
 bool validUserName(const std::string& user) {
   if (user.empty() || user.size() > 32) return false;
   for (char c : user) {
-    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-              c == '_' || c == '-';
+    bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '.' || c == '_' || c == '-';
     if (!ok) return false;
   }
   return true;
@@ -89,7 +89,8 @@ std::string writeUsers(const std::string& path, const std::map<std::string, std:
 
 }  // namespace
 
-std::string setPassword(const std::string& path, const std::string& user, const std::string& password) {
+std::string setPassword(const std::string& path, const std::string& user,
+                        const std::string& password) {
   if (!validUserName(user)) return "invalid user name \"" + user + "\"";
   if (password.empty()) return "empty password";
   auto users = readPasswordFile(path);
@@ -111,13 +112,14 @@ std::string removeUser(const std::string& path, const std::string& user) {
 }
 
 void PasswordChecker::refreshLocked() {
-  struct stat st{};
+  struct stat st {};
   if (::stat(path_.c_str(), &st) != 0) {
     if (seen_ || !users_.empty()) ++generation_;
     users_.clear();
     seen_.reset();
-  } else if (!seen_ || seen_->first.tv_sec != st.st_mtim.tv_sec || seen_->first.tv_nsec != st.st_mtim.tv_nsec ||
-             seen_->second != st.st_size || inode_ != st.st_ino) {
+  } else if (!seen_ || seen_->first.tv_sec != st.st_mtim.tv_sec ||
+             seen_->first.tv_nsec != st.st_mtim.tv_nsec || seen_->second != st.st_size ||
+             inode_ != st.st_ino) {
     users_ = readPasswordFile(path_).value_or(std::map<std::string, std::string>{});
     seen_ = std::make_pair(st.st_mtim, st.st_size);
     inode_ = st.st_ino;
@@ -168,7 +170,8 @@ std::optional<std::string> base64Decode(std::string_view in) {
       v[k] = val(c);
       if (v[k] < 0) return std::nullopt;
     }
-    const unsigned n = (unsigned(v[0]) << 18) | (unsigned(v[1]) << 12) | (unsigned(v[2]) << 6) | unsigned(v[3]);
+    const unsigned n =
+        (unsigned(v[0]) << 18) | (unsigned(v[1]) << 12) | (unsigned(v[2]) << 6) | unsigned(v[3]);
     out += static_cast<char>((n >> 16) & 0xff);
     if (pad < 2) out += static_cast<char>((n >> 8) & 0xff);
     if (pad < 1) out += static_cast<char>(n & 0xff);
@@ -182,7 +185,8 @@ std::string base64Encode(std::string_view in) {
   std::size_t i = 0;
   for (; i + 2 < in.size(); i += 3) {
     unsigned n = (unsigned(static_cast<unsigned char>(in[i])) << 16) |
-                 (unsigned(static_cast<unsigned char>(in[i + 1])) << 8) | static_cast<unsigned char>(in[i + 2]);
+                 (unsigned(static_cast<unsigned char>(in[i + 1])) << 8) |
+                 static_cast<unsigned char>(in[i + 2]);
     out += tbl[(n >> 18) & 63];
     out += tbl[(n >> 12) & 63];
     out += tbl[(n >> 6) & 63];
@@ -199,7 +203,8 @@ std::string base64Encode(std::string_view in) {
   return out;
 }
 
-std::optional<std::pair<std::string, std::string>> decodeBasicAuthorization(const std::string& header) {
+std::optional<std::pair<std::string, std::string>> decodeBasicAuthorization(
+    const std::string& header) {
   std::string_view v(header);
   while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
   if (v.size() < 6) return std::nullopt;

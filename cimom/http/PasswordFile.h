@@ -31,7 +31,8 @@ bool verifyPassword(const std::string& password, const std::string& hash);
 
 /// Adds or replaces a user; the file is created with mode 0600 if needed and
 /// replaced atomically. Returns an empty string or the reason it failed.
-std::string setPassword(const std::string& path, const std::string& user, const std::string& password);
+std::string setPassword(const std::string& path, const std::string& user,
+                        const std::string& password);
 
 /// Removes a user. Returns an empty string, or the reason (also "no such user").
 std::string removeUser(const std::string& path, const std::string& user);
@@ -57,7 +58,8 @@ class PasswordChecker {
 };
 
 /// Decodes an "Authorization: Basic …" value into user and password.
-std::optional<std::pair<std::string, std::string>> decodeBasicAuthorization(const std::string& header);
+std::optional<std::pair<std::string, std::string>> decodeBasicAuthorization(
+    const std::string& header);
 
 /// Standard base64 (RFC 4648) with padding; nullopt on any invalid input.
 std::optional<std::string> base64Decode(std::string_view in);

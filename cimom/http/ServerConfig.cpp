@@ -39,7 +39,9 @@ Setter boolean(bool ServerConfig::*field) {
 }
 template <typename T>
 Setter number(T ServerConfig::*field, T lo, T hi) {
-  return [field, lo, hi](ServerConfig& c, std::string_view v) { return parseUnsigned(v, c.*field, lo, hi); };
+  return [field, lo, hi](ServerConfig& c, std::string_view v) {
+    return parseUnsigned(v, c.*field, lo, hi);
+  };
 }
 
 struct Row {
@@ -66,7 +68,8 @@ const std::vector<Row>& rows() {
       {"enableAuthentication", boolean(&ServerConfig::enableAuthentication)},
       {"passwordFile", str(&ServerConfig::passwordFile)},
       {"realm", str(&ServerConfig::realm)},
-      {"maxRequestBytes", number<std::size_t>(&ServerConfig::maxRequestBytes, 1024, std::size_t{1} << 30)},
+      {"maxRequestBytes",
+       number<std::size_t>(&ServerConfig::maxRequestBytes, 1024, std::size_t{1} << 30)},
       {"maxHeaderBytes", number<std::size_t>(&ServerConfig::maxHeaderBytes, 1024, 1024 * 1024)},
       {"maxHeaderCount", number<std::size_t>(&ServerConfig::maxHeaderCount, 8, 1000)},
       {"maxXmlDepth", number<std::size_t>(&ServerConfig::maxXmlDepth, 8, 10000)},
@@ -79,8 +82,10 @@ const std::vector<Row>& rows() {
 }
 
 std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -117,12 +122,14 @@ void parseConfig(std::istream& in, const std::string& name, ServerConfig& cfg,
       continue;
     }
     std::string error;
-    if (!applySetting(std::string(trimmed(v.substr(0, eq))), std::string(trimmed(v.substr(eq + 1))), cfg, error))
+    if (!applySetting(std::string(trimmed(v.substr(0, eq))), std::string(trimmed(v.substr(eq + 1))),
+                      cfg, error))
       problems.push_back(where + error);
   }
 }
 
-bool loadConfigFile(const std::string& path, ServerConfig& cfg, std::vector<std::string>& problems) {
+bool loadConfigFile(const std::string& path, ServerConfig& cfg,
+                    std::vector<std::string>& problems) {
   std::ifstream in(path);
   if (!in) {
     problems.push_back(path + ": cannot open");

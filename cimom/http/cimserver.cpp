@@ -35,16 +35,19 @@ namespace {
 constexpr const char* kDefaultConfig = "/usr/local/share/mgmtagent/cimom/cimserver.conf";
 
 void usage() {
-  std::cerr << "usage: cimserver [options]\n"
-               "  --config FILE          configuration file (default " << kDefaultConfig << ")\n"
-               "  --classes DIR          class definitions (*.mof)\n"
-               "  --registrations DIR    provider registrations (*.reg)\n"
-               "  --modules DIR          provider module libraries\n"
-               "  --address ADDR         HTTP listen address (default 127.0.0.1)\n"
-               "  --port N               HTTP port (default 5988; 0 picks a free one)\n"
-               "  --local-socket PATH    local socket for connectLocal\n"
-               "  --set KEY=VALUE        any configuration setting\n"
-               "  --print-port           print the bound HTTP (then HTTPS) port on standard output\n";
+  std::cerr
+      << "usage: cimserver [options]\n"
+         "  --config FILE          configuration file (default "
+      << kDefaultConfig
+      << ")\n"
+         "  --classes DIR          class definitions (*.mof)\n"
+         "  --registrations DIR    provider registrations (*.reg)\n"
+         "  --modules DIR          provider module libraries\n"
+         "  --address ADDR         HTTP listen address (default 127.0.0.1)\n"
+         "  --port N               HTTP port (default 5988; 0 picks a free one)\n"
+         "  --local-socket PATH    local socket for connectLocal\n"
+         "  --set KEY=VALUE        any configuration setting\n"
+         "  --print-port           print the bound HTTP (then HTTPS) port on standard output\n";
 }
 
 bool ensureParentDir(const std::string& path) {
@@ -69,14 +72,22 @@ int main(int argc, char** argv) {
       }
       return argv[++i];
     };
-    if (a == "--config") configPath = next(), explicitConfig = true;
-    else if (a == "--classes") overrides.emplace_back("classDir", next());
-    else if (a == "--registrations") overrides.emplace_back("registrationDir", next());
-    else if (a == "--modules") overrides.emplace_back("moduleDir", next());
-    else if (a == "--address") overrides.emplace_back("httpAddress", next());
-    else if (a == "--port") overrides.emplace_back("httpPort", next());
-    else if (a == "--local-socket") overrides.emplace_back("localSocket", next());
-    else if (a == "--print-port") printPort = true;
+    if (a == "--config")
+      configPath = next(), explicitConfig = true;
+    else if (a == "--classes")
+      overrides.emplace_back("classDir", next());
+    else if (a == "--registrations")
+      overrides.emplace_back("registrationDir", next());
+    else if (a == "--modules")
+      overrides.emplace_back("moduleDir", next());
+    else if (a == "--address")
+      overrides.emplace_back("httpAddress", next());
+    else if (a == "--port")
+      overrides.emplace_back("httpPort", next());
+    else if (a == "--local-socket")
+      overrides.emplace_back("localSocket", next());
+    else if (a == "--print-port")
+      printPort = true;
     else if (a == "--set") {
       std::string kv = next();
       auto eq = kv.find('=');
@@ -119,7 +130,8 @@ int main(int argc, char** argv) {
 
   HostConfig hostConfig = HostConfig::installedDefaults();
   if (!cfg.classDir.empty()) hostConfig.classDir = mgmt::RootPath(cfg.classDir);
-  if (!cfg.registrationDir.empty()) hostConfig.registrationDir = mgmt::RootPath(cfg.registrationDir);
+  if (!cfg.registrationDir.empty())
+    hostConfig.registrationDir = mgmt::RootPath(cfg.registrationDir);
   if (!cfg.moduleDir.empty()) hostConfig.moduleDirs = {mgmt::RootPath(cfg.moduleDir)};
   ProviderHost host(hostConfig);
   try {
@@ -146,7 +158,9 @@ int main(int argc, char** argv) {
   sopt.idleTimeout = std::chrono::seconds(cfg.idleTimeoutSeconds);
   sopt.requestTimeout = std::chrono::seconds(cfg.requestTimeoutSeconds);
   sopt.maxConnections = cfg.maxConnections;
-  HttpServer server(sopt, [&handler](const mgmt::http::Message& req, Peer& peer) { return handler.handle(req, peer); });
+  HttpServer server(sopt, [&handler](const mgmt::http::Message& req, Peer& peer) {
+    return handler.handle(req, peer);
+  });
 
   std::string error;
   if (cfg.enableHttp) {
@@ -161,7 +175,8 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<mgmt::net::TlsContext> tls;
   if (cfg.enableHttps) {
-    tls = mgmt::net::TlsContext::load(mgmt::RootPath(cfg.tlsCertificate), mgmt::RootPath(cfg.tlsPrivateKey), error);
+    tls = mgmt::net::TlsContext::load(mgmt::RootPath(cfg.tlsCertificate),
+                                      mgmt::RootPath(cfg.tlsPrivateKey), error);
     unsigned port = tls ? server.listenTcp(cfg.httpAddress, cfg.httpsPort, error, tls.get()) : 0;
     if (port == 0) {
       syslog(LOG_ERR, "cannot serve HTTPS: %s", error.c_str());
@@ -182,7 +197,8 @@ int main(int argc, char** argv) {
       group = g->gr_gid;
     }
     if (!ensureParentDir(path) || !server.listenUnix(path, group ? 0660 : 0600, group, error)) {
-      syslog(LOG_ERR, "cannot listen on the local socket: %s", error.empty() ? path.c_str() : error.c_str());
+      syslog(LOG_ERR, "cannot listen on the local socket: %s",
+             error.empty() ? path.c_str() : error.c_str());
       return 1;
     }
     syslog(LOG_INFO, "listening on %s", path.c_str());

@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
   if (file.empty()) {
     mgmt::cimom::ServerConfig cfg;
     std::vector<std::string> problems;
-    if (::access(configPath.c_str(), F_OK) == 0) mgmt::cimom::loadConfigFile(configPath, cfg, problems);
+    if (::access(configPath.c_str(), F_OK) == 0)
+      mgmt::cimom::loadConfigFile(configPath, cfg, problems);
     for (const auto& p : problems) std::cerr << "cimuser: " << p << "\n";
     file = mgmt::RootPath(cfg.passwordFile);
   }

@@ -36,8 +36,7 @@ HeaderBytes EncodeReply(const ReplyHeader& h) {
 
 std::optional<RequestHeader> DecodeRequest(std::span<const uint8_t, kHeaderSize> bytes) {
   if (GetLe32(bytes.data()) != kRequestMagic) return std::nullopt;
-  RequestHeader h{GetLe32(bytes.data() + 4), GetLe32(bytes.data() + 8),
-                  GetLe32(bytes.data() + 12)};
+  RequestHeader h{GetLe32(bytes.data() + 4), GetLe32(bytes.data() + 8), GetLe32(bytes.data() + 12)};
   if (h.inLength > kMaxPayload || h.outCapacity > kMaxPayload) return std::nullopt;
   return h;
 }
@@ -45,8 +44,7 @@ std::optional<RequestHeader> DecodeRequest(std::span<const uint8_t, kHeaderSize>
 std::optional<ReplyHeader> DecodeReply(std::span<const uint8_t, kHeaderSize> bytes,
                                        uint32_t outCapacity) {
   if (GetLe32(bytes.data()) != kReplyMagic) return std::nullopt;
-  ReplyHeader h{GetLe32(bytes.data() + 4), GetLe32(bytes.data() + 8),
-                GetLe32(bytes.data() + 12)};
+  ReplyHeader h{GetLe32(bytes.data() + 4), GetLe32(bytes.data() + 8), GetLe32(bytes.data() + 12)};
   if (h.bytesReturned > outCapacity) return std::nullopt;
   return h;
 }

@@ -1,13 +1,13 @@
 #include "devseam.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <memory>
-#include <mutex>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <memory>
+#include <mutex>
 #include <unordered_map>
 
 #include "fdio.h"
@@ -42,7 +42,7 @@ extern "C" int DevOpen(const char* path, int flags) {
     return -1;
   }
   const std::string resolved = mgmt::RootPath(path);
-  struct stat st{};
+  struct stat st {};
   if (::stat(resolved.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
     std::shared_ptr<mgmt::dev::Device> device = mgmt::dev::SocketDevice::Connect(resolved);
     if (!device) return -1;

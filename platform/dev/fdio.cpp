@@ -1,9 +1,9 @@
 #include "fdio.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace mgmt::dev {
 

@@ -67,7 +67,7 @@ enum : uint32_t {
 
 /// Layout of the send-message request (ImbRequestBuffer) as far as the driver reads it.
 enum : size_t {
-  IMB_REQ_HEADER_SIZE = 13,   ///< flags, time-out, rsSa, cmd, netFn, rsLun, dataLength
+  IMB_REQ_HEADER_SIZE = 13,  ///< flags, time-out, rsSa, cmd, netFn, rsLun, dataLength
   IMB_REQ_FLAG_ASYNC = 1,
 };
 

@@ -1,14 +1,14 @@
 #include "sockdev.h"
 
-#include <atomic>
-#include <cerrno>
-#include <pthread.h>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 
 #include "devframe.h"
 #include "fdio.h"
@@ -52,7 +52,8 @@ int Exchange(int fd, uint32_t code, const IoctlBlock& block, ReplyHeader& reply)
     return -1;
   }
   if (static_cast<size_t>(got) < total &&
-      ReadFull(fd, std::span(replyBytes).subspan(static_cast<size_t>(got), total - static_cast<size_t>(got))) != 0)
+      ReadFull(fd, std::span(replyBytes)
+                       .subspan(static_cast<size_t>(got), total - static_cast<size_t>(got))) != 0)
     return -1;
   if (reply.bytesReturned > 0)
     std::memcpy(block.outBuffer, replyBytes.data() + kHeaderSize, reply.bytesReturned);

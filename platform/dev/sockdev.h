@@ -2,9 +2,9 @@
 #ifndef MGMT_PLATFORM_SOCKDEV_H
 #define MGMT_PLATFORM_SOCKDEV_H
 
+#include <sys/types.h>
 #include <memory>
 #include <mutex>
-#include <sys/types.h>
 #include <string>
 #include <vector>
 

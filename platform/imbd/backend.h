@@ -36,8 +36,7 @@ struct IpmiResponse {
 class Backend {
  public:
   virtual ~Backend() = default;
-  virtual IpmiResponse Transact(const IpmiRequest& request,
-                                std::chrono::milliseconds timeout) = 0;
+  virtual IpmiResponse Transact(const IpmiRequest& request, std::chrono::milliseconds timeout) = 0;
   /// Ends every wait at once and refuses new requests (the daemon is stopping).
   virtual void Shutdown() {}
 };

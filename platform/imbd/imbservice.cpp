@@ -19,7 +19,9 @@ void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
 
 CallResult Fail(int error, uint32_t status) { return {static_cast<uint32_t>(error), status, {}}; }
 
-CallResult Ok(std::vector<uint8_t> output = {}) { return {0, IMB_STATUS_SUCCESS, std::move(output)}; }
+CallResult Ok(std::vector<uint8_t> output = {}) {
+  return {0, IMB_STATUS_SUCCESS, std::move(output)};
+}
 
 // A four-byte answer where the caller has room for it.
 CallResult OkWord(uint32_t value, uint32_t outCapacity) {
@@ -70,8 +72,7 @@ CallResult ImbService::SendMessage(std::span<const uint8_t> input, uint32_t outC
   request.netFn = input[10];
   request.rsLun = input[11];
   const size_t dataLength = input[12];
-  if (dataLength > input.size() - IMB_REQ_HEADER_SIZE || request.netFn > 0x3F ||
-      request.rsLun > 3)
+  if (dataLength > input.size() - IMB_REQ_HEADER_SIZE || request.netFn > 0x3F || request.rsLun > 3)
     return Fail(EINVAL, IMB_STATUS_INVALID_PARAMETER);
   const auto data = input.subspan(IMB_REQ_HEADER_SIZE, dataLength);
   request.data.assign(data.begin(), data.end());

@@ -1,9 +1,9 @@
 // The real Linux IPMI device (/dev/ipmi0).
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <cerrno>
 
 #include "devseam.h"
 #include "ipmidevio.h"

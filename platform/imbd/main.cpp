@@ -1,11 +1,11 @@
 // imbd: the user-space IMB driver. Serves the IMB ioctl protocol on a Unix socket
 // at the /dev/imb path and passes IPMI requests to a BMC simulator or to the Linux
 // IPMI driver. Runs in the foreground; SIGTERM or SIGINT stop it cleanly.
+#include <syslog.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <syslog.h>
 
 #include "backend.h"
 #include "imbservice.h"
@@ -68,8 +68,7 @@ int main(int argc, char** argv) {
     mgmt::imbd::Log(LOG_ERR, "%s", error.c_str());
     return 1;
   }
-  mgmt::imbd::Log(LOG_INFO, "serving %s with backend %s", socketPath.c_str(),
-                  backendSpec.c_str());
+  mgmt::imbd::Log(LOG_INFO, "serving %s with backend %s", socketPath.c_str(), backendSpec.c_str());
 
   int signal = 0;
   while (sigwait(&stopSignals, &signal) != 0) {

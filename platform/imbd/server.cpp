@@ -1,14 +1,14 @@
 #include "server.h"
 
-#include <cerrno>
-#include <cstring>
-#include <system_error>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
 
 #include "devframe.h"
 #include "fdio.h"
@@ -36,7 +36,7 @@ bool Server::Start(std::string& error) {
     error = "socket path empty or too long: " + path_;
     return false;
   }
-  struct stat st{};
+  struct stat st {};
   if (::lstat(path_.c_str(), &st) == 0) {
     if (!S_ISSOCK(st.st_mode)) {
       error = path_ + " exists and is not a socket";
@@ -157,8 +157,8 @@ void Server::Serve(Client& client) {
   size_t have = 0;
   while (true) {
     if (have < dev::kHeaderSize) {
-      const long n = dev::ReadAtLeast(client.fd, std::span(buffer).subspan(have),
-                                      dev::kHeaderSize - have);
+      const long n =
+          dev::ReadAtLeast(client.fd, std::span(buffer).subspan(have), dev::kHeaderSize - have);
       if (n < 0) break;  // client closed or went away
       have += static_cast<size_t>(n);
     }
@@ -173,9 +173,9 @@ void Server::Serve(Client& client) {
       if (n < 0) break;
       have += static_cast<size_t>(n);
     }
-    const CallResult result = service_.Call(
-        request->code, std::span(buffer).subspan(dev::kHeaderSize, request->inLength),
-        request->outCapacity);
+    const CallResult result =
+        service_.Call(request->code, std::span(buffer).subspan(dev::kHeaderSize, request->inLength),
+                      request->outCapacity);
     const auto reply = dev::EncodeReply(
         {result.error, result.status, static_cast<uint32_t>(result.output.size())});
     std::vector<uint8_t> frame(reply.begin(), reply.end());

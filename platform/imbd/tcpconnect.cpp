@@ -1,6 +1,5 @@
 #include "tcpconnect.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -9,6 +8,7 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace mgmt::imbd {
 

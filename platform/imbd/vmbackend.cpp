@@ -1,11 +1,11 @@
 #include "vmbackend.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include "fdio.h"
 #include "log.h"
@@ -53,11 +53,12 @@ void VmBackend::Run() {
   auto backoff = options_.minBackoff;
   bool reportedDown = false;
   while (!stop_) {
-    const int fd = ConnectTcp(options_.host, options_.port, std::chrono::seconds(2), std::chrono::milliseconds(100));
+    const int fd = ConnectTcp(options_.host, options_.port, std::chrono::seconds(2),
+                              std::chrono::milliseconds(100));
     if (fd < 0) {
       if (!reportedDown) {
-        Log(LOG_WARNING, "BMC simulator %s:%s not reachable: %s; retrying",
-            options_.host.c_str(), options_.port.c_str(), std::strerror(errno));
+        Log(LOG_WARNING, "BMC simulator %s:%s not reachable: %s; retrying", options_.host.c_str(),
+            options_.port.c_str(), std::strerror(errno));
         reportedDown = true;
       }
       pollfd p{wake_[0], POLLIN, 0};
@@ -65,8 +66,7 @@ void VmBackend::Run() {
       backoff = std::min(backoff * 2, options_.maxBackoff);
       continue;
     }
-    Log(LOG_INFO, "connected to BMC simulator %s:%s", options_.host.c_str(),
-        options_.port.c_str());
+    Log(LOG_INFO, "connected to BMC simulator %s:%s", options_.host.c_str(), options_.port.c_str());
     reportedDown = false;
     backoff = options_.minBackoff;
     std::vector<uint8_t> hello = vm::EncodeControl(vm::kVersion, vm::kProtocolVersion);
@@ -110,7 +110,8 @@ void VmBackend::Serve(int fd) {
     }
     int sleepMs = kSliceMs;
     const int64_t idleNs = NowNs() - lastActivity_;
-    if (waiting_ == 0 && idleNs < kIdleNs) sleepMs = static_cast<int>((kIdleNs - idleNs) / 1'000'000) + 1;
+    if (waiting_ == 0 && idleNs < kIdleNs)
+      sleepMs = static_cast<int>((kIdleNs - idleNs) / 1'000'000) + 1;
     if (waiting_ == 0 && idleNs >= kIdleNs) {
       std::unique_lock role(readMutex_, std::try_to_lock);
       if (role) {
@@ -287,7 +288,8 @@ IpmiResponse VmBackend::Transact(const IpmiRequest& request, std::chrono::millis
     if (!found) return {Outcome::kBusy, {}};
     // The VM interface is the BMC's system interface: the responder address is
     // not carried (every caller of this system addresses the BMC, 0x20).
-    const auto wire = vm::EncodeRequest(seq, request.netFn, request.rsLun, request.cmd, request.data);
+    const auto wire =
+        vm::EncodeRequest(seq, request.netFn, request.rsLun, request.cmd, request.data);
     if (dev::WriteFull(fd_, wire) != 0) {
       pending_.Remove(seq);
       // The reader sees the broken connection and reconnects.

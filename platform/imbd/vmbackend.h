@@ -64,10 +64,10 @@ class VmBackend final : public Backend {
   mutable std::mutex mutex_;  // guards fd_, nextSeq_ and writes to fd_
   int fd_ = -1;
   uint8_t nextSeq_ = 0;
-  std::mutex readMutex_;      // the reader role; guards decoder_
+  std::mutex readMutex_;  // the reader role; guards decoder_
   vm::Decoder decoder_;
-  std::atomic<int> waiting_{0};             // requests in Transact
-  std::atomic<int64_t> lastActivity_{0};    // steady-clock ns of the last request's start or end
+  std::atomic<int> waiting_{0};           // requests in Transact
+  std::atomic<int64_t> lastActivity_{0};  // steady-clock ns of the last request's start or end
   std::atomic<bool> backgroundReading_{false};
   int wake_[2] = {-1, -1};  // shutdown
   int kick_[2] = {-1, -1};  // a request wants the reader role; or the connection broke

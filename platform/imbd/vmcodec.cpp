@@ -49,8 +49,8 @@ void Decoder::Feed(std::span<const uint8_t> bytes, std::vector<Frame>& out) {
       if (broken_ || escaped_ || frame_.empty()) {
         ++dropped_;
       } else {
-        out.push_back({b == kMessageEnd ? Frame::Kind::kMessage : Frame::Kind::kControl,
-                       std::move(frame_)});
+        out.push_back(
+            {b == kMessageEnd ? Frame::Kind::kMessage : Frame::Kind::kControl, std::move(frame_)});
       }
       frame_.clear();
       escaped_ = broken_ = false;

@@ -25,23 +25,23 @@ const String PROPERTY_NAME("Name");
 
 extern "C" PEGASUS_EXPORT Pegasus::CIMProvider* PegasusCreateProvider(
     const Pegasus::String& providerName) {
-    using namespace Pegasus;
-    // Nothing may propagate out of a C entry point: a failure here (out of
-    // memory) answers "no provider", which the object manager reports.
-    try {
-        if (String::equalNoCase(providerName, "PerfMemoryProvider")) {
-            return std::make_unique<PerfMemoryProvider>().release();
-        }
-        if (String::equalNoCase(providerName, "PerfProcessorProvider")) {
-            return std::make_unique<PerfProcessorProvider>().release();
-        }
-        if (String::equalNoCase(providerName, "PerfLogicalDiskProvider")) {
-            return std::make_unique<PerfLogicalDiskProvider>().release();
-        }
-        if (String::equalNoCase(providerName, "PerfNetworkInterfaceProvider")) {
-            return std::make_unique<PerfNetworkInterfaceProvider>().release();
-        }
-    } catch (...) {
+  using namespace Pegasus;
+  // Nothing may propagate out of a C entry point: a failure here (out of
+  // memory) answers "no provider", which the object manager reports.
+  try {
+    if (String::equalNoCase(providerName, "PerfMemoryProvider")) {
+      return std::make_unique<PerfMemoryProvider>().release();
     }
-    return nullptr;
+    if (String::equalNoCase(providerName, "PerfProcessorProvider")) {
+      return std::make_unique<PerfProcessorProvider>().release();
+    }
+    if (String::equalNoCase(providerName, "PerfLogicalDiskProvider")) {
+      return std::make_unique<PerfLogicalDiskProvider>().release();
+    }
+    if (String::equalNoCase(providerName, "PerfNetworkInterfaceProvider")) {
+      return std::make_unique<PerfNetworkInterfaceProvider>().release();
+    }
+  } catch (...) {
+  }
+  return nullptr;
 }

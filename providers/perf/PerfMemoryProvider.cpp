@@ -15,28 +15,28 @@ using perfsupport::AddUint64;
 constexpr const char* kProvider = "PerfMemoryProvider";
 
 CIMInstance BuildMemoryInstance() {
-    PerfMemory memory;
-    std::uint64_t free = 0, shared = 0, buffers = 0, cached = 0;
-    memory.getAvailableBytes(free, shared, buffers, cached);
-    std::uint64_t pagesIn = 0, pagesOut = 0;
-    memory.getPagesNumber(pagesIn, pagesOut);
-    std::uint64_t jiffies = 0, ticks = 0;
-    getTimestamp(jiffies, ticks);
+  PerfMemory memory;
+  std::uint64_t free = 0, shared = 0, buffers = 0, cached = 0;
+  memory.getAvailableBytes(free, shared, buffers, cached);
+  std::uint64_t pagesIn = 0, pagesOut = 0;
+  memory.getPagesNumber(pagesIn, pagesOut);
+  std::uint64_t jiffies = 0, ticks = 0;
+  getTimestamp(jiffies, ticks);
 
-    CIMInstance instance{CIMName(CLASS_PERFMEMORY)};
-    perfsupport::AddClocks(instance, jiffies, ticks);
-    AddUint64(instance, "AvailableBytes", free);
-    AddUint64(instance, "AvailableKBytes", free >> 10);
-    AddUint64(instance, "AvailableMBytes", free >> 20);
-    AddUint64(instance, "KernelBufferBytes", buffers);
-    AddUint64(instance, "KernelCachedBytes", cached);
-    AddUint32(instance, "PagesInputPersec", pagesIn);
-    AddUint32(instance, "PagesOutputPersec", pagesOut);
-    // A 32-bit sum of the two 32-bit counters, as a client differencing it expects.
-    AddUint32(instance, "PagesPersec", static_cast<std::uint32_t>(pagesIn) +
-                                           static_cast<std::uint32_t>(pagesOut));
-    instance.setPath(CIMObjectPath(String(), CIMNamespaceName(), CIMName(CLASS_PERFMEMORY)));
-    return instance;
+  CIMInstance instance{CIMName(CLASS_PERFMEMORY)};
+  perfsupport::AddClocks(instance, jiffies, ticks);
+  AddUint64(instance, "AvailableBytes", free);
+  AddUint64(instance, "AvailableKBytes", free >> 10);
+  AddUint64(instance, "AvailableMBytes", free >> 20);
+  AddUint64(instance, "KernelBufferBytes", buffers);
+  AddUint64(instance, "KernelCachedBytes", cached);
+  AddUint32(instance, "PagesInputPersec", pagesIn);
+  AddUint32(instance, "PagesOutputPersec", pagesOut);
+  // A 32-bit sum of the two 32-bit counters, as a client differencing it expects.
+  AddUint32(instance, "PagesPersec",
+            static_cast<std::uint32_t>(pagesIn) + static_cast<std::uint32_t>(pagesOut));
+  instance.setPath(CIMObjectPath(String(), CIMNamespaceName(), CIMName(CLASS_PERFMEMORY)));
+  return instance;
 }
 
 }  // namespace
@@ -45,46 +45,45 @@ void PerfMemoryProvider::initialize(CIMOMHandle& cimom) { cimom_ = cimom; }
 
 void PerfMemoryProvider::terminate() {}
 
-void PerfMemoryProvider::getInstance(const OperationContext&, const CIMObjectPath&,
-                                     const Boolean, const Boolean, const CIMPropertyList&,
+void PerfMemoryProvider::getInstance(const OperationContext&, const CIMObjectPath&, const Boolean,
+                                     const Boolean, const CIMPropertyList&,
                                      InstanceResponseHandler& handler) {
-    // The class has one instance and no key: any request path names it.
-    handler.processing();
-    handler.deliver(BuildMemoryInstance());
-    handler.complete();
+  // The class has one instance and no key: any request path names it.
+  handler.processing();
+  handler.deliver(BuildMemoryInstance());
+  handler.complete();
 }
 
 void PerfMemoryProvider::enumerateInstances(const OperationContext&, const CIMObjectPath&,
-                                            const Boolean, const Boolean,
-                                            const CIMPropertyList&,
+                                            const Boolean, const Boolean, const CIMPropertyList&,
                                             InstanceResponseHandler& handler) {
-    const CIMInstance instance = BuildMemoryInstance();
-    handler.processing();
-    handler.deliver(instance);
-    handler.complete();
+  const CIMInstance instance = BuildMemoryInstance();
+  handler.processing();
+  handler.deliver(instance);
+  handler.complete();
 }
 
 void PerfMemoryProvider::enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
                                                 ObjectPathResponseHandler& handler) {
-    handler.processing();
-    handler.deliver(CIMObjectPath(CLASS_PERFMEMORY));
-    handler.complete();
+  handler.processing();
+  handler.deliver(CIMObjectPath(CLASS_PERFMEMORY));
+  handler.complete();
 }
 
 void PerfMemoryProvider::modifyInstance(const OperationContext&, const CIMObjectPath&,
-                                        const CIMInstance&, const Boolean,
-                                        const CIMPropertyList&, ResponseHandler&) {
-    perfsupport::RefuseWrite(kProvider, "modifyInstance");
+                                        const CIMInstance&, const Boolean, const CIMPropertyList&,
+                                        ResponseHandler&) {
+  perfsupport::RefuseWrite(kProvider, "modifyInstance");
 }
 
 void PerfMemoryProvider::createInstance(const OperationContext&, const CIMObjectPath&,
                                         const CIMInstance&, ObjectPathResponseHandler&) {
-    perfsupport::RefuseWrite(kProvider, "createInstance");
+  perfsupport::RefuseWrite(kProvider, "createInstance");
 }
 
 void PerfMemoryProvider::deleteInstance(const OperationContext&, const CIMObjectPath&,
                                         ResponseHandler&) {
-    perfsupport::RefuseWrite(kProvider, "deleteInstance");
+  perfsupport::RefuseWrite(kProvider, "deleteInstance");
 }
 
 }  // namespace Pegasus

@@ -17,42 +17,41 @@ constexpr const char* kProvider = "PerfProcessorProvider";
 
 // "CPU_Total" for the all-processor line, otherwise the name in capitals (CPU0).
 String DisplayName(const std::string& name) {
-    if (name == "cpu") return String("CPU_Total");
-    std::string upper = name;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return perfsupport::ToCimString(upper);
+  if (name == "cpu") return String("CPU_Total");
+  std::string upper = name;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return perfsupport::ToCimString(upper);
 }
 
 CIMInstance BuildProcessorInstance(const std::string& name) {
-    PerfProcessor processor;
-    std::uint64_t user = 0, privileged = 0, idle = 0;
-    processor.getProcessorTime(name, user, privileged, idle);
-    std::uint64_t interrupts = 0;
-    processor.getInterrupts(name, interrupts);
-    // The processor's own time total is its clock: no uptime is read.
-    const std::uint64_t total = user + privileged + idle;
+  PerfProcessor processor;
+  std::uint64_t user = 0, privileged = 0, idle = 0;
+  processor.getProcessorTime(name, user, privileged, idle);
+  std::uint64_t interrupts = 0;
+  processor.getInterrupts(name, interrupts);
+  // The processor's own time total is its clock: no uptime is read.
+  const std::uint64_t total = user + privileged + idle;
 
-    CIMInstance instance{CIMName(CLASS_PERFPROCESSOR)};
-    perfsupport::AddString(instance, "Name", DisplayName(name));
-    AddUint64(instance, "PercentUserTime", user);
-    AddUint64(instance, "PercentPrivilegedTime", privileged);
-    AddUint64(instance, "PercentProcessorTime", idle);  // the idle counter, by design
-    perfsupport::AddClocks(instance, total, total * 10);
-    AddUint32(instance, "InterruptsPersec", interrupts);
-    instance.setPath(perfsupport::NamePath(CLASS_PERFPROCESSOR, perfsupport::ToCimString(name)));
-    return instance;
+  CIMInstance instance{CIMName(CLASS_PERFPROCESSOR)};
+  perfsupport::AddString(instance, "Name", DisplayName(name));
+  AddUint64(instance, "PercentUserTime", user);
+  AddUint64(instance, "PercentPrivilegedTime", privileged);
+  AddUint64(instance, "PercentProcessorTime", idle);  // the idle counter, by design
+  perfsupport::AddClocks(instance, total, total * 10);
+  AddUint32(instance, "InterruptsPersec", interrupts);
+  instance.setPath(perfsupport::NamePath(CLASS_PERFPROCESSOR, perfsupport::ToCimString(name)));
+  return instance;
 }
 
 const perfsupport::KeyedClass& Processors() {
-    static const perfsupport::KeyedClass keyed{
-        CLASS_PERFPROCESSOR, ": No such processor",
-        [] {
-            PerfProcessor processor;
-            processor.getProcessorNames();
-            return processor.names();
-        },
-        BuildProcessorInstance};
-    return keyed;
+  static const perfsupport::KeyedClass keyed{CLASS_PERFPROCESSOR, ": No such processor",
+                                             [] {
+                                               PerfProcessor processor;
+                                               processor.getProcessorNames();
+                                               return processor.names();
+                                             },
+                                             BuildProcessorInstance};
+  return keyed;
 }
 
 }  // namespace
@@ -65,36 +64,34 @@ void PerfProcessorProvider::getInstance(const OperationContext&,
                                         const CIMObjectPath& instanceReference, const Boolean,
                                         const Boolean, const CIMPropertyList&,
                                         InstanceResponseHandler& handler) {
-    perfsupport::GetKeyedInstance(Processors(), instanceReference, handler);
+  perfsupport::GetKeyedInstance(Processors(), instanceReference, handler);
 }
 
 void PerfProcessorProvider::enumerateInstances(const OperationContext&, const CIMObjectPath&,
-                                               const Boolean, const Boolean,
-                                               const CIMPropertyList&,
+                                               const Boolean, const Boolean, const CIMPropertyList&,
                                                InstanceResponseHandler& handler) {
-    perfsupport::EnumerateKeyedInstances(Processors(), handler);
+  perfsupport::EnumerateKeyedInstances(Processors(), handler);
 }
 
-void PerfProcessorProvider::enumerateInstanceNames(const OperationContext&,
-                                                   const CIMObjectPath&,
+void PerfProcessorProvider::enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
                                                    ObjectPathResponseHandler& handler) {
-    perfsupport::EnumerateKeyedNames(Processors(), handler);
+  perfsupport::EnumerateKeyedNames(Processors(), handler);
 }
 
 void PerfProcessorProvider::modifyInstance(const OperationContext&, const CIMObjectPath&,
                                            const CIMInstance&, const Boolean,
                                            const CIMPropertyList&, ResponseHandler&) {
-    perfsupport::RefuseWrite(kProvider, "modifyInstance");
+  perfsupport::RefuseWrite(kProvider, "modifyInstance");
 }
 
 void PerfProcessorProvider::createInstance(const OperationContext&, const CIMObjectPath&,
                                            const CIMInstance&, ObjectPathResponseHandler&) {
-    perfsupport::RefuseWrite(kProvider, "createInstance");
+  perfsupport::RefuseWrite(kProvider, "createInstance");
 }
 
 void PerfProcessorProvider::deleteInstance(const OperationContext&, const CIMObjectPath&,
                                            ResponseHandler&) {
-    perfsupport::RefuseWrite(kProvider, "deleteInstance");
+  perfsupport::RefuseWrite(kProvider, "deleteInstance");
 }
 
 }  // namespace Pegasus

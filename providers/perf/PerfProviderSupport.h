@@ -43,13 +43,13 @@ CIMObjectPath NamePath(const String& className, const String& name);
 
 /// How one keyed class lists its names and builds the instance of a name.
 struct KeyedClass {
-    const String& className;
-    /// Appended to the requested value in the not-found message, e.g. ": No such processor".
-    const char* notFound;
-    /// A fresh sampler's name list.
-    std::function<std::vector<std::string>()> listNames;
-    /// The instance for one listed name, its path set.
-    std::function<CIMInstance(const std::string&)> build;
+  const String& className;
+  /// Appended to the requested value in the not-found message, e.g. ": No such processor".
+  const char* notFound;
+  /// A fresh sampler's name list.
+  std::function<std::vector<std::string>()> listNames;
+  /// The instance for one listed name, its path set.
+  std::function<CIMInstance(const std::string&)> build;
 };
 
 /// processing(), one path per listed name, complete().

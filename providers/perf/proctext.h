@@ -45,25 +45,25 @@ std::size_t ScanDecimals(std::string_view text, std::span<std::uint64_t> out);
 /// (without its newline). Lines longer than kMaxLine are cut there and the rest of
 /// such a line is skipped, so a hostile file cannot make us allocate without bound.
 class LineFile {
-public:
-    static constexpr std::size_t kMaxLine = 1 << 20;
+ public:
+  static constexpr std::size_t kMaxLine = 1 << 20;
 
-    /// Opens `absolutePath` resolved against the installation root.
-    explicit LineFile(std::string_view absolutePath);
+  /// Opens `absolutePath` resolved against the installation root.
+  explicit LineFile(std::string_view absolutePath);
 
-    bool isOpen() const { return file_ != nullptr; }
+  bool isOpen() const { return file_ != nullptr; }
 
-    /// The next line into `line`; false at the end of the file (or if not open).
-    bool next(std::string& line);
+  /// The next line into `line`; false at the end of the file (or if not open).
+  bool next(std::string& line);
 
-    /// Closes the file now; returns what fclose returned (0 when nothing was open).
-    int close();
+  /// Closes the file now; returns what fclose returned (0 when nothing was open).
+  int close();
 
-private:
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> file_;
+ private:
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> file_;
 };
 
 }  // namespace perf

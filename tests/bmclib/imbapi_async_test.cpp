@@ -3,15 +3,15 @@
 // from a script.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <thread>
-#include <unistd.h>
 
 #include "devframe.h"
 #include "fdio.h"

@@ -2,15 +2,15 @@
 // started once for this program with the profile in etc/bmcsim.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include "devframe.h"
 #include "fdio.h"
@@ -118,8 +118,8 @@ TEST_F(ImbApiWithSimulator, GetSelEntryReturnsAnEventAddedWithSelAdd) {
   // ipmitool over the simulator's LAN port sees the same record.
   std::string out;
   const int rc = mgmt::fake::RunProgram(
-      {"ipmitool", "-I", "lanplus", "-C", "3", "-H", "127.0.0.1", "-p", std::to_string(sim_->LanPort()), "-U",
-       "admin", "-P", "password", "sel", "list"},
+      {"ipmitool", "-I", "lanplus", "-C", "3", "-H", "127.0.0.1", "-p",
+       std::to_string(sim_->LanPort()), "-U", "admin", "-P", "password", "sel", "list"},
       &out);
   EXPECT_EQ(rc, 0);
   char idText[16];

@@ -1,15 +1,15 @@
 // The imbd program itself: command line, socket permissions, clean stop on SIGTERM.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
-#include <cstdlib>
-#include <filesystem>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
 
 extern char** environ;
 
@@ -31,7 +31,8 @@ pid_t Spawn(const std::vector<std::string>& args) {
 int ExitStatus(pid_t pid) {
   int status = 0;
   for (int i = 0; i < 500; ++i) {
-    if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (::waitpid(pid, &status, WNOHANG) == pid)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ::kill(pid, SIGKILL);
@@ -67,7 +68,8 @@ TEST_F(ImbdProcess, BadCommandLinesAreRefused) {
   EXPECT_EQ(ExitStatus(Spawn({IMBD_PATH})), 2);
   EXPECT_EQ(ExitStatus(Spawn({IMBD_PATH, "--backend", "vm:127.0.0.1:1", "--bogus"})), 2);
   EXPECT_EQ(ExitStatus(Spawn({IMBD_PATH, "--socket", dir_ + "/imb", "--backend", "serial:x"})), 1);
-  EXPECT_EQ(ExitStatus(Spawn({IMBD_PATH, "--socket", dir_ + "/imb", "--backend", "vm:host:99999"})), 1);
+  EXPECT_EQ(ExitStatus(Spawn({IMBD_PATH, "--socket", dir_ + "/imb", "--backend", "vm:host:99999"})),
+            1);
   EXPECT_EQ(ExitStatus(Spawn({IMBD_PATH, "--socket", dir_ + "/imb", "--backend",
                               "openipmi:" + dir_ + "/no-such-device"})),
             1);
@@ -79,7 +81,7 @@ TEST_F(ImbdProcess, ServesAPrivateSocketAndStopsCleanlyOnSigterm) {
   const pid_t pid = Spawn({IMBD_PATH, "--socket", socket, "--backend", "vm:127.0.0.1:1"});
   ASSERT_GT(pid, 0);
   const Reaper reaper{pid};
-  struct stat st{};
+  struct stat st {};
   for (int i = 0; i < 500 && ::stat(socket.c_str(), &st) != 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_TRUE(S_ISSOCK(st.st_mode));

@@ -2,20 +2,20 @@
 // malformed clients, shared descriptors, a server that goes away and comes back.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <future>
-#include <random>
-#include <thread>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <future>
+#include <random>
+#include <thread>
 
 #include "devframe.h"
 #include "devseam.h"
@@ -184,7 +184,7 @@ TEST(ImbdSocket, RunningOutOfDescriptorsPausesAcceptingAndRecovers) {
 
 TEST(ImbdSocket, SocketIsPrivateAndOnlyStaleSocketsAreReplaced) {
   FakeImbDevice device;
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(device.SocketPath().c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
@@ -194,7 +194,10 @@ TEST(ImbdSocket, SocketIsPrivateAndOnlyStaleSocketsAreReplaced) {
   EXPECT_NE(error.find("another process"), std::string::npos) << error;
 
   const std::string plain = device.Root() + "/dev/notasocket";
-  { std::FILE* f = std::fopen(plain.c_str(), "w"); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen(plain.c_str(), "w");
+    std::fclose(f);
+  }
   mgmt::imbd::Server onFile(device.Service(), plain);
   EXPECT_FALSE(onFile.Start(error));
   EXPECT_EQ(::access(plain.c_str(), F_OK), 0);  // left alone
@@ -218,17 +221,18 @@ TEST(DevSeam, ThreadsSharingOneDescriptorDoNotWaitForEachOther) {
   auto fastDoneFuture = fastDone.get_future().share();
   // The slow command answers only once the fast one has been answered (or after
   // five seconds, reporting that it had to give up).
-  device.Bmc().SetHandler([fastDoneFuture](const mgmt::imbd::IpmiRequest& r)
-                              -> std::optional<Reply> {
-    if (r.cmd != 0x02) return Reply::Bytes({0x00, 0x01});
-    const bool overlapped =
-        fastDoneFuture.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-    return Reply::Bytes({0x00, static_cast<uint8_t>(overlapped ? 0xAA : 0xBB)});
-  });
+  device.Bmc().SetHandler(
+      [fastDoneFuture](const mgmt::imbd::IpmiRequest& r) -> std::optional<Reply> {
+        if (r.cmd != 0x02) return Reply::Bytes({0x00, 0x01});
+        const bool overlapped =
+            fastDoneFuture.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        return Reply::Bytes({0x00, static_cast<uint8_t>(overlapped ? 0xAA : 0xBB)});
+      });
   const int fd = DevOpen("/dev/imb", O_RDWR);
   ASSERT_GE(fd, 0);
-  auto slow = std::async(std::launch::async,
-                         [fd] { return Call(fd, IMB_IOCTL_SEND_MESSAGE, GetDeviceIdRequest(0x02)); });
+  auto slow = std::async(std::launch::async, [fd] {
+    return Call(fd, IMB_IOCTL_SEND_MESSAGE, GetDeviceIdRequest(0x02));
+  });
   // Wait until the slow request is at the BMC, then send the fast one.
   for (int i = 0; i < 500 && device.Bmc().Requests().empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

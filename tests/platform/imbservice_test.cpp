@@ -78,8 +78,7 @@ TEST_F(ImbServiceTest, TruncatedOrInconsistentRequestsNeverReachTheBmc) {
             static_cast<uint32_t>(EINVAL));
   Bytes badLun = good;
   badLun[11] = 4;
-  EXPECT_EQ(service.Call(IMB_IOCTL_SEND_MESSAGE, badLun, 128).error,
-            static_cast<uint32_t>(EINVAL));
+  EXPECT_EQ(service.Call(IMB_IOCTL_SEND_MESSAGE, badLun, 128).error, static_cast<uint32_t>(EINVAL));
   EXPECT_TRUE(bmc.Requests().empty());
   EXPECT_EQ(service.Call(IMB_IOCTL_SEND_MESSAGE, good, 128).error, 0u);  // 0xC1 answer
 }

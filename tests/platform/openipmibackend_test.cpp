@@ -135,8 +135,9 @@ TEST(OpenIpmiBackend, AnswersAreMatchedByMessageIdWhateverTheirOrder) {
   FakeIpmiDevice& device = *owned;
   mgmt::imbd::OpenIpmiBackend backend(std::move(owned));
 
-  auto a = std::async(std::launch::async,
-                      [&] { return backend.Transact(Request(0x20, 0x0A, 0x43, {1, 2}), 5s); });
+  auto a = std::async(std::launch::async, [&] {
+    return backend.Transact(Request(0x20, 0x0A, 0x43, {1, 2}), 5s);
+  });
   device.WaitSent(1);
   auto b = std::async(std::launch::async,
                       [&] { return backend.Transact(Request(0x2C, 0x06, 0x01), 5s); });

@@ -75,8 +75,8 @@ class FakeSimulator {
       if (n <= 0) break;
       decoder_.Feed({buf, static_cast<size_t>(n)}, frames_);
     }
-    std::vector<vm::Frame> out(frames_.begin(),
-                               frames_.begin() + static_cast<long>(std::min(count, frames_.size())));
+    std::vector<vm::Frame> out(
+        frames_.begin(), frames_.begin() + static_cast<long>(std::min(count, frames_.size())));
     frames_.erase(frames_.begin(), frames_.begin() + static_cast<long>(out.size()));
     return out;
   }
@@ -195,7 +195,8 @@ TEST_F(VmBackendTest, CorruptAnswersAreDroppedAndTheTimeOutIsEnforced) {
   ASSERT_TRUE(sim.Accept());
   sim.Receive(2);
   WaitConnected(backend);
-  auto pending = std::async(std::launch::async, [&] { return backend.Transact(Request(0x01), 300ms); });
+  auto pending =
+      std::async(std::launch::async, [&] { return backend.Transact(Request(0x01), 300ms); });
   const auto frames = sim.Receive(1);
   ASSERT_EQ(frames.size(), 1u);
   sim.Answer(frames[0], {0x00, 0x01}, /*corrupt=*/true);
@@ -223,7 +224,8 @@ TEST_F(VmBackendTest, FailsFastWhileDownAndReconnectsWhenTheSimulatorReturns) {
   WaitConnected(backend);
 
   // A request in flight when the connection drops fails at once.
-  auto inFlight = std::async(std::launch::async, [&] { return backend.Transact(Request(0x01), 30s); });
+  auto inFlight =
+      std::async(std::launch::async, [&] { return backend.Transact(Request(0x01), 30s); });
   ASSERT_EQ(sim->Receive(1).size(), 1u);
   sim.reset();
   EXPECT_EQ(inFlight.get().outcome, Outcome::kUnavailable);
@@ -301,7 +303,8 @@ TEST_F(VmBackendTest, ShutdownEndsWaitingRequestsAtOnce) {
   ASSERT_TRUE(sim.Accept());
   sim.Receive(2);
   WaitConnected(backend);
-  auto waiting = std::async(std::launch::async, [&] { return backend.Transact(Request(0x01), 30s); });
+  auto waiting =
+      std::async(std::launch::async, [&] { return backend.Transact(Request(0x01), 30s); });
   ASSERT_EQ(sim.Receive(1).size(), 1u);  // at the simulator, which never answers
   const auto start = std::chrono::steady_clock::now();
   backend.Shutdown();

@@ -97,9 +97,9 @@ TEST(VmCodec, ResponsesWithBadChecksumOrTooShortAreRejected) {
 TEST(VmCodec, OversizedAndCutFramesAreDroppedAndTheNextOneSurvives) {
   vm::Decoder decoder;
   Bytes wire(vm::kMaxFrame + 10, 0x11);
-  wire.push_back(0xA0);                       // oversized
+  wire.push_back(0xA0);                         // oversized
   wire.insert(wire.end(), {0x01, 0xAA, 0xA0});  // escape cut by the end byte
-  wire.push_back(0xA1);                       // empty frame
+  wire.push_back(0xA1);                         // empty frame
   wire.insert(wire.end(), {0xFF, 0x01, 0xA1});  // a good control frame
   const auto frames = FeedAll(decoder, wire);
   ASSERT_EQ(frames.size(), 1u);

@@ -32,8 +32,8 @@ auto guarded(const char* what, F&& f) -> decltype(f()) {
 }
 
 [[noreturn]] void unexpected(pugi::xml_node node, const char* where) {
-  throw CimXmlError(std::string("unexpected ") + (node ? std::string("<") + node.name() + ">" : "end") +
-                    " in " + where);
+  throw CimXmlError(std::string("unexpected ") +
+                    (node ? std::string("<") + node.name() + ">" : "end") + " in " + where);
 }
 
 void expect(pugi::xml_node node, const char* name) {
@@ -47,8 +47,10 @@ void expect(pugi::xml_node node, const char* name) {
 std::string textOf(pugi::xml_node node) {
   std::string out;
   for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
-    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) out += c.value();
-    else if (c.type() == pugi::node_element) unexpected(c, node.name());
+    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
+      out += c.value();
+    else if (c.type() == pugi::node_element)
+      unexpected(c, node.name());
   }
   return out;
 }
@@ -90,7 +92,8 @@ CIMKeyBinding readKeyBinding(pugi::xml_node kb) {
   CIMName name = nameAttr(kb, "NAME");
   pugi::xml_node v = firstElement(kb);
   if (nextElement(v)) unexpected(nextElement(v), "KEYBINDING");
-  if (is(v, "VALUE.REFERENCE")) return CIMKeyBinding(name, readReference(v).toString(), CIMKeyBinding::REFERENCE);
+  if (is(v, "VALUE.REFERENCE"))
+    return CIMKeyBinding(name, readReference(v).toString(), CIMKeyBinding::REFERENCE);
   expect(v, "KEYVALUE");
   std::string vt = v.attribute("VALUETYPE") ? v.attribute("VALUETYPE").value() : "string";
   std::string text = textOf(v);
@@ -141,8 +144,8 @@ CIMProperty readProperty(pugi::xml_node node) {
   CIMProperty p;
   if (is(node, "PROPERTY.REFERENCE")) {
     if (c) expect(c, "VALUE.REFERENCE");
-    p = CIMProperty(name, readValue(c, CIMTYPE_REFERENCE, false), 0, optionalName(node, "REFERENCECLASS"),
-                    origin, propagated);
+    p = CIMProperty(name, readValue(c, CIMTYPE_REFERENCE, false), 0,
+                    optionalName(node, "REFERENCECLASS"), origin, propagated);
   } else {
     const bool array = is(node, "PROPERTY.ARRAY");
     CIMType type = typeAttr(node, "TYPE", CIMTYPE_STRING);
@@ -164,7 +167,8 @@ CIMParameter readParameter(pugi::xml_node node) {
   } else if (is(node, "PARAMETER.REFERENCE")) {
     p = CIMParameter(name, CIMTYPE_REFERENCE, false, 0, optionalName(node, "REFERENCECLASS"));
   } else if (is(node, "PARAMETER.REFARRAY")) {
-    p = CIMParameter(name, CIMTYPE_REFERENCE, true, arraySizeAttr(node), optionalName(node, "REFERENCECLASS"));
+    p = CIMParameter(name, CIMTYPE_REFERENCE, true, arraySizeAttr(node),
+                     optionalName(node, "REFERENCECLASS"));
   } else {
     unexpected(node, "METHOD");
   }
@@ -177,8 +181,8 @@ CIMParameter readParameter(pugi::xml_node node) {
 
 CIMMethod readMethod(pugi::xml_node node) {
   // A method without TYPE returns nothing; uint32 is the conventional stand-in.
-  CIMMethod m(nameAttr(node, "NAME"), typeAttr(node, "TYPE", CIMTYPE_UINT32), optionalName(node, "CLASSORIGIN"),
-              boolAttr(node, "PROPAGATED"));
+  CIMMethod m(nameAttr(node, "NAME"), typeAttr(node, "TYPE", CIMTYPE_UINT32),
+              optionalName(node, "CLASSORIGIN"), boolAttr(node, "PROPAGATED"));
   pugi::xml_node c = firstElement(node);
   for (; is(c, "QUALIFIER"); c = nextElement(c)) m.addQualifier(readQualifier(c));
   for (; c; c = nextElement(c)) m.addParameter(readParameter(c));
@@ -191,10 +195,12 @@ CIMValue readParamContent(pugi::xml_node node, const char* typeAttrName, bool& t
   if (v && nextElement(v)) unexpected(nextElement(v), node.name());
   pugi::xml_attribute ta = node.attribute(typeAttrName);
   typed = static_cast<bool>(ta) || is(v, "VALUE.REFERENCE") || is(v, "VALUE.REFARRAY");
-  if (v && !is(v, "VALUE") && !is(v, "VALUE.ARRAY") && !is(v, "VALUE.REFERENCE") && !is(v, "VALUE.REFARRAY"))
+  if (v && !is(v, "VALUE") && !is(v, "VALUE.ARRAY") && !is(v, "VALUE.REFERENCE") &&
+      !is(v, "VALUE.REFARRAY"))
     unexpected(v, node.name());
   const bool array = is(v, "VALUE.ARRAY") || is(v, "VALUE.REFARRAY");
-  CIMType fallback = (is(v, "VALUE.REFERENCE") || is(v, "VALUE.REFARRAY")) ? CIMTYPE_REFERENCE : CIMTYPE_STRING;
+  CIMType fallback =
+      (is(v, "VALUE.REFERENCE") || is(v, "VALUE.REFARRAY")) ? CIMTYPE_REFERENCE : CIMTYPE_STRING;
   CIMType type = typeAttr(node, typeAttrName, fallback);
   return readValue(v, type, array);
 }
@@ -213,7 +219,9 @@ pugi::xml_node nextElement(pugi::xml_node node) {
   return c;
 }
 
-bool is(pugi::xml_node node, const char* name) { return node && std::strcmp(node.name(), name) == 0; }
+bool is(pugi::xml_node node, const char* name) {
+  return node && std::strcmp(node.name(), name) == 0;
+}
 
 std::string requiredAttr(pugi::xml_node node, const char* name) {
   pugi::xml_attribute a = node.attribute(name);
@@ -265,10 +273,11 @@ CIMObjectPath readReference(pugi::xml_node node) {
       pugi::xml_node nsPath = firstElement(c);
       auto [host, ns] = readNamespacePath(nsPath);
       pugi::xml_node target = nextElement(nsPath);
-      CIMObjectPath p = is(c, "INSTANCEPATH")
-                            ? readInstanceName(target)
-                            : (expect(target, "CLASSNAME"),
-                               CIMObjectPath(String(), CIMNamespaceName(), nameAttr(target, "NAME")));
+      CIMObjectPath p =
+          is(c, "INSTANCEPATH")
+              ? readInstanceName(target)
+              : (expect(target, "CLASSNAME"),
+                 CIMObjectPath(String(), CIMNamespaceName(), nameAttr(target, "NAME")));
       if (nextElement(target)) unexpected(nextElement(target), c.name());
       p.setNameSpace(ns);
       p.setHost(host);
@@ -306,7 +315,8 @@ CIMValue readValue(pugi::xml_node node, CIMType type, bool isArray) {
       if (!isArray) return CIMValue(readReference(node));
       expect(node, "VALUE.REFARRAY");
       Array<CIMObjectPath> paths;
-      for (pugi::xml_node r = firstElement(node); r; r = nextElement(r)) paths.append(readReference(r));
+      for (pugi::xml_node r = firstElement(node); r; r = nextElement(r))
+        paths.append(readReference(r));
       return CIMValue(paths);
     }
     if (!isArray) {

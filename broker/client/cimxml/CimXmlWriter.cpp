@@ -14,7 +14,8 @@ namespace mgmt::cimxml {
 namespace {
 
 bool needsEscape(unsigned char c, bool attribute) {
-  return c < 0x20 || c == 0x7f || c == '&' || c == '<' || c == '>' || (attribute && (c == '"' || c == '\''));
+  return c < 0x20 || c == 0x7f || c == '&' || c == '<' || c == '>' ||
+         (attribute && (c == '"' || c == '\''));
 }
 
 void escape(std::string& out, std::string_view text, bool attribute) {
@@ -26,12 +27,24 @@ void escape(std::string& out, std::string_view text, bool attribute) {
     out.append(text.data() + start, i - start);  // the plain run before this character
     start = i + 1;
     switch (ch) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      case '\t': case '\n': case '\r':
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      case '\t':
+      case '\n':
+      case '\r':
         // An attribute value would have them normalised to blanks anyway.
         out += attribute ? ' ' : ch;
         break;
@@ -52,9 +65,15 @@ void attr(std::string& out, const char* name, std::string_view value) {
   out += '"';
 }
 
-void attr(std::string& out, const char* name, const char* value) { attr(out, name, std::string_view(value)); }
-void attr(std::string& out, const char* name, const std::string& value) { attr(out, name, std::string_view(value)); }
-void attr(std::string& out, const char* name, const CIMName& value) { attr(out, name, utf8(value.getString())); }
+void attr(std::string& out, const char* name, const char* value) {
+  attr(out, name, std::string_view(value));
+}
+void attr(std::string& out, const char* name, const std::string& value) {
+  attr(out, name, std::string_view(value));
+}
+void attr(std::string& out, const char* name, const CIMName& value) {
+  attr(out, name, utf8(value.getString()));
+}
 
 void open(std::string& out, const char* element) {
   out += '<';
@@ -106,7 +125,8 @@ void writeNamespacePath(std::string& out, const String& host, const CIMNamespace
 }
 
 void writeQualifiers(std::string& out, auto const& element) {
-  for (Uint32 i = 0; i < element.getQualifierCount(); ++i) writeQualifier(out, element.getQualifier(i));
+  for (Uint32 i = 0; i < element.getQualifierCount(); ++i)
+    writeQualifier(out, element.getQualifier(i));
 }
 
 template <typename P>
@@ -121,7 +141,8 @@ void writeParameter(std::string& out, const P& p) {
   } else {
     attr(out, "TYPE", typeName(p.getType()));
   }
-  if (p.isArray() && p.getArraySize() != 0) attr(out, "ARRAYSIZE", std::to_string(p.getArraySize()));
+  if (p.isArray() && p.getArraySize() != 0)
+    attr(out, "ARRAYSIZE", std::to_string(p.getArraySize()));
   out += '>';
   writeQualifiers(out, p);
   close(out, el);
@@ -228,7 +249,8 @@ void writeQualifier(std::string& out, const CIMConstQualifier& q) {
   close(out, "QUALIFIER");
 }
 
-void writeProperty(std::string& out, const CIMConstProperty& p, bool includeQualifiers, bool includeClassOrigin) {
+void writeProperty(std::string& out, const CIMConstProperty& p, bool includeQualifiers,
+                   bool includeClassOrigin) {
   const CIMValue& v = p.getValue();
   const bool ref = p.getType() == CIMTYPE_REFERENCE;
   const char* el = ref ? "PROPERTY.REFERENCE" : (p.isArray() ? "PROPERTY.ARRAY" : "PROPERTY");
@@ -239,8 +261,10 @@ void writeProperty(std::string& out, const CIMConstProperty& p, bool includeQual
   } else {
     attr(out, "TYPE", typeName(p.getType()));
   }
-  if (p.isArray() && p.getArraySize() != 0) attr(out, "ARRAYSIZE", std::to_string(p.getArraySize()));
-  if (includeClassOrigin && !p.getClassOrigin().isNull()) attr(out, "CLASSORIGIN", p.getClassOrigin());
+  if (p.isArray() && p.getArraySize() != 0)
+    attr(out, "ARRAYSIZE", std::to_string(p.getArraySize()));
+  if (includeClassOrigin && !p.getClassOrigin().isNull())
+    attr(out, "CLASSORIGIN", p.getClassOrigin());
   if (p.getPropagated()) attr(out, "PROPAGATED", "true");
   out += '>';
   if (includeQualifiers) writeQualifiers(out, p);
@@ -248,7 +272,8 @@ void writeProperty(std::string& out, const CIMConstProperty& p, bool includeQual
   close(out, el);
 }
 
-void writeInstance(std::string& out, const CIMConstInstance& inst, bool includeQualifiers, bool includeClassOrigin) {
+void writeInstance(std::string& out, const CIMConstInstance& inst, bool includeQualifiers,
+                   bool includeClassOrigin) {
   open(out, "INSTANCE");
   attr(out, "CLASSNAME", inst.getClassName());
   out += '>';
@@ -266,7 +291,8 @@ void writeNamedInstance(std::string& out, const CIMConstInstance& inst, bool inc
   out += "</VALUE.NAMEDINSTANCE>";
 }
 
-void writeClass(std::string& out, const CIMConstClass& cls, bool includeQualifiers, bool includeClassOrigin) {
+void writeClass(std::string& out, const CIMConstClass& cls, bool includeQualifiers,
+                bool includeClassOrigin) {
   open(out, "CLASS");
   attr(out, "NAME", cls.getClassName());
   if (!cls.getSuperClassName().isNull()) attr(out, "SUPERCLASS", cls.getSuperClassName());
@@ -279,7 +305,8 @@ void writeClass(std::string& out, const CIMConstClass& cls, bool includeQualifie
     open(out, "METHOD");
     attr(out, "NAME", m.getName());
     attr(out, "TYPE", typeName(m.getType()));
-    if (includeClassOrigin && !m.getClassOrigin().isNull()) attr(out, "CLASSORIGIN", m.getClassOrigin());
+    if (includeClassOrigin && !m.getClassOrigin().isNull())
+      attr(out, "CLASSORIGIN", m.getClassOrigin());
     out += '>';
     if (includeQualifiers) writeQualifiers(out, m);
     for (Uint32 k = 0; k < m.getParameterCount(); ++k) writeParameter(out, m.getParameter(k));

@@ -34,8 +34,8 @@ void writeInstanceName(std::string& out, const Pegasus::CIMObjectPath& path);
 void writeQualifier(std::string& out, const Pegasus::CIMConstQualifier& q);
 void writeProperty(std::string& out, const Pegasus::CIMConstProperty& p, bool includeQualifiers,
                    bool includeClassOrigin);
-void writeInstance(std::string& out, const Pegasus::CIMConstInstance& inst, bool includeQualifiers = true,
-                   bool includeClassOrigin = true);
+void writeInstance(std::string& out, const Pegasus::CIMConstInstance& inst,
+                   bool includeQualifiers = true, bool includeClassOrigin = true);
 /// VALUE.NAMEDINSTANCE: the instance's own path as INSTANCENAME, then the instance.
 void writeNamedInstance(std::string& out, const Pegasus::CIMConstInstance& inst,
                         bool includeQualifiers = true, bool includeClassOrigin = true);

@@ -33,7 +33,8 @@ constexpr TypeRow kTypes[] = {
 bool equalsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
       return false;
   return true;
 }
@@ -103,15 +104,24 @@ std::string char16Text(Char16 c) {
 
 template <typename T>
 std::string scalarText(const T& x) {
-  if constexpr (std::is_same_v<T, Boolean>) return x ? "TRUE" : "FALSE";
-  else if constexpr (std::is_same_v<T, Uint8>) return std::to_string(static_cast<unsigned>(x));
-  else if constexpr (std::is_same_v<T, Sint8>) return std::to_string(static_cast<int>(x));
-  else if constexpr (std::is_integral_v<T>) return std::to_string(x);
-  else if constexpr (std::is_floating_point_v<T>) return realText(x);
-  else if constexpr (std::is_same_v<T, Char16>) return char16Text(x);
-  else if constexpr (std::is_same_v<T, String>) return utf8(x);
-  else if constexpr (std::is_same_v<T, CIMDateTime>) return utf8(x.toString());
-  else return {};
+  if constexpr (std::is_same_v<T, Boolean>)
+    return x ? "TRUE" : "FALSE";
+  else if constexpr (std::is_same_v<T, Uint8>)
+    return std::to_string(static_cast<unsigned>(x));
+  else if constexpr (std::is_same_v<T, Sint8>)
+    return std::to_string(static_cast<int>(x));
+  else if constexpr (std::is_integral_v<T>)
+    return std::to_string(x);
+  else if constexpr (std::is_floating_point_v<T>)
+    return realText(x);
+  else if constexpr (std::is_same_v<T, Char16>)
+    return char16Text(x);
+  else if constexpr (std::is_same_v<T, String>)
+    return utf8(x);
+  else if constexpr (std::is_same_v<T, CIMDateTime>)
+    return utf8(x.toString());
+  else
+    return {};
 }
 
 template <typename T>
@@ -158,22 +168,37 @@ T parseScalar(CIMType type, const std::string& text) {
 template <typename F>
 decltype(auto) withType(CIMType type, F&& f) {
   switch (type) {
-    case CIMTYPE_BOOLEAN: return f.template operator()<Boolean>();
-    case CIMTYPE_UINT8: return f.template operator()<Uint8>();
-    case CIMTYPE_SINT8: return f.template operator()<Sint8>();
-    case CIMTYPE_UINT16: return f.template operator()<Uint16>();
-    case CIMTYPE_SINT16: return f.template operator()<Sint16>();
-    case CIMTYPE_UINT32: return f.template operator()<Uint32>();
-    case CIMTYPE_SINT32: return f.template operator()<Sint32>();
-    case CIMTYPE_UINT64: return f.template operator()<Uint64>();
-    case CIMTYPE_SINT64: return f.template operator()<Sint64>();
-    case CIMTYPE_REAL32: return f.template operator()<Real32>();
-    case CIMTYPE_REAL64: return f.template operator()<Real64>();
-    case CIMTYPE_CHAR16: return f.template operator()<Char16>();
-    case CIMTYPE_STRING: return f.template operator()<String>();
-    case CIMTYPE_DATETIME: return f.template operator()<CIMDateTime>();
+    case CIMTYPE_BOOLEAN:
+      return f.template operator()<Boolean>();
+    case CIMTYPE_UINT8:
+      return f.template operator()<Uint8>();
+    case CIMTYPE_SINT8:
+      return f.template operator()<Sint8>();
+    case CIMTYPE_UINT16:
+      return f.template operator()<Uint16>();
+    case CIMTYPE_SINT16:
+      return f.template operator()<Sint16>();
+    case CIMTYPE_UINT32:
+      return f.template operator()<Uint32>();
+    case CIMTYPE_SINT32:
+      return f.template operator()<Sint32>();
+    case CIMTYPE_UINT64:
+      return f.template operator()<Uint64>();
+    case CIMTYPE_SINT64:
+      return f.template operator()<Sint64>();
+    case CIMTYPE_REAL32:
+      return f.template operator()<Real32>();
+    case CIMTYPE_REAL64:
+      return f.template operator()<Real64>();
+    case CIMTYPE_CHAR16:
+      return f.template operator()<Char16>();
+    case CIMTYPE_STRING:
+      return f.template operator()<String>();
+    case CIMTYPE_DATETIME:
+      return f.template operator()<CIMDateTime>();
     default:
-      throw CimXmlError(std::string("values of type ") + cimTypeToString(type) + " are not supported here");
+      throw CimXmlError(std::string("values of type ") + cimTypeToString(type) +
+                        " are not supported here");
   }
 }
 

@@ -11,7 +11,8 @@ XmlProblem parseDocument(pugi::xml_document& doc, std::string_view body, const X
   // parse_doctype keeps a DOCTYPE node so that we can see it and refuse the body;
   // pugixml never expands entities other than the predefined ones either way.
   const unsigned options = pugi::parse_default | pugi::parse_doctype;
-  pugi::xml_parse_result r = doc.load_buffer(body.data(), body.size(), options, pugi::encoding_utf8);
+  pugi::xml_parse_result r =
+      doc.load_buffer(body.data(), body.size(), options, pugi::encoding_utf8);
   if (!r) {
     if (detail) *detail = std::string(r.description()) + " at offset " + std::to_string(r.offset);
     return XmlProblem::NotWellFormed;
@@ -48,8 +49,9 @@ XmlProblem parseDocument(pugi::xml_document& doc, std::string_view body, const X
 }
 
 void appendMessageStart(std::string& out, std::string_view messageId) {
-  out += "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
-         "<MESSAGE ID=\"";
+  out +=
+      "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
+      "<MESSAGE ID=\"";
   appendAttrEscaped(out, messageId);
   out += "\" PROTOCOLVERSION=\"1.0\">";
 }

@@ -32,8 +32,21 @@ namespace {
 bool isTokenChar(char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
   switch (c) {
-    case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+':
-    case '-': case '.': case '^': case '_': case '`': case '|': case '~':
+    case '!':
+    case '#':
+    case '$':
+    case '%':
+    case '&':
+    case '\'':
+    case '*':
+    case '+':
+    case '-':
+    case '.':
+    case '^':
+    case '_':
+    case '`':
+    case '|':
+    case '~':
       return true;
     default:
       return false;
@@ -42,18 +55,22 @@ bool isTokenChar(char c) {
 
 ReadResult fromIo(net::IoStatus s) {
   switch (s) {
-    case net::IoStatus::Ok: return ReadResult::Ok;
-    case net::IoStatus::Closed: return ReadResult::IoError;
-    case net::IoStatus::TimedOut: return ReadResult::TimedOut;
-    case net::IoStatus::Error: return ReadResult::IoError;
+    case net::IoStatus::Ok:
+      return ReadResult::Ok;
+    case net::IoStatus::Closed:
+      return ReadResult::IoError;
+    case net::IoStatus::TimedOut:
+      return ReadResult::TimedOut;
+    case net::IoStatus::Error:
+      return ReadResult::IoError;
   }
   return ReadResult::IoError;
 }
 
 // Reads header lines up to the empty line into msg.headers, counting bytes against
 // `budget`. A line too long for the remaining budget is HeadTooLarge.
-ReadResult readHeaderLines(net::Stream& s, Message& msg, const Limits& limits,
-                           std::size_t& budget, net::Clock::time_point deadline) {
+ReadResult readHeaderLines(net::Stream& s, Message& msg, const Limits& limits, std::size_t& budget,
+                           net::Clock::time_point deadline) {
   std::string line;
   for (;;) {
     net::IoStatus st = s.readLine(line, budget, deadline);
@@ -70,7 +87,8 @@ ReadResult readHeaderLines(net::Stream& s, Message& msg, const Limits& limits,
       if (!isTokenChar(c)) return ReadResult::Malformed;
     std::string_view value = trim(std::string_view(line).substr(colon + 1));
     for (char c : value)
-      if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f) return ReadResult::Malformed;
+      if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f)
+        return ReadResult::Malformed;
     if (msg.headers.size() >= limits.maxHeaderCount) return ReadResult::HeadTooLarge;
     msg.addHeader(std::string(name), std::string(value));
   }
@@ -91,11 +109,13 @@ ReadResult readChunked(net::Stream& s, Message& msg, const Limits& limits,
     if (st == net::IoStatus::Error) return ReadResult::Malformed;
     if (st != net::IoStatus::Ok) return fromIo(st);
     std::string_view sizeText(line);
-    if (auto semi = sizeText.find(';'); semi != std::string_view::npos) sizeText = sizeText.substr(0, semi);
+    if (auto semi = sizeText.find(';'); semi != std::string_view::npos)
+      sizeText = sizeText.substr(0, semi);
     std::size_t n = 0;
     if (sizeText.size() > 16 || !parseSize(sizeText, 16, n)) return ReadResult::Malformed;
     if (n == 0) break;
-    if (n > limits.maxBodyBytes || msg.body.size() + n > limits.maxBodyBytes) return ReadResult::BodyTooLarge;
+    if (n > limits.maxBodyBytes || msg.body.size() + n > limits.maxBodyBytes)
+      return ReadResult::BodyTooLarge;
     st = s.readExact(msg.body, n, deadline);
     if (st != net::IoStatus::Ok) return fromIo(st);
     st = s.readLine(line, 2, deadline);
@@ -154,7 +174,8 @@ ReadResult readRequest(net::Stream& s, Message& msg, const Limits& limits,
   budget -= std::min(budget, line.size() + 2);
   auto sp1 = line.find(' ');
   auto sp2 = sp1 == std::string::npos ? sp1 : line.find(' ', sp1 + 1);
-  if (sp1 == std::string::npos || sp2 == std::string::npos || line.find(' ', sp2 + 1) != std::string::npos)
+  if (sp1 == std::string::npos || sp2 == std::string::npos ||
+      line.find(' ', sp2 + 1) != std::string::npos)
     return ReadResult::Malformed;
   msg.method = line.substr(0, sp1);
   msg.target = line.substr(sp1 + 1, sp2 - sp1 - 1);
@@ -170,13 +191,15 @@ ReadResult readRequest(net::Stream& s, Message& msg, const Limits& limits,
     return ReadResult::LengthRequired;
   // A client that waits for permission before sending its body gets it here, but
   // only for a body it may send at all: an oversized one is refused unread.
-  if (const std::string* expect = msg.header("Expect"); expect && equalsNoCase(trim(*expect), "100-continue")) {
+  if (const std::string* expect = msg.header("Expect");
+      expect && equalsNoCase(trim(*expect), "100-continue")) {
     if (const std::string* cl = msg.header("Content-Length")) {
       std::size_t n = 0;
       if (!parseSize(*cl, 10, n)) return ReadResult::Malformed;
       if (n > limits.maxBodyBytes) return ReadResult::BodyTooLarge;
     }
-    if (msg.version == "HTTP/1.1" && s.writeAll("HTTP/1.1 100 Continue\r\n\r\n", deadline) != net::IoStatus::Ok)
+    if (msg.version == "HTTP/1.1" &&
+        s.writeAll("HTTP/1.1 100 Continue\r\n\r\n", deadline) != net::IoStatus::Ok)
       return ReadResult::IoError;
   }
   return readBody(s, msg, limits, deadline, false);
@@ -226,21 +249,36 @@ bool wantsKeepAlive(const Message& msg) {
 
 const char* reasonPhrase(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 411: return "Length Required";
-    case 413: return "Payload Too Large";
-    case 415: return "Unsupported Media Type";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    default: return "Unknown";
+    case 200:
+      return "OK";
+    case 400:
+      return "Bad Request";
+    case 401:
+      return "Unauthorized";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 405:
+      return "Method Not Allowed";
+    case 408:
+      return "Request Timeout";
+    case 411:
+      return "Length Required";
+    case 413:
+      return "Payload Too Large";
+    case 415:
+      return "Unsupported Media Type";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 500:
+      return "Internal Server Error";
+    case 501:
+      return "Not Implemented";
+    case 503:
+      return "Service Unavailable";
+    default:
+      return "Unknown";
   }
 }
 

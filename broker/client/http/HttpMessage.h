@@ -42,13 +42,13 @@ struct Message {
 /// Why reading a message stopped.
 enum class ReadResult {
   Ok,
-  Closed,          ///< the peer closed before a message began
+  Closed,  ///< the peer closed before a message began
   TimedOut,
   IoError,
-  Malformed,       ///< 400
-  HeadTooLarge,    ///< 431
-  BodyTooLarge,    ///< 413
-  LengthRequired,  ///< 411
+  Malformed,            ///< 400
+  HeadTooLarge,         ///< 431
+  BodyTooLarge,         ///< 413
+  LengthRequired,       ///< 411
   UnsupportedEncoding,  ///< 501: a Transfer-Encoding we do not decode
 };
 

@@ -77,7 +77,8 @@ class Stream {
   long rawRecv(char* buf, std::size_t n);
   long rawSend(const char* buf, std::size_t n);
 
-  std::unique_ptr<TlsSession> tls_;  // declared before fd_: the session ends before the socket closes
+  std::unique_ptr<TlsSession>
+      tls_;  // declared before fd_: the session ends before the socket closes
   Fd fd_;
   std::string buf_;
   std::size_t pos_ = 0;

@@ -23,9 +23,12 @@ std::string lastError() {
 
 long classify(SSL* ssl, int r) {
   switch (SSL_get_error(ssl, r)) {
-    case SSL_ERROR_WANT_READ: return TlsSession::kWantRead;
-    case SSL_ERROR_WANT_WRITE: return TlsSession::kWantWrite;
-    case SSL_ERROR_ZERO_RETURN: return TlsSession::kClosed;
+    case SSL_ERROR_WANT_READ:
+      return TlsSession::kWantRead;
+    case SSL_ERROR_WANT_WRITE:
+      return TlsSession::kWantWrite;
+    case SSL_ERROR_ZERO_RETURN:
+      return TlsSession::kClosed;
     default:
       ERR_clear_error();
       return TlsSession::kError;
@@ -53,8 +56,8 @@ long TlsSession::send(const char* buf, std::size_t n) {
 
 bool TlsSession::pending() const { return SSL_pending(sslOf(ssl_)) > 0; }
 
-std::unique_ptr<TlsContext> TlsContext::load(const std::string& certFile, const std::string& keyFile,
-                                             std::string& error) {
+std::unique_ptr<TlsContext> TlsContext::load(const std::string& certFile,
+                                             const std::string& keyFile, std::string& error) {
   SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
   if (ctx == nullptr) {
     error = lastError();
@@ -77,7 +80,8 @@ std::unique_ptr<TlsContext> TlsContext::load(const std::string& certFile, const 
 
 TlsContext::~TlsContext() { SSL_CTX_free(static_cast<SSL_CTX*>(ctx_)); }
 
-std::unique_ptr<TlsSession> tlsAccept(TlsContext& ctx, int fd, std::chrono::steady_clock::time_point deadline,
+std::unique_ptr<TlsSession> tlsAccept(TlsContext& ctx, int fd,
+                                      std::chrono::steady_clock::time_point deadline,
                                       std::string& error) {
   SSL* ssl = SSL_new(static_cast<SSL_CTX*>(ctx.ctx_));
   if (ssl == nullptr || SSL_set_fd(ssl, fd) != 1) {
@@ -94,7 +98,8 @@ std::unique_ptr<TlsSession> tlsAccept(TlsContext& ctx, int fd, std::chrono::stea
       error = "TLS handshake failed";
       return nullptr;
     }
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
     pollfd p{fd, static_cast<short>(what == TlsSession::kWantRead ? POLLIN : POLLOUT), 0};
     if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
       error = "TLS handshake timed out";

@@ -28,8 +28,8 @@ class TlsSession {
   bool pending() const;
 
  private:
-  friend std::unique_ptr<TlsSession> tlsAccept(TlsContext&, int, std::chrono::steady_clock::time_point,
-                                               std::string&);
+  friend std::unique_ptr<TlsSession> tlsAccept(TlsContext&, int,
+                                               std::chrono::steady_clock::time_point, std::string&);
   explicit TlsSession(void* ssl) : ssl_(ssl) {}
   void* ssl_;
 };
@@ -45,14 +45,15 @@ class TlsContext {
   TlsContext& operator=(const TlsContext&) = delete;
 
  private:
-  friend std::unique_ptr<TlsSession> tlsAccept(TlsContext&, int, std::chrono::steady_clock::time_point,
-                                               std::string&);
+  friend std::unique_ptr<TlsSession> tlsAccept(TlsContext&, int,
+                                               std::chrono::steady_clock::time_point, std::string&);
   explicit TlsContext(void* ctx) : ctx_(ctx) {}
   void* ctx_;
 };
 
 /// Runs the server side of the handshake on `fd` before the deadline.
-std::unique_ptr<TlsSession> tlsAccept(TlsContext& ctx, int fd, std::chrono::steady_clock::time_point deadline,
+std::unique_ptr<TlsSession> tlsAccept(TlsContext& ctx, int fd,
+                                      std::chrono::steady_clock::time_point deadline,
                                       std::string& error);
 
 }  // namespace mgmt::net

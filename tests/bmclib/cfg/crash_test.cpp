@@ -49,7 +49,8 @@ TEST_F(CfgCrash, KilledWritersLeaveTheOldOrTheNewFile) {
   _CfgFile* probe = HandleWith(PathOf("probe.conf"), kLines, 'a');
   const auto start = Clock::now();
   ASSERT_EQ(CfgFlush(probe), 0);
-  const auto flushTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
+  const auto flushTime =
+      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
   CfgFree(probe);
 
   // Made before the children start, so that they begin flushing at once.
@@ -65,8 +66,8 @@ TEST_F(CfgCrash, KilledWritersLeaveTheOldOrTheNewFile) {
   // so the kill window widens while the new content has not been seen.
   const auto soft = Clock::now() + std::chrono::seconds(3);
   const auto hard = Clock::now() + std::chrono::seconds(30);
-  for (int round = 0; Clock::now() < hard && ((round < 300 && Clock::now() < soft) ||
-                                              sawA == 0 || sawB == 0);
+  for (int round = 0;
+       Clock::now() < hard && ((round < 300 && Clock::now() < soft) || sawA == 0 || sawB == 0);
        ++round) {
     if (sawB == 0 && round > 0 && round % 20 == 0) maxDelay *= 2;
     std::uniform_int_distribution<long> delay(0, maxDelay);

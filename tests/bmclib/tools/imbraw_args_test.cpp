@@ -25,8 +25,8 @@ TEST(ImbrawHexByte, AcceptsOneOrTwoDigitsWithOrWithoutPrefix) {
 }
 
 TEST(ImbrawHexByte, RefusesJunkSignsAndOverflow) {
-  for (std::string_view bad : {"", "0x", "100", "0x100", "g1", "1g", "-1", "+1", " 1", "1 ",
-                               "0x-1", "x1", "0x0x1"})
+  for (std::string_view bad :
+       {"", "0x", "100", "0x100", "g1", "1g", "-1", "+1", " 1", "1 ", "0x-1", "x1", "0x0x1"})
     EXPECT_FALSE(ParseHexByte(bad).has_value()) << "'" << bad << "'";
 }
 
@@ -34,8 +34,8 @@ TEST(ImbrawTimeout, DecimalWithinBounds) {
   EXPECT_EQ(ParseTimeout("1"), 1);
   EXPECT_EQ(ParseTimeout("45000"), 45000);
   EXPECT_EQ(ParseTimeout("3600000"), mgmt::imbraw::kMaxTimeoutMs);
-  for (std::string_view bad : {"", "0", "-5", "+5", "3600001", "99999999999", "1e3", "0x10",
-                               "10ms"})
+  for (std::string_view bad :
+       {"", "0", "-5", "+5", "3600001", "99999999999", "1e3", "0x10", "10ms"})
     EXPECT_FALSE(ParseTimeout(bad).has_value()) << "'" << bad << "'";
 }
 

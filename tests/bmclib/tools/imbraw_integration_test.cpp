@@ -1,10 +1,10 @@
 // The imbraw program through imbd to the real BMC simulator (ipmi_sim).
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <sys/wait.h>
 
 #include "simbmc.h"
 
@@ -46,8 +46,7 @@ TEST_F(ImbrawWithSimulator, GetDeviceIdPrintsTheProfilesAnswer) {
 }
 
 TEST_F(ImbrawWithSimulator, AddedSelRecordIsReadBack) {
-  const int id = sim_->AddSelEvent(
-      {0, 0, 0, 0, 0x20, 0, 0x04, 0x01, 0x01, 0x01, 0x59, 0x50, 0x55});
+  const int id = sim_->AddSelEvent({0, 0, 0, 0, 0x20, 0, 0x04, 0x01, 0x01, 0x01, 0x59, 0x50, 0x55});
   ASSERT_GT(id, 0);
   char lo[8], hi[8];
   std::snprintf(lo, sizeof lo, "%02x", id & 0xFF);

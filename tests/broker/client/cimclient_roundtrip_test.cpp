@@ -38,9 +38,12 @@ CIMInstance everyType() {
   t.addProperty(CIMProperty(CIMName("R32"), CIMValue(Real32(0.1f))));
   t.addProperty(CIMProperty(CIMName("R64"), CIMValue(Real64(-1.0e-300))));
   t.addProperty(CIMProperty(CIMName("C16"), CIMValue(Char16(0x00e9))));
-  t.addProperty(CIMProperty(CIMName("Str"), CIMValue(String("  two  spaces, tab\t, line\n, \xc3\xa9\xe2\x82\xac"))));
-  t.addProperty(CIMProperty(CIMName("Dt"), CIMValue(CIMDateTime(String("20240229123456.123456+060")))));
-  t.addProperty(CIMProperty(CIMName("Iv"), CIMValue(CIMDateTime(String("00000001020304.000005:000")))));
+  t.addProperty(CIMProperty(
+      CIMName("Str"), CIMValue(String("  two  spaces, tab\t, line\n, \xc3\xa9\xe2\x82\xac"))));
+  t.addProperty(
+      CIMProperty(CIMName("Dt"), CIMValue(CIMDateTime(String("20240229123456.123456+060")))));
+  t.addProperty(
+      CIMProperty(CIMName("Iv"), CIMValue(CIMDateTime(String("00000001020304.000005:000")))));
   t.addProperty(CIMProperty(CIMName("Nul"), CIMValue(CIMTYPE_UINT16, false)));
   t.addProperty(CIMProperty(CIMName("NulArr"), CIMValue(CIMTYPE_STRING, true)));
   Array<String> strs;
@@ -96,15 +99,17 @@ TEST_F(CimClientRoundTrip, EveryValueTypeSurvivesGetInstance) {
 TEST_F(CimClientRoundTrip, EnumerationsCarryPathsAndPropertyLists) {
   Array<CIMName> props;
   props.append(CIMName("U8"));
-  Array<CIMInstance> all = client.enumerateInstances(kNs, CIMName("Test_Thing"), true, false, false, false,
-                                                     CIMPropertyList(props));
+  Array<CIMInstance> all = client.enumerateInstances(kNs, CIMName("Test_Thing"), true, false, false,
+                                                     false, CIMPropertyList(props));
   ASSERT_EQ(all.size(), 1u);
-  EXPECT_TRUE(all[0].getPath() == CIMObjectPath(String(), kNs, CIMName("Test_Thing"),
-                                                mgmt::test::FakeOperations::pathOf("k\"1 <&>").getKeyBindings()));
+  EXPECT_TRUE(all[0].getPath() ==
+              CIMObjectPath(String(), kNs, CIMName("Test_Thing"),
+                            mgmt::test::FakeOperations::pathOf("k\"1 <&>").getKeyBindings()));
   EXPECT_FALSE(srv.ops.lastPropertyList.isNull());
   EXPECT_TRUE(srv.ops.lastPropertyList.contains(CIMName("u8")));
 
-  client.enumerateInstances(kNs, CIMName("Test_Thing"), true, false, false, false, CIMPropertyList(Array<CIMName>()));
+  client.enumerateInstances(kNs, CIMName("Test_Thing"), true, false, false, false,
+                            CIMPropertyList(Array<CIMName>()));
   EXPECT_FALSE(srv.ops.lastPropertyList.isNull());
   EXPECT_EQ(srv.ops.lastPropertyList.size(), 0u);
   client.enumerateInstances(kNs, CIMName("Test_Thing"));
@@ -120,8 +125,10 @@ TEST_F(CimClientRoundTrip, WritesReachTheBackend) {
   changed.getProperty(changed.findProperty(CIMName("U32"))).setValue(CIMValue(Uint32(7)));
   client.modifyInstance(kNs, changed);
   Uint32 v = 0;
-  srv.ops.things.begin()->second.getProperty(srv.ops.things.begin()->second.findProperty(CIMName("U32")))
-      .getValue().get(v);
+  srv.ops.things.begin()
+      ->second.getProperty(srv.ops.things.begin()->second.findProperty(CIMName("U32")))
+      .getValue()
+      .get(v);
   EXPECT_EQ(v, 7u);
 
   CIMInstance fresh(CIMName("Test_Thing"));
@@ -144,7 +151,8 @@ TEST_F(CimClientRoundTrip, ServerErrorsArriveAsCIMExceptionWithTheirCode) {
   };
   EXPECT_EQ(codeOf([&] { client.getInstance(kNs, mgmt::test::FakeOperations::pathOf("missing")); }),
             CIM_ERR_NOT_FOUND);
-  EXPECT_EQ(codeOf([&] { client.enumerateInstances(kNs, CIMName("Nope")); }), CIM_ERR_INVALID_CLASS);
+  EXPECT_EQ(codeOf([&] { client.enumerateInstances(kNs, CIMName("Nope")); }),
+            CIM_ERR_INVALID_CLASS);
   try {
     client.deleteInstance(kNs, mgmt::test::FakeOperations::pathOf("missing"));
     FAIL();
@@ -160,7 +168,8 @@ TEST_F(CimClientRoundTrip, ServerErrorsArriveAsCIMExceptionWithTheirCode) {
 
   CIMClient anonymous;
   anonymous.connect("127.0.0.1", srv.port, "alice", "not-it");
-  EXPECT_EQ(codeOf([&] { anonymous.enumerateInstanceNames(kNs, CIMName("Test_Thing")); }), CIM_ERR_ACCESS_DENIED);
+  EXPECT_EQ(codeOf([&] { anonymous.enumerateInstanceNames(kNs, CIMName("Test_Thing")); }),
+            CIM_ERR_ACCESS_DENIED);
   EXPECT_THROW(anonymous.connect("127.0.0.1", srv.port, "", ""), AlreadyConnectedException);
   anonymous.disconnect();
   anonymous.disconnect();
@@ -186,7 +195,8 @@ TEST_F(CimClientRoundTrip, MethodsAndClasses) {
   nums.append(-5);
   in.append(CIMParamValue("Numbers", CIMValue(nums)));
   in.append(CIMParamValue("Who", CIMValue(mgmt::test::FakeOperations::pathOf("k"))));
-  CIMValue ret = client.invokeMethod(kNs, mgmt::test::FakeOperations::pathOf("k\"1 <&>"), CIMName("Echo"), in, out);
+  CIMValue ret = client.invokeMethod(kNs, mgmt::test::FakeOperations::pathOf("k\"1 <&>"),
+                                     CIMName("Echo"), in, out);
   Uint32 n = 0;
   ret.get(n);
   EXPECT_EQ(n, 3u);

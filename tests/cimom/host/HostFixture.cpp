@@ -11,63 +11,65 @@ namespace cimomtest {
 namespace {
 
 struct TempClassDir {
-    fs::path dir;
-    TempClassDir() {
-        dir = fs::temp_directory_path() / ("cimom-classes-" + std::to_string(getpid()));
-        fs::create_directories(dir);
-        for (const auto& entry : fs::directory_iterator(CIMOM_MOF_DIR)) {
-            if (entry.path().extension() == ".mof") fs::copy_file(entry.path(), dir / entry.path().filename());
-        }
-        fs::copy_file(fs::path(CIMOM_TEST_FIXTURES) / "classes" / "Test.mof", dir / "Test.mof");
+  fs::path dir;
+  TempClassDir() {
+    dir = fs::temp_directory_path() / ("cimom-classes-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    for (const auto& entry : fs::directory_iterator(CIMOM_MOF_DIR)) {
+      if (entry.path().extension() == ".mof")
+        fs::copy_file(entry.path(), dir / entry.path().filename());
     }
-    ~TempClassDir() {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
+    fs::copy_file(fs::path(CIMOM_TEST_FIXTURES) / "classes" / "Test.mof", dir / "Test.mof");
+  }
+  ~TempClassDir() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
 };
 
 }  // namespace
 
 const fs::path& testClassDir() {
-    static TempClassDir classes;
-    return classes.dir;
+  static TempClassDir classes;
+  return classes.dir;
 }
 
 std::string moduleLifecycle() {
-    // Our own reference keeps the module (and its counters) loaded across the
-    // host's dlclose.
-    static void* handle =
-        dlopen((std::string(CIMOM_TEST_MODULE_DIR) + "/libCimomTestProvider.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) return "module not loadable";
-    auto fn = reinterpret_cast<const char* (*)()>(dlsym(handle, "TestProviderLifecycle"));
-    return fn ? fn() : "no lifecycle hook";
+  // Our own reference keeps the module (and its counters) loaded across the
+  // host's dlclose.
+  static void* handle =
+      dlopen((std::string(CIMOM_TEST_MODULE_DIR) + "/libCimomTestProvider.so").c_str(),
+             RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) return "module not loadable";
+  auto fn = reinterpret_cast<const char* (*)()>(dlsym(handle, "TestProviderLifecycle"));
+  return fn ? fn() : "no lifecycle hook";
 }
 
 mgmt::cimom::HostConfig HostFixture::config() {
-    mgmt::cimom::HostConfig c;
-    c.classDir = testClassDir();
-    c.registrationDir = fs::path(CIMOM_TEST_FIXTURES) / "registrations";
-    c.moduleDirs = {CIMOM_TEST_MODULE_DIR};
-    c.log = [this](int, std::string_view line) {
-        std::lock_guard<std::mutex> guard(logLock_);
-        log_.emplace_back(line);
-    };
-    return c;
+  mgmt::cimom::HostConfig c;
+  c.classDir = testClassDir();
+  c.registrationDir = fs::path(CIMOM_TEST_FIXTURES) / "registrations";
+  c.moduleDirs = {CIMOM_TEST_MODULE_DIR};
+  c.log = [this](int, std::string_view line) {
+    std::lock_guard<std::mutex> guard(logLock_);
+    log_.emplace_back(line);
+  };
+  return c;
 }
 
 void HostFixture::SetUp() {
-    moduleLifecycle();
-    host = std::make_unique<mgmt::cimom::ProviderHost>(config());
-    host->start();
+  moduleLifecycle();
+  host = std::make_unique<mgmt::cimom::ProviderHost>(config());
+  host->start();
 }
 
 void HostFixture::TearDown() { host.reset(); }
 
 std::string HostFixture::logText() {
-    std::lock_guard<std::mutex> guard(logLock_);
-    std::string out;
-    for (const auto& line : log_) out += line + "\n";
-    return out;
+  std::lock_guard<std::mutex> guard(logLock_);
+  std::string out;
+  for (const auto& line : log_) out += line + "\n";
+  return out;
 }
 
 }  // namespace cimomtest

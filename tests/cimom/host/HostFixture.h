@@ -28,30 +28,30 @@ std::string moduleLifecycle();
 /// and the message.
 template <class Op>
 std::pair<Pegasus::CIMStatusCode, std::string> cimError(Op&& op) {
-    try {
-        op();
-    } catch (const Pegasus::CIMException& e) {
-        return {e.getCode(), mgmt::cimom::toStd(e.getMessage())};
-    }
-    return {Pegasus::CIM_ERR_SUCCESS, std::string()};
+  try {
+    op();
+  } catch (const Pegasus::CIMException& e) {
+    return {e.getCode(), mgmt::cimom::toStd(e.getMessage())};
+  }
+  return {Pegasus::CIM_ERR_SUCCESS, std::string()};
 }
 
 class HostFixture : public ::testing::Test {
-protected:
-    void SetUp() override;
-    void TearDown() override;
+ protected:
+  void SetUp() override;
+  void TearDown() override;
 
-    mgmt::cimom::HostConfig config();
-    /// Log lines so far, joined by newlines.
-    std::string logText();
+  mgmt::cimom::HostConfig config();
+  /// Log lines so far, joined by newlines.
+  std::string logText();
 
-    Pegasus::OperationContext ctx = mgmt::cimom::ProviderHost::contextFor("tester");
-    Pegasus::CIMNamespaceName ns{"root/cimv2"};
-    std::unique_ptr<mgmt::cimom::ProviderHost> host;
+  Pegasus::OperationContext ctx = mgmt::cimom::ProviderHost::contextFor("tester");
+  Pegasus::CIMNamespaceName ns{"root/cimv2"};
+  std::unique_ptr<mgmt::cimom::ProviderHost> host;
 
-private:
-    std::mutex logLock_;
-    std::vector<std::string> log_;
+ private:
+  std::mutex logLock_;
+  std::vector<std::string> log_;
 };
 
 }  // namespace cimomtest

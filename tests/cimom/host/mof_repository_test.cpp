@@ -22,19 +22,23 @@ using namespace mgmt::cimom;
 namespace {
 
 bool isKey(const CIMConstProperty& p) {
-    Uint32 at = p.findQualifier(CIMName("Key"));
-    if (at == PEG_NOT_FOUND) return false;
-    Boolean v = false;
-    p.getQualifier(at).getValue().get(v);
-    return v;
+  Uint32 at = p.findQualifier(CIMName("Key"));
+  if (at == PEG_NOT_FOUND) return false;
+  Boolean v = false;
+  p.getQualifier(at).getValue().get(v);
+  return v;
 }
 
-std::string propName(const CIMClass& c, Uint32 i) { return toStd(c.getProperty(i).getName().getString()); }
+std::string propName(const CIMClass& c, Uint32 i) {
+  return toStd(c.getProperty(i).getName().getString());
+}
 
-ClassRepository repoFrom(const std::string& text) { return ClassRepository::build(parseMof(text, "t.mof")); }
+ClassRepository repoFrom(const std::string& text) {
+  return ClassRepository::build(parseMof(text, "t.mof"));
+}
 
 TEST(MofParser, ReadsClassesPropertiesAndMethods) {
-    auto classes = parseMof(R"(
+  auto classes = parseMof(R"(
         #pragma locale ("en_US")
         // a comment
         [Abstract, Description ("one " "two"), Version ("2.1")]
@@ -48,167 +52,170 @@ TEST(MofParser, ReadsClassesPropertiesAndMethods) {
             uint32 Act ([IN] boolean Force, [IN, OUT] string Notes[], [OUT] X_Other REF Who);
         };
         class x_sub : X_Base { real64 Ratio = 1.5; };
-    )", "t.mof");
-    ASSERT_EQ(classes.size(), 2u);
-    const CIMClass& base = classes[0].cls;
-    EXPECT_EQ(classes[0].line, 5);
-    EXPECT_TRUE(base.isAbstract());
-    Uint32 d = base.findQualifier(CIMName("Description"));
-    ASSERT_NE(d, PEG_NOT_FOUND);
-    String desc;
-    base.getQualifier(d).getValue().get(desc);
-    EXPECT_EQ(desc, "one two");
+    )",
+                          "t.mof");
+  ASSERT_EQ(classes.size(), 2u);
+  const CIMClass& base = classes[0].cls;
+  EXPECT_EQ(classes[0].line, 5);
+  EXPECT_TRUE(base.isAbstract());
+  Uint32 d = base.findQualifier(CIMName("Description"));
+  ASSERT_NE(d, PEG_NOT_FOUND);
+  String desc;
+  base.getQualifier(d).getValue().get(desc);
+  EXPECT_EQ(desc, "one two");
 
-    ASSERT_EQ(base.getPropertyCount(), 5u);
-    CIMConstProperty id = base.getProperty(0);
-    EXPECT_TRUE(isKey(id));
-    EXPECT_EQ(id.getType(), CIMTYPE_STRING);
-    EXPECT_TRUE(id.getValue().isNull());
-    EXPECT_TRUE(base.getProperty(1).isArray());
-    EXPECT_EQ(base.getProperty(1).getType(), CIMTYPE_UINT16);
-    EXPECT_TRUE(base.getProperty(2).isArray());  // fixed size not kept on properties
-    EXPECT_EQ(base.getProperty(3).getType(), CIMTYPE_DATETIME);
-    EXPECT_EQ(base.getProperty(4).getType(), CIMTYPE_REFERENCE);
-    EXPECT_EQ(toStd(base.getProperty(4).getReferenceClassName().getString()), "X_Other");
+  ASSERT_EQ(base.getPropertyCount(), 5u);
+  CIMConstProperty id = base.getProperty(0);
+  EXPECT_TRUE(isKey(id));
+  EXPECT_EQ(id.getType(), CIMTYPE_STRING);
+  EXPECT_TRUE(id.getValue().isNull());
+  EXPECT_TRUE(base.getProperty(1).isArray());
+  EXPECT_EQ(base.getProperty(1).getType(), CIMTYPE_UINT16);
+  EXPECT_TRUE(base.getProperty(2).isArray());  // fixed size not kept on properties
+  EXPECT_EQ(base.getProperty(3).getType(), CIMTYPE_DATETIME);
+  EXPECT_EQ(base.getProperty(4).getType(), CIMTYPE_REFERENCE);
+  EXPECT_EQ(toStd(base.getProperty(4).getReferenceClassName().getString()), "X_Other");
 
-    ASSERT_EQ(base.getMethodCount(), 1u);
-    CIMConstMethod act = base.getMethod(0);
-    EXPECT_EQ(act.getType(), CIMTYPE_UINT32);
-    ASSERT_EQ(act.getParameterCount(), 3u);
-    EXPECT_EQ(act.getParameter(0).getType(), CIMTYPE_BOOLEAN);
-    EXPECT_TRUE(act.getParameter(1).isArray());
-    EXPECT_NE(act.getParameter(1).findQualifier(CIMName("OUT")), PEG_NOT_FOUND);
-    EXPECT_EQ(act.getParameter(2).getType(), CIMTYPE_REFERENCE);
+  ASSERT_EQ(base.getMethodCount(), 1u);
+  CIMConstMethod act = base.getMethod(0);
+  EXPECT_EQ(act.getType(), CIMTYPE_UINT32);
+  ASSERT_EQ(act.getParameterCount(), 3u);
+  EXPECT_EQ(act.getParameter(0).getType(), CIMTYPE_BOOLEAN);
+  EXPECT_TRUE(act.getParameter(1).isArray());
+  EXPECT_NE(act.getParameter(1).findQualifier(CIMName("OUT")), PEG_NOT_FOUND);
+  EXPECT_EQ(act.getParameter(2).getType(), CIMTYPE_REFERENCE);
 
-    EXPECT_EQ(toStd(classes[1].cls.getSuperClassName().getString()), "X_Base");
+  EXPECT_EQ(toStd(classes[1].cls.getSuperClassName().getString()), "X_Base");
 }
 
 TEST(MofParser, ErrorsNameFileAndLine) {
-    const struct {
-        const char* text;
-        const char* message;
-    } cases[] = {
-        {"class A {\n string S = \"open;\n};", "t.mof:2: unterminated string"},
-        {"class A {\n strng S;\n};", "t.mof:2: unknown type 'strng'"},
-        {"class A {\n string S\n};", "t.mof:3: expected ';'"},
-        {"class A {\n string S;\n", "class A is not closed"},
-        {"instance of A { };", "t.mof:1: instance declarations are not supported"},
-        {"class A {\n string S;\n string s;\n};", "t.mof:3: property s declared twice"},
-        {"class A { string S = \"\\q\"; };", "unknown escape"},
-        {"class A { uint8 N[x]; };", "expected ']'"},
-        {"/* never closed", "t.mof:1: unterminated comment"},
-        {"class A { string M(uint8 P, uint8 p); };", "parameter p declared twice"},
-    };
-    for (const auto& c : cases) {
-        try {
-            parseMof(c.text, "t.mof");
-            ADD_FAILURE() << "accepted: " << c.text;
-        } catch (const ConfigError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
-                << "text: " << c.text << "\nmessage: " << e.what();
-        }
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"class A {\n string S = \"open;\n};", "t.mof:2: unterminated string"},
+      {"class A {\n strng S;\n};", "t.mof:2: unknown type 'strng'"},
+      {"class A {\n string S\n};", "t.mof:3: expected ';'"},
+      {"class A {\n string S;\n", "class A is not closed"},
+      {"instance of A { };", "t.mof:1: instance declarations are not supported"},
+      {"class A {\n string S;\n string s;\n};", "t.mof:3: property s declared twice"},
+      {"class A { string S = \"\\q\"; };", "unknown escape"},
+      {"class A { uint8 N[x]; };", "expected ']'"},
+      {"/* never closed", "t.mof:1: unterminated comment"},
+      {"class A { string M(uint8 P, uint8 p); };", "parameter p declared twice"},
+  };
+  for (const auto& c : cases) {
+    try {
+      parseMof(c.text, "t.mof");
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const ConfigError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
+          << "text: " << c.text << "\nmessage: " << e.what();
     }
+  }
 }
 
 TEST(ClassRepository, MergesInheritedFeaturesInOrder) {
-    ClassRepository repo = repoFrom(R"(
+  ClassRepository repo = repoFrom(R"(
         class A { [Key] string Id; string Label; uint32 Reset(); };
         class B : A { string Id; string Label = "x"; string Extra; };
         class C : B { uint16 More; };
     )");
-    const ClassInfo* c = repo.find(CIMName("c"));
-    ASSERT_NE(c, nullptr);
-    CIMClass cls = repo.copyClass(*c);
-    ASSERT_EQ(cls.getPropertyCount(), 4u);
-    EXPECT_EQ(propName(cls, 0), "Id");
-    EXPECT_EQ(propName(cls, 1), "Label");
-    EXPECT_EQ(propName(cls, 2), "Extra");
-    EXPECT_EQ(propName(cls, 3), "More");
-    // Redeclaring a key in a subclass keeps it a key.
-    EXPECT_TRUE(isKey(cls.getProperty(0)));
-    Array<CIMName> keys;
-    cls.getKeyNames(keys);
-    ASSERT_EQ(keys.size(), 1u);
-    // Class origin names the class that declared the property last; inherited ones are propagated.
-    EXPECT_EQ(toStd(cls.getProperty(1).getClassOrigin().getString()), "B");
-    EXPECT_TRUE(cls.getProperty(1).getPropagated());
-    EXPECT_FALSE(cls.getProperty(3).getPropagated());
-    ASSERT_NE(cls.findMethod(CIMName("Reset")), PEG_NOT_FOUND);
-    EXPECT_TRUE(cls.getMethod(cls.findMethod(CIMName("Reset"))).getPropagated());
+  const ClassInfo* c = repo.find(CIMName("c"));
+  ASSERT_NE(c, nullptr);
+  CIMClass cls = repo.copyClass(*c);
+  ASSERT_EQ(cls.getPropertyCount(), 4u);
+  EXPECT_EQ(propName(cls, 0), "Id");
+  EXPECT_EQ(propName(cls, 1), "Label");
+  EXPECT_EQ(propName(cls, 2), "Extra");
+  EXPECT_EQ(propName(cls, 3), "More");
+  // Redeclaring a key in a subclass keeps it a key.
+  EXPECT_TRUE(isKey(cls.getProperty(0)));
+  Array<CIMName> keys;
+  cls.getKeyNames(keys);
+  ASSERT_EQ(keys.size(), 1u);
+  // Class origin names the class that declared the property last; inherited ones are propagated.
+  EXPECT_EQ(toStd(cls.getProperty(1).getClassOrigin().getString()), "B");
+  EXPECT_TRUE(cls.getProperty(1).getPropagated());
+  EXPECT_FALSE(cls.getProperty(3).getPropagated());
+  ASSERT_NE(cls.findMethod(CIMName("Reset")), PEG_NOT_FOUND);
+  EXPECT_TRUE(cls.getMethod(cls.findMethod(CIMName("Reset"))).getPropagated());
 
-    const ClassInfo* a = repo.find(CIMName("A"));
-    std::vector<std::string> order;
-    for (const ClassInfo* info : repo.withSubclasses(*a)) order.push_back(info->key);
-    EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_TRUE(repo.isA(*c, *a));
-    EXPECT_FALSE(repo.isA(*a, *c));
-    ASSERT_EQ(repo.roots().size(), 1u);
-    EXPECT_TRUE(c->propertyKeys.count("more"));
-    EXPECT_FALSE(a->propertyKeys.count("more"));
+  const ClassInfo* a = repo.find(CIMName("A"));
+  std::vector<std::string> order;
+  for (const ClassInfo* info : repo.withSubclasses(*a)) order.push_back(info->key);
+  EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_TRUE(repo.isA(*c, *a));
+  EXPECT_FALSE(repo.isA(*a, *c));
+  ASSERT_EQ(repo.roots().size(), 1u);
+  EXPECT_TRUE(c->propertyKeys.count("more"));
+  EXPECT_FALSE(a->propertyKeys.count("more"));
 
-    // The copy is private: changing it leaves the repository alone.
-    cls.removeProperty(0);
-    EXPECT_EQ(repo.copyClass(*c).getPropertyCount(), 4u);
+  // The copy is private: changing it leaves the repository alone.
+  cls.removeProperty(0);
+  EXPECT_EQ(repo.copyClass(*c).getPropertyCount(), 4u);
 }
 
 TEST(ClassRepository, RejectsBrokenHierarchies) {
-    const struct {
-        const char* text;
-        const char* message;
-    } cases[] = {
-        {"class A : Missing { };", "superclass Missing is not defined"},
-        {"class A : B { };\nclass B : A { };", "inherits from itself"},
-        {"class A { };\nclass a { };", "t.mof:2: class a already defined at t.mof:1"},
-    };
-    for (const auto& c : cases) {
-        try {
-            repoFrom(c.text);
-            ADD_FAILURE() << "accepted: " << c.text;
-        } catch (const ConfigError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-        }
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"class A : Missing { };", "superclass Missing is not defined"},
+      {"class A : B { };\nclass B : A { };", "inherits from itself"},
+      {"class A { };\nclass a { };", "t.mof:2: class a already defined at t.mof:1"},
+  };
+  for (const auto& c : cases) {
+    try {
+      repoFrom(c.text);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const ConfigError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
     }
+  }
 }
 
 TEST(ClassRepository, ShippedClassesLoadAndKeyTheAgentsClasses) {
-    ClassRepository repo = ClassRepository::load(CIMOM_MOF_DIR);
-    const ClassInfo* adapter = repo.find(CIMName("CIM_NetworkAdapter"));
-    ASSERT_NE(adapter, nullptr);
-    Array<CIMName> keys;
-    repo.copyClass(*adapter).getKeyNames(keys);
-    std::vector<std::string> names;
-    for (Uint32 i = 0; i < keys.size(); ++i) names.push_back(toStd(keys[i].getString()));
-    EXPECT_EQ(names, (std::vector<std::string>{"SystemCreationClassName", "SystemName", "CreationClassName",
-                                               "DeviceID"}));
-    EXPECT_TRUE(adapter->propertyKeys.count("macaddress"));
-    EXPECT_TRUE(adapter->propertyKeys.count("networkaddresses"));
+  ClassRepository repo = ClassRepository::load(CIMOM_MOF_DIR);
+  const ClassInfo* adapter = repo.find(CIMName("CIM_NetworkAdapter"));
+  ASSERT_NE(adapter, nullptr);
+  Array<CIMName> keys;
+  repo.copyClass(*adapter).getKeyNames(keys);
+  std::vector<std::string> names;
+  for (Uint32 i = 0; i < keys.size(); ++i) names.push_back(toStd(keys[i].getString()));
+  EXPECT_EQ(names, (std::vector<std::string>{"SystemCreationClassName", "SystemName",
+                                             "CreationClassName", "DeviceID"}));
+  EXPECT_TRUE(adapter->propertyKeys.count("macaddress"));
+  EXPECT_TRUE(adapter->propertyKeys.count("networkaddresses"));
 
-    const ClassInfo* device = repo.find(CIMName("CIM_LogicalDevice"));
-    for (const char* sub : {"CIM_DiskDrive", "CIM_CDROMDrive", "CIM_DVDDrive", "CIM_FloppyDrive", "CIM_LogicalDisk",
-                            "CIM_Processor", "CIM_EthernetAdapter"}) {
-        const ClassInfo* info = repo.find(CIMName(sub));
-        ASSERT_NE(info, nullptr) << sub;
-        EXPECT_TRUE(repo.isA(*info, *device)) << sub;
-    }
-    for (const char* cls : {"CIM_Chassis", "CIM_Card", "CIM_PhysicalMemory", "CIM_Slot", "CIM_BIOSElement",
-                            "CIM_Product", "CIM_StatisticalData", "CIM_ComputerSystem"}) {
-        EXPECT_NE(repo.find(CIMName(cls)), nullptr) << cls;
-    }
+  const ClassInfo* device = repo.find(CIMName("CIM_LogicalDevice"));
+  for (const char* sub : {"CIM_DiskDrive", "CIM_CDROMDrive", "CIM_DVDDrive", "CIM_FloppyDrive",
+                          "CIM_LogicalDisk", "CIM_Processor", "CIM_EthernetAdapter"}) {
+    const ClassInfo* info = repo.find(CIMName(sub));
+    ASSERT_NE(info, nullptr) << sub;
+    EXPECT_TRUE(repo.isA(*info, *device)) << sub;
+  }
+  for (const char* cls :
+       {"CIM_Chassis", "CIM_Card", "CIM_PhysicalMemory", "CIM_Slot", "CIM_BIOSElement",
+        "CIM_Product", "CIM_StatisticalData", "CIM_ComputerSystem"}) {
+    EXPECT_NE(repo.find(CIMName(cls)), nullptr) << cls;
+  }
 }
 
 TEST(ClassRepository, LoadReportsTheFileOfAnError) {
-    auto dir = std::filesystem::temp_directory_path() / ("cimom-mof-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "a.mof") << "class A { string S; };\n";
-    std::ofstream(dir / "b.mof") << "class B : A {\n  sint99 N;\n};\n";
-    std::ofstream(dir / "ignored.txt") << "not mof";
-    try {
-        ClassRepository::load(dir);
-        ADD_FAILURE() << "accepted a bad file";
-    } catch (const ConfigError& e) {
-        EXPECT_NE(std::string(e.what()).find("b.mof:2: unknown type 'sint99'"), std::string::npos) << e.what();
-    }
-    std::filesystem::remove_all(dir);
+  auto dir = std::filesystem::temp_directory_path() / ("cimom-mof-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "a.mof") << "class A { string S; };\n";
+  std::ofstream(dir / "b.mof") << "class B : A {\n  sint99 N;\n};\n";
+  std::ofstream(dir / "ignored.txt") << "not mof";
+  try {
+    ClassRepository::load(dir);
+    ADD_FAILURE() << "accepted a bad file";
+  } catch (const ConfigError& e) {
+    EXPECT_NE(std::string(e.what()).find("b.mof:2: unknown type 'sint99'"), std::string::npos)
+        << e.what();
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

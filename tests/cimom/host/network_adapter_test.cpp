@@ -21,184 +21,192 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string str(const CIMInstance& inst, const char* name) {
-    Uint32 at = inst.findProperty(CIMName(name));
-    if (at == PEG_NOT_FOUND) return "<absent>";
-    String s;
-    inst.getProperty(at).getValue().get(s);
-    return toStd(s);
+  Uint32 at = inst.findProperty(CIMName(name));
+  if (at == PEG_NOT_FOUND) return "<absent>";
+  String s;
+  inst.getProperty(at).getValue().get(s);
+  return toStd(s);
 }
 
 std::vector<std::string> addresses(const CIMInstance& inst) {
-    std::vector<std::string> out;
-    Uint32 at = inst.findProperty(CIMName("NetworkAddresses"));
-    if (at == PEG_NOT_FOUND) return out;
-    Array<String> list;
-    inst.getProperty(at).getValue().get(list);
-    for (Uint32 i = 0; i < list.size(); ++i) out.push_back(toStd(list[i]));
-    return out;
+  std::vector<std::string> out;
+  Uint32 at = inst.findProperty(CIMName("NetworkAddresses"));
+  if (at == PEG_NOT_FOUND) return out;
+  Array<String> list;
+  inst.getProperty(at).getValue().get(list);
+  for (Uint32 i = 0; i < list.size(); ++i) out.push_back(toStd(list[i]));
+  return out;
 }
 
 /// Output of a fixed command line (no data from outside goes into it).
 std::string run(const char* command) {
-    std::string out;
-    if (FILE* p = popen(command, "r")) {
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
+  std::string out;
+  if (FILE* p = popen(command, "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+  }
+  return out;
 }
 
 TEST(NetInterfaces, NormalisesMacAddresses) {
-    EXPECT_EQ(normaliseMac("52:54:00:ab:CD:ef"), "525400ABCDEF");
-    EXPECT_EQ(normaliseMac("00:00:00:00:00:00"), "000000000000");
-    EXPECT_EQ(normaliseMac(""), "");
-    EXPECT_EQ(normaliseMac("52:54:00:ab:cd"), "");
-    EXPECT_EQ(normaliseMac("52:54:00:ab:cd:ef:01"), "");
-    EXPECT_EQ(normaliseMac("52-54-00-ab-cd-ef"), "");
-    EXPECT_EQ(normaliseMac("zz:54:00:ab:cd:ef"), "");
+  EXPECT_EQ(normaliseMac("52:54:00:ab:CD:ef"), "525400ABCDEF");
+  EXPECT_EQ(normaliseMac("00:00:00:00:00:00"), "000000000000");
+  EXPECT_EQ(normaliseMac(""), "");
+  EXPECT_EQ(normaliseMac("52:54:00:ab:cd"), "");
+  EXPECT_EQ(normaliseMac("52:54:00:ab:cd:ef:01"), "");
+  EXPECT_EQ(normaliseMac("52-54-00-ab-cd-ef"), "");
+  EXPECT_EQ(normaliseMac("zz:54:00:ab:cd:ef"), "");
 }
 
 TEST(NetInterfaces, ParsesIpAddrOutput) {
-    auto pairs = parseIpAddrOutput(
-        "1: lo    inet 127.0.0.1/8 scope host lo\\       valid_lft forever\n"
-        "1: lo    inet6 ::1/128 scope host \\       valid_lft forever\n"
-        "5: veth0@if4    inet 10.1.0.1/24 brd 10.1.0.255 scope global veth0\n"
-        "6: bad    inet 300.1.1.1/24\n"
-        "garbage\n");
-    ASSERT_EQ(pairs.size(), 2u);
-    EXPECT_EQ(pairs[0], std::make_pair(std::string("lo"), std::string("127.0.0.1")));
-    EXPECT_EQ(pairs[1], std::make_pair(std::string("veth0"), std::string("10.1.0.1")));
+  auto pairs = parseIpAddrOutput(
+      "1: lo    inet 127.0.0.1/8 scope host lo\\       valid_lft forever\n"
+      "1: lo    inet6 ::1/128 scope host \\       valid_lft forever\n"
+      "5: veth0@if4    inet 10.1.0.1/24 brd 10.1.0.255 scope global veth0\n"
+      "6: bad    inet 300.1.1.1/24\n"
+      "garbage\n");
+  ASSERT_EQ(pairs.size(), 2u);
+  EXPECT_EQ(pairs[0], std::make_pair(std::string("lo"), std::string("127.0.0.1")));
+  EXPECT_EQ(pairs[1], std::make_pair(std::string("veth0"), std::string("10.1.0.1")));
 }
 
 class NetworkAdapterTest : public cimomtest::HostFixture {
-protected:
-    void TearDown() override {
-        ::unsetenv("MGMTAGENT_ROOT");
-        std::error_code ec;
-        if (!root_.empty()) fs::remove_all(root_, ec);
-        HostFixture::TearDown();
-    }
+ protected:
+  void TearDown() override {
+    ::unsetenv("MGMTAGENT_ROOT");
+    std::error_code ec;
+    if (!root_.empty()) fs::remove_all(root_, ec);
+    HostFixture::TearDown();
+  }
 
-    void makeFixtureRoot() {
-        root_ = fs::temp_directory_path() / ("cimom-netroot-" + std::to_string(getpid()));
-        const struct {
-            const char* name;
-            const char* address;
-            const char* index;
-        } ifaces[] = {{"eth7", "52:54:00:ab:cd:ef\n", "3"}, {"lo", "00:00:00:00:00:00\n", "1"}, {"tun0", "\n", "9"}};
-        for (const auto& i : ifaces) {
-            fs::create_directories(root_ / "sys/class/net" / i.name);
-            std::ofstream(root_ / "sys/class/net" / i.name / "address") << i.address;
-            std::ofstream(root_ / "sys/class/net" / i.name / "ifindex") << i.index << "\n";
-        }
-        fs::create_directories(root_ / "run/mgmtagent");
-        std::ofstream(root_ / "run/mgmtagent/ifaddrs")
-            << "1: lo    inet 127.0.0.1/8 scope host lo\\       valid_lft forever preferred_lft forever\n"
-               "3: eth7    inet 10.0.0.5/24 brd 10.0.0.255 scope global eth7\\       valid_lft forever\n"
-               "3: eth7    inet6 fe80::1/64 scope link \\       valid_lft forever\n"
-               "3: eth7    inet 10.0.1.5/24 brd 10.0.1.255 scope global secondary eth7\n";
-        fs::create_directories(root_ / "proc/sys/kernel");
-        std::ofstream(root_ / "proc/sys/kernel/hostname") << "fixture-host\n";
-        ::setenv("MGMTAGENT_ROOT", root_.c_str(), 1);
+  void makeFixtureRoot() {
+    root_ = fs::temp_directory_path() / ("cimom-netroot-" + std::to_string(getpid()));
+    const struct {
+      const char* name;
+      const char* address;
+      const char* index;
+    } ifaces[] = {{"eth7", "52:54:00:ab:cd:ef\n", "3"},
+                  {"lo", "00:00:00:00:00:00\n", "1"},
+                  {"tun0", "\n", "9"}};
+    for (const auto& i : ifaces) {
+      fs::create_directories(root_ / "sys/class/net" / i.name);
+      std::ofstream(root_ / "sys/class/net" / i.name / "address") << i.address;
+      std::ofstream(root_ / "sys/class/net" / i.name / "ifindex") << i.index << "\n";
     }
+    fs::create_directories(root_ / "run/mgmtagent");
+    std::ofstream(root_ / "run/mgmtagent/ifaddrs")
+        << "1: lo    inet 127.0.0.1/8 scope host lo\\       valid_lft forever preferred_lft "
+           "forever\n"
+           "3: eth7    inet 10.0.0.5/24 brd 10.0.0.255 scope global eth7\\       valid_lft "
+           "forever\n"
+           "3: eth7    inet6 fe80::1/64 scope link \\       valid_lft forever\n"
+           "3: eth7    inet 10.0.1.5/24 brd 10.0.1.255 scope global secondary eth7\n";
+    fs::create_directories(root_ / "proc/sys/kernel");
+    std::ofstream(root_ / "proc/sys/kernel/hostname") << "fixture-host\n";
+    ::setenv("MGMTAGENT_ROOT", root_.c_str(), 1);
+  }
 
-    fs::path root_;
+  fs::path root_;
 };
 
 TEST_F(NetworkAdapterTest, OneInstancePerInterfaceOfTheFixtureRoot) {
-    makeFixtureRoot();
-    Array<CIMInstance> found = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
-    ASSERT_EQ(found.size(), 3u);
-    // Ordered by interface index.
-    EXPECT_EQ(str(found[0], "DeviceID"), "lo");
-    EXPECT_EQ(str(found[1], "DeviceID"), "eth7");
-    EXPECT_EQ(str(found[2], "DeviceID"), "tun0");
-    EXPECT_EQ(str(found[0], "MACAddress"), "000000000000");
-    EXPECT_EQ(str(found[1], "MACAddress"), "525400ABCDEF");
-    EXPECT_EQ(str(found[2], "MACAddress"), "");
-    EXPECT_EQ(addresses(found[0]), (std::vector<std::string>{"127.0.0.1"}));
-    EXPECT_EQ(addresses(found[1]), (std::vector<std::string>{"10.0.0.5", "10.0.1.5"}));
-    EXPECT_TRUE(addresses(found[2]).empty());
-    EXPECT_EQ(str(found[1], "SystemName"), "fixture-host");
-    EXPECT_EQ(str(found[1], "CreationClassName"), "CIM_NetworkAdapter");
-    EXPECT_EQ(str(found[1], "SystemCreationClassName"), "CIM_ComputerSystem");
-    EXPECT_EQ(toStd(found[1].getPath().toString()),
-              "CIM_NetworkAdapter.CreationClassName=\"CIM_NetworkAdapter\",DeviceID=\"eth7\","
-              "SystemCreationClassName=\"CIM_ComputerSystem\",SystemName=\"fixture-host\"");
+  makeFixtureRoot();
+  Array<CIMInstance> found = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  ASSERT_EQ(found.size(), 3u);
+  // Ordered by interface index.
+  EXPECT_EQ(str(found[0], "DeviceID"), "lo");
+  EXPECT_EQ(str(found[1], "DeviceID"), "eth7");
+  EXPECT_EQ(str(found[2], "DeviceID"), "tun0");
+  EXPECT_EQ(str(found[0], "MACAddress"), "000000000000");
+  EXPECT_EQ(str(found[1], "MACAddress"), "525400ABCDEF");
+  EXPECT_EQ(str(found[2], "MACAddress"), "");
+  EXPECT_EQ(addresses(found[0]), (std::vector<std::string>{"127.0.0.1"}));
+  EXPECT_EQ(addresses(found[1]), (std::vector<std::string>{"10.0.0.5", "10.0.1.5"}));
+  EXPECT_TRUE(addresses(found[2]).empty());
+  EXPECT_EQ(str(found[1], "SystemName"), "fixture-host");
+  EXPECT_EQ(str(found[1], "CreationClassName"), "CIM_NetworkAdapter");
+  EXPECT_EQ(str(found[1], "SystemCreationClassName"), "CIM_ComputerSystem");
+  EXPECT_EQ(toStd(found[1].getPath().toString()),
+            "CIM_NetworkAdapter.CreationClassName=\"CIM_NetworkAdapter\",DeviceID=\"eth7\","
+            "SystemCreationClassName=\"CIM_ComputerSystem\",SystemName=\"fixture-host\"");
 
-    // The names are the instances' paths, and each leads back to its instance,
-    // also when the client adds its host and namespace.
-    Array<CIMObjectPath> names = host->enumerateInstanceNames(ctx, ns, CIMName("CIM_NetworkAdapter"));
-    ASSERT_EQ(names.size(), 3u);
-    CIMObjectPath eth7 = names[1];
-    eth7.setHost("cimserver.example");
-    eth7.setNameSpace(ns);
-    EXPECT_EQ(addresses(host->getInstance(ctx, ns, eth7)), (std::vector<std::string>{"10.0.0.5", "10.0.1.5"}));
+  // The names are the instances' paths, and each leads back to its instance,
+  // also when the client adds its host and namespace.
+  Array<CIMObjectPath> names = host->enumerateInstanceNames(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  ASSERT_EQ(names.size(), 3u);
+  CIMObjectPath eth7 = names[1];
+  eth7.setHost("cimserver.example");
+  eth7.setNameSpace(ns);
+  EXPECT_EQ(addresses(host->getInstance(ctx, ns, eth7)),
+            (std::vector<std::string>{"10.0.0.5", "10.0.1.5"}));
 
-    // Found through its superclasses, not through its subclasses.
-    EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("CIM_LogicalDevice")).size(), 3u);
-    EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("CIM_EthernetAdapter")).size(), 0u);
+  // Found through its superclasses, not through its subclasses.
+  EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("CIM_LogicalDevice")).size(), 3u);
+  EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("CIM_EthernetAdapter")).size(), 0u);
 
-    CIMObjectPath gone("CIM_NetworkAdapter.CreationClassName=\"CIM_NetworkAdapter\",DeviceID=\"eth9\","
-                       "SystemCreationClassName=\"CIM_ComputerSystem\",SystemName=\"fixture-host\"");
-    EXPECT_EQ(cimError([&] { host->getInstance(ctx, ns, gone); }).first, CIM_ERR_NOT_FOUND);
-    EXPECT_EQ(cimError([&] { host->deleteInstance(ctx, ns, gone); }),
-              std::make_pair(CIM_ERR_NOT_SUPPORTED, std::string("CIM_NetworkAdapter::deleteInstance")));
+  CIMObjectPath gone(
+      "CIM_NetworkAdapter.CreationClassName=\"CIM_NetworkAdapter\",DeviceID=\"eth9\","
+      "SystemCreationClassName=\"CIM_ComputerSystem\",SystemName=\"fixture-host\"");
+  EXPECT_EQ(cimError([&] { host->getInstance(ctx, ns, gone); }).first, CIM_ERR_NOT_FOUND);
+  EXPECT_EQ(
+      cimError([&] { host->deleteInstance(ctx, ns, gone); }),
+      std::make_pair(CIM_ERR_NOT_SUPPORTED, std::string("CIM_NetworkAdapter::deleteInstance")));
 
-    // What the BMC library's discovery asks for: the property list it reads.
-    Array<CIMName> wanted;
-    wanted.append(CIMName("MACAddress"));
-    wanted.append(CIMName("NetWorkAddresses"));
-    Array<CIMInstance> slim = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"), true, true, false,
-                                                       false, CIMPropertyList(wanted));
-    ASSERT_EQ(slim.size(), 3u);
-    EXPECT_EQ(slim[1].getPropertyCount(), 2u);
+  // What the BMC library's discovery asks for: the property list it reads.
+  Array<CIMName> wanted;
+  wanted.append(CIMName("MACAddress"));
+  wanted.append(CIMName("NetWorkAddresses"));
+  Array<CIMInstance> slim = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"), true,
+                                                     true, false, false, CIMPropertyList(wanted));
+  ASSERT_EQ(slim.size(), 3u);
+  EXPECT_EQ(slim[1].getPropertyCount(), 2u);
 }
 
 TEST_F(NetworkAdapterTest, MatchesIpOnThisMachine) {
-    ::unsetenv("MGMTAGENT_ROOT");
-    std::string links = run("ip -o link 2>/dev/null");
-    std::string addrs = run("ip -o addr 2>/dev/null");
-    if (links.empty()) GTEST_SKIP() << "ip is not available";
+  ::unsetenv("MGMTAGENT_ROOT");
+  std::string links = run("ip -o link 2>/dev/null");
+  std::string addrs = run("ip -o addr 2>/dev/null");
+  if (links.empty()) GTEST_SKIP() << "ip is not available";
 
-    // "N: name[@peer]: <...> ... link/ether aa:bb:cc:dd:ee:ff brd ..."
-    std::map<std::string, std::string> macByName;
-    std::istringstream lines(links);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line);
-        std::string index, name, word;
-        words >> index >> name;
-        if (!name.empty() && name.back() == ':') name.pop_back();
-        if (size_t at = name.find('@'); at != std::string::npos) name.resize(at);
-        std::string mac;
-        while (words >> word) {
-            if (word.rfind("link/", 0) == 0) {
-                words >> mac;
-                break;
-            }
-        }
-        macByName[name] = normaliseMac(mac);
+  // "N: name[@peer]: <...> ... link/ether aa:bb:cc:dd:ee:ff brd ..."
+  std::map<std::string, std::string> macByName;
+  std::istringstream lines(links);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream words(line);
+    std::string index, name, word;
+    words >> index >> name;
+    if (!name.empty() && name.back() == ':') name.pop_back();
+    if (size_t at = name.find('@'); at != std::string::npos) name.resize(at);
+    std::string mac;
+    while (words >> word) {
+      if (word.rfind("link/", 0) == 0) {
+        words >> mac;
+        break;
+      }
     }
-    std::map<std::string, std::vector<std::string>> ipv4ByName;
-    for (auto& [name, address] : parseIpAddrOutput(addrs)) ipv4ByName[name].push_back(address);
+    macByName[name] = normaliseMac(mac);
+  }
+  std::map<std::string, std::vector<std::string>> ipv4ByName;
+  for (auto& [name, address] : parseIpAddrOutput(addrs)) ipv4ByName[name].push_back(address);
 
-    Array<CIMInstance> found = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
-    std::set<std::string> seen;
-    for (Uint32 i = 0; i < found.size(); ++i) {
-        std::string name = str(found[i], "DeviceID");
-        seen.insert(name);
-        ASSERT_TRUE(macByName.count(name)) << name << " is not listed by ip";
-        EXPECT_EQ(str(found[i], "MACAddress"), macByName[name]) << name;
-        std::vector<std::string> expected = ipv4ByName[name];
-        std::vector<std::string> got = addresses(found[i]);
-        std::sort(expected.begin(), expected.end());
-        std::sort(got.begin(), got.end());
-        EXPECT_EQ(got, expected) << name;
-    }
-    for (const auto& [name, mac] : macByName) EXPECT_TRUE(seen.count(name)) << name << " has no instance";
+  Array<CIMInstance> found = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  std::set<std::string> seen;
+  for (Uint32 i = 0; i < found.size(); ++i) {
+    std::string name = str(found[i], "DeviceID");
+    seen.insert(name);
+    ASSERT_TRUE(macByName.count(name)) << name << " is not listed by ip";
+    EXPECT_EQ(str(found[i], "MACAddress"), macByName[name]) << name;
+    std::vector<std::string> expected = ipv4ByName[name];
+    std::vector<std::string> got = addresses(found[i]);
+    std::sort(expected.begin(), expected.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, expected) << name;
+  }
+  for (const auto& [name, mac] : macByName)
+    EXPECT_TRUE(seen.count(name)) << name << " has no instance";
 }
 
 }  // namespace

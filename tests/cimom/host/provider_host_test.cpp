@@ -18,291 +18,310 @@ using cimomtest::cimError;
 namespace {
 
 class ProviderHostTest : public cimomtest::HostFixture {
-protected:
-    static CIMObjectPath widgetPath(const char* id, const char* cls = "Test_Widget") {
-        Array<CIMKeyBinding> keys;
-        keys.append(CIMKeyBinding(CIMName("Id"), String(id), CIMKeyBinding::STRING));
-        return CIMObjectPath(String(), CIMNamespaceName(), CIMName(cls), keys);
-    }
-    static std::string stringProp(const CIMInstance& inst, const char* name) {
-        Uint32 at = inst.findProperty(CIMName(name));
-        if (at == PEG_NOT_FOUND) return "<absent>";
-        String s;
-        inst.getProperty(at).getValue().get(s);
-        return toStd(s);
-    }
-    std::multiset<std::string> ids(const Array<CIMInstance>& insts) {
-        std::multiset<std::string> out;
-        for (Uint32 i = 0; i < insts.size(); ++i) out.insert(stringProp(insts[i], "Id"));
-        return out;
-    }
-    MethodResult call(const char* method, Array<CIMParamValue> in, const CIMObjectPath& path = widgetPath("w1")) {
-        return host->invokeMethod(ctx, ns, path, CIMName(method), in);
-    }
-    static Array<CIMParamValue> params(const char* name, const CIMValue& v, bool typed = true) {
-        Array<CIMParamValue> in;
-        in.append(CIMParamValue(name, v, typed));
-        return in;
-    }
+ protected:
+  static CIMObjectPath widgetPath(const char* id, const char* cls = "Test_Widget") {
+    Array<CIMKeyBinding> keys;
+    keys.append(CIMKeyBinding(CIMName("Id"), String(id), CIMKeyBinding::STRING));
+    return CIMObjectPath(String(), CIMNamespaceName(), CIMName(cls), keys);
+  }
+  static std::string stringProp(const CIMInstance& inst, const char* name) {
+    Uint32 at = inst.findProperty(CIMName(name));
+    if (at == PEG_NOT_FOUND) return "<absent>";
+    String s;
+    inst.getProperty(at).getValue().get(s);
+    return toStd(s);
+  }
+  std::multiset<std::string> ids(const Array<CIMInstance>& insts) {
+    std::multiset<std::string> out;
+    for (Uint32 i = 0; i < insts.size(); ++i) out.insert(stringProp(insts[i], "Id"));
+    return out;
+  }
+  MethodResult call(const char* method, Array<CIMParamValue> in,
+                    const CIMObjectPath& path = widgetPath("w1")) {
+    return host->invokeMethod(ctx, ns, path, CIMName(method), in);
+  }
+  static Array<CIMParamValue> params(const char* name, const CIMValue& v, bool typed = true) {
+    Array<CIMParamValue> in;
+    in.append(CIMParamValue(name, v, typed));
+    return in;
+  }
 };
 
 TEST_F(ProviderHostTest, EnumerationReachesTheProvidersOfEverySubclass) {
-    using Set = std::multiset<std::string>;
-    EXPECT_EQ(ids(host->enumerateInstances(ctx, ns, CIMName("Test_Widget"))), (Set{"w1", "w2", "g1", "g2"}));
-    EXPECT_EQ(ids(host->enumerateInstances(ctx, ns, CIMName("test_gadget"))), (Set{"g1", "g2"}));
-    // The abstract root has no provider of its own; its subclasses answer, and the
-    // subclasses whose providers cannot load are left out (see provider_failure_test).
-    EXPECT_EQ(ids(host->enumerateInstances(ctx, ns, CIMName("Test_Element"))), (Set{"w1", "w2", "g1", "g2"}));
-    EXPECT_EQ(host->enumerateInstanceNames(ctx, ns, CIMName("Test_Widget")).size(), 4u);
-    EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("Test_Unserved")).size(), 0u);
+  using Set = std::multiset<std::string>;
+  EXPECT_EQ(ids(host->enumerateInstances(ctx, ns, CIMName("Test_Widget"))),
+            (Set{"w1", "w2", "g1", "g2"}));
+  EXPECT_EQ(ids(host->enumerateInstances(ctx, ns, CIMName("test_gadget"))), (Set{"g1", "g2"}));
+  // The abstract root has no provider of its own; its subclasses answer, and the
+  // subclasses whose providers cannot load are left out (see provider_failure_test).
+  EXPECT_EQ(ids(host->enumerateInstances(ctx, ns, CIMName("Test_Element"))),
+            (Set{"w1", "w2", "g1", "g2"}));
+  EXPECT_EQ(host->enumerateInstanceNames(ctx, ns, CIMName("Test_Widget")).size(), 4u);
+  EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("Test_Unserved")).size(), 0u);
 
-    // Each instance keeps its own path as its name, class included.
-    Array<CIMObjectPath> names = host->enumerateInstanceNames(ctx, ns, CIMName("Test_Widget"));
-    std::set<std::string> printed;
-    for (Uint32 i = 0; i < names.size(); ++i) printed.insert(toStd(names[i].toString()));
-    EXPECT_TRUE(printed.count("Test_Gadget.Id=\"g1\""));
-    EXPECT_TRUE(printed.count("Test_Widget.Id=\"w2\""));
+  // Each instance keeps its own path as its name, class included.
+  Array<CIMObjectPath> names = host->enumerateInstanceNames(ctx, ns, CIMName("Test_Widget"));
+  std::set<std::string> printed;
+  for (Uint32 i = 0; i < names.size(); ++i) printed.insert(toStd(names[i].toString()));
+  EXPECT_TRUE(printed.count("Test_Gadget.Id=\"g1\""));
+  EXPECT_TRUE(printed.count("Test_Widget.Id=\"w2\""));
 }
 
 TEST_F(ProviderHostTest, ShallowEnumerationKeepsOnlyTheRequestedClassProperties) {
-    Array<CIMInstance> all = host->enumerateInstances(ctx, ns, CIMName("Test_Widget"), false);
-    ASSERT_EQ(all.size(), 4u);
-    for (Uint32 i = 0; i < all.size(); ++i) {
-        EXPECT_EQ(all[i].findProperty(CIMName("Extra")), PEG_NOT_FOUND);
-        EXPECT_NE(all[i].findProperty(CIMName("Color")), PEG_NOT_FOUND);
-    }
-    Array<CIMInstance> deep = host->enumerateInstances(ctx, ns, CIMName("Test_Widget"), true);
-    size_t withExtra = 0;
-    for (Uint32 i = 0; i < deep.size(); ++i) withExtra += deep[i].findProperty(CIMName("Extra")) != PEG_NOT_FOUND;
-    EXPECT_EQ(withExtra, 2u);
+  Array<CIMInstance> all = host->enumerateInstances(ctx, ns, CIMName("Test_Widget"), false);
+  ASSERT_EQ(all.size(), 4u);
+  for (Uint32 i = 0; i < all.size(); ++i) {
+    EXPECT_EQ(all[i].findProperty(CIMName("Extra")), PEG_NOT_FOUND);
+    EXPECT_NE(all[i].findProperty(CIMName("Color")), PEG_NOT_FOUND);
+  }
+  Array<CIMInstance> deep = host->enumerateInstances(ctx, ns, CIMName("Test_Widget"), true);
+  size_t withExtra = 0;
+  for (Uint32 i = 0; i < deep.size(); ++i)
+    withExtra += deep[i].findProperty(CIMName("Extra")) != PEG_NOT_FOUND;
+  EXPECT_EQ(withExtra, 2u);
 }
 
 TEST_F(ProviderHostTest, ProvidersReceiveLocalPathsInTheRequestNamespace) {
-    CIMObjectPath fromClient = widgetPath("w1");
-    fromClient.setHost("client.example:5988");
-    fromClient.setNameSpace(CIMNamespaceName("elsewhere/ns"));
-    CIMInstance got = host->getInstance(ctx, ns, fromClient);
-    EXPECT_EQ(stringProp(got, "SeenPath"), "root/cimv2:Test_Widget.Id=\"w1\"");
+  CIMObjectPath fromClient = widgetPath("w1");
+  fromClient.setHost("client.example:5988");
+  fromClient.setNameSpace(CIMNamespaceName("elsewhere/ns"));
+  CIMInstance got = host->getInstance(ctx, ns, fromClient);
+  EXPECT_EQ(stringProp(got, "SeenPath"), "root/cimv2:Test_Widget.Id=\"w1\"");
 
-    Array<CIMInstance> inTest = host->enumerateInstances(ctx, CIMNamespaceName("ROOT/test"), CIMName("Test_Widget"));
-    ASSERT_GE(inTest.size(), 1u);
-    EXPECT_EQ(stringProp(inTest[0], "SeenPath"), "ROOT/test:Test_Widget");
+  Array<CIMInstance> inTest =
+      host->enumerateInstances(ctx, CIMNamespaceName("ROOT/test"), CIMName("Test_Widget"));
+  ASSERT_GE(inTest.size(), 1u);
+  EXPECT_EQ(stringProp(inTest[0], "SeenPath"), "ROOT/test:Test_Widget");
 
-    // Test_Bulk is registered for root/cimv2 only.
-    EXPECT_EQ(host->enumerateInstances(ctx, CIMNamespaceName("root/test"), CIMName("Test_Bulk")).size(), 0u);
-    EXPECT_EQ(cimError([&] { host->enumerateInstances(ctx, CIMNamespaceName("root/none"), CIMName("Test_Widget")); })
-                  .first,
-              CIM_ERR_INVALID_NAMESPACE);
+  // Test_Bulk is registered for root/cimv2 only.
+  EXPECT_EQ(
+      host->enumerateInstances(ctx, CIMNamespaceName("root/test"), CIMName("Test_Bulk")).size(),
+      0u);
+  EXPECT_EQ(cimError([&] {
+              host->enumerateInstances(ctx, CIMNamespaceName("root/none"), CIMName("Test_Widget"));
+            }).first,
+            CIM_ERR_INVALID_NAMESPACE);
 }
 
 TEST_F(ProviderHostTest, PropertyListsFilterPrivateCopies) {
-    Array<CIMName> names;
-    names.append(CIMName("label"));
-    names.append(CIMName("Count"));
-    names.append(CIMName("NoSuchProperty"));
-    Array<CIMInstance> listed =
-        host->enumerateInstances(ctx, ns, CIMName("Test_Gadget"), true, false, false, false, CIMPropertyList(names));
-    ASSERT_EQ(listed.size(), 2u);
-    EXPECT_EQ(listed[0].getPropertyCount(), 0u);  // gadgets have neither property
+  Array<CIMName> names;
+  names.append(CIMName("label"));
+  names.append(CIMName("Count"));
+  names.append(CIMName("NoSuchProperty"));
+  Array<CIMInstance> listed = host->enumerateInstances(ctx, ns, CIMName("Test_Gadget"), true, false,
+                                                       false, false, CIMPropertyList(names));
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].getPropertyCount(), 0u);  // gadgets have neither property
 
-    CIMInstance w1 = host->getInstance(ctx, ns, widgetPath("w1"), false, false, false, CIMPropertyList(names));
-    EXPECT_EQ(w1.getPropertyCount(), 2u);
-    EXPECT_EQ(stringProp(w1, "Label"), "first");
-    EXPECT_EQ(toStd(w1.getPath().toString()), "Test_Widget.Id=\"w1\"");  // the path keeps its keys
+  CIMInstance w1 =
+      host->getInstance(ctx, ns, widgetPath("w1"), false, false, false, CIMPropertyList(names));
+  EXPECT_EQ(w1.getPropertyCount(), 2u);
+  EXPECT_EQ(stringProp(w1, "Label"), "first");
+  EXPECT_EQ(toStd(w1.getPath().toString()), "Test_Widget.Id=\"w1\"");  // the path keeps its keys
 
-    CIMInstance none = host->getInstance(ctx, ns, widgetPath("w1"), false, false, false,
-                                         CIMPropertyList(Array<CIMName>()));
-    EXPECT_EQ(none.getPropertyCount(), 0u);
+  CIMInstance none = host->getInstance(ctx, ns, widgetPath("w1"), false, false, false,
+                                       CIMPropertyList(Array<CIMName>()));
+  EXPECT_EQ(none.getPropertyCount(), 0u);
 
-    // The provider delivered its stored object; what the caller got is a copy.
-    CIMInstance mine = host->getInstance(ctx, ns, widgetPath("w1"));
-    mine.getProperty(mine.findProperty(CIMName("Label"))).setValue(CIMValue(String("changed by caller")));
-    mine.removeProperty(mine.findProperty(CIMName("Count")));
-    CIMInstance again = host->getInstance(ctx, ns, widgetPath("w1"));
-    EXPECT_EQ(stringProp(again, "Label"), "first");
-    EXPECT_NE(again.findProperty(CIMName("Count")), PEG_NOT_FOUND);
+  // The provider delivered its stored object; what the caller got is a copy.
+  CIMInstance mine = host->getInstance(ctx, ns, widgetPath("w1"));
+  mine.getProperty(mine.findProperty(CIMName("Label")))
+      .setValue(CIMValue(String("changed by caller")));
+  mine.removeProperty(mine.findProperty(CIMName("Count")));
+  CIMInstance again = host->getInstance(ctx, ns, widgetPath("w1"));
+  EXPECT_EQ(stringProp(again, "Label"), "first");
+  EXPECT_NE(again.findProperty(CIMName("Count")), PEG_NOT_FOUND);
 }
 
 TEST_F(ProviderHostTest, GetInstanceAppliesTheDeliveryRules) {
-    const struct {
-        CIMObjectPath path;
-        CIMStatusCode code;
-        const char* message;
-    } cases[] = {
-        {widgetPath("nobody"), CIM_ERR_NOT_FOUND, "root/cimv2:Test_Widget.Id=\"nobody\""},
-        {widgetPath("twice"), CIM_ERR_FAILED, "Too many objects delivered"},
-        {widgetPath("uninit"), CIM_ERR_FAILED, "The object is not initialized"},
-        {widgetPath("x", "Test_NoSuchClass"), CIM_ERR_INVALID_CLASS, "Test_NoSuchClass"},
-        {widgetPath("x", "Test_Unserved"), CIM_ERR_NOT_FOUND, "root/cimv2:Test_Unserved.Id=\"x\""},
-        {CIMObjectPath(), CIM_ERR_INVALID_PARAMETER, "class name missing"},
-    };
-    for (const auto& c : cases) {
-        auto [code, message] = cimError([&] { host->getInstance(ctx, ns, c.path); });
-        EXPECT_EQ(code, c.code) << toStd(c.path.toString());
-        EXPECT_EQ(message, c.message) << toStd(c.path.toString());
-    }
+  const struct {
+    CIMObjectPath path;
+    CIMStatusCode code;
+    const char* message;
+  } cases[] = {
+      {widgetPath("nobody"), CIM_ERR_NOT_FOUND, "root/cimv2:Test_Widget.Id=\"nobody\""},
+      {widgetPath("twice"), CIM_ERR_FAILED, "Too many objects delivered"},
+      {widgetPath("uninit"), CIM_ERR_FAILED, "The object is not initialized"},
+      {widgetPath("x", "Test_NoSuchClass"), CIM_ERR_INVALID_CLASS, "Test_NoSuchClass"},
+      {widgetPath("x", "Test_Unserved"), CIM_ERR_NOT_FOUND, "root/cimv2:Test_Unserved.Id=\"x\""},
+      {CIMObjectPath(), CIM_ERR_INVALID_PARAMETER, "class name missing"},
+  };
+  for (const auto& c : cases) {
+    auto [code, message] = cimError([&] { host->getInstance(ctx, ns, c.path); });
+    EXPECT_EQ(code, c.code) << toStd(c.path.toString());
+    EXPECT_EQ(message, c.message) << toStd(c.path.toString());
+  }
 }
 
 TEST_F(ProviderHostTest, WriteOperationsReachTheProvider) {
-    CIMInstance w3{CIMName("Test_Widget")};
-    w3.addProperty(CIMProperty(CIMName("Id"), CIMValue(String("w3"))));
-    w3.addProperty(CIMProperty(CIMName("Label"), CIMValue(String("third"))));
-    CIMObjectPath made = host->createInstance(ctx, ns, w3);
-    EXPECT_EQ(toStd(made.toString()), "Test_Widget.Id=\"w3\"");
-    EXPECT_EQ(cimError([&] { host->createInstance(ctx, ns, w3); }).first, CIM_ERR_ALREADY_EXISTS);
+  CIMInstance w3{CIMName("Test_Widget")};
+  w3.addProperty(CIMProperty(CIMName("Id"), CIMValue(String("w3"))));
+  w3.addProperty(CIMProperty(CIMName("Label"), CIMValue(String("third"))));
+  CIMObjectPath made = host->createInstance(ctx, ns, w3);
+  EXPECT_EQ(toStd(made.toString()), "Test_Widget.Id=\"w3\"");
+  EXPECT_EQ(cimError([&] { host->createInstance(ctx, ns, w3); }).first, CIM_ERR_ALREADY_EXISTS);
 
-    CIMInstance change{CIMName("Test_Widget")};
-    change.addProperty(CIMProperty(CIMName("Label"), CIMValue(String("renamed"))));
-    change.addProperty(CIMProperty(CIMName("Count"), CIMValue(Uint32(9))));
-    change.setPath(widgetPath("w3"));
-    Array<CIMName> onlyCount;
-    onlyCount.append(CIMName("Count"));
-    host->modifyInstance(ctx, ns, change, false, CIMPropertyList(onlyCount));
-    CIMInstance got = host->getInstance(ctx, ns, widgetPath("w3"));
-    EXPECT_EQ(stringProp(got, "Label"), "third");
-    EXPECT_EQ(toStd(got.getProperty(got.findProperty(CIMName("Count"))).getValue().toString()), "9");
-    host->modifyInstance(ctx, ns, change);
-    EXPECT_EQ(stringProp(host->getInstance(ctx, ns, widgetPath("w3")), "Label"), "renamed");
+  CIMInstance change{CIMName("Test_Widget")};
+  change.addProperty(CIMProperty(CIMName("Label"), CIMValue(String("renamed"))));
+  change.addProperty(CIMProperty(CIMName("Count"), CIMValue(Uint32(9))));
+  change.setPath(widgetPath("w3"));
+  Array<CIMName> onlyCount;
+  onlyCount.append(CIMName("Count"));
+  host->modifyInstance(ctx, ns, change, false, CIMPropertyList(onlyCount));
+  CIMInstance got = host->getInstance(ctx, ns, widgetPath("w3"));
+  EXPECT_EQ(stringProp(got, "Label"), "third");
+  EXPECT_EQ(toStd(got.getProperty(got.findProperty(CIMName("Count"))).getValue().toString()), "9");
+  host->modifyInstance(ctx, ns, change);
+  EXPECT_EQ(stringProp(host->getInstance(ctx, ns, widgetPath("w3")), "Label"), "renamed");
 
-    host->deleteInstance(ctx, ns, widgetPath("w3"));
-    EXPECT_EQ(cimError([&] { host->getInstance(ctx, ns, widgetPath("w3")); }).first, CIM_ERR_NOT_FOUND);
-    EXPECT_EQ(cimError([&] { host->deleteInstance(ctx, ns, widgetPath("w3")); }).first, CIM_ERR_NOT_FOUND);
+  host->deleteInstance(ctx, ns, widgetPath("w3"));
+  EXPECT_EQ(cimError([&] { host->getInstance(ctx, ns, widgetPath("w3")); }).first,
+            CIM_ERR_NOT_FOUND);
+  EXPECT_EQ(cimError([&] { host->deleteInstance(ctx, ns, widgetPath("w3")); }).first,
+            CIM_ERR_NOT_FOUND);
 
-    CIMInstance gadget{CIMName("Test_Gadget")};
-    gadget.setPath(widgetPath("g1", "Test_Gadget"));
-    EXPECT_EQ(cimError([&] { host->modifyInstance(ctx, ns, gadget); }),
-              std::make_pair(CIM_ERR_NOT_SUPPORTED, std::string("modifyInstance")));
-    CIMInstance unserved{CIMName("Test_Unserved")};
-    EXPECT_EQ(cimError([&] { host->createInstance(ctx, ns, unserved); }).first, CIM_ERR_NOT_SUPPORTED);
-    EXPECT_EQ(cimError([&] { host->modifyInstance(ctx, ns, CIMInstance()); }).first, CIM_ERR_INVALID_PARAMETER);
+  CIMInstance gadget{CIMName("Test_Gadget")};
+  gadget.setPath(widgetPath("g1", "Test_Gadget"));
+  EXPECT_EQ(cimError([&] { host->modifyInstance(ctx, ns, gadget); }),
+            std::make_pair(CIM_ERR_NOT_SUPPORTED, std::string("modifyInstance")));
+  CIMInstance unserved{CIMName("Test_Unserved")};
+  EXPECT_EQ(cimError([&] { host->createInstance(ctx, ns, unserved); }).first,
+            CIM_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(cimError([&] { host->modifyInstance(ctx, ns, CIMInstance()); }).first,
+            CIM_ERR_INVALID_PARAMETER);
 }
 
 TEST_F(ProviderHostTest, EveryProviderExceptionBecomesItsCimError) {
-    const struct {
-        Uint16 code;
-        CIMStatusCode expected;
-        const char* message;
-    } cases[] = {
-        {1, CIM_ERR_FAILED, "operation failed on purpose"},
-        {2, CIM_ERR_ACCESS_DENIED, "access denied on purpose"},
-        {3, CIM_ERR_INVALID_NAMESPACE, "plain CIMException"},
-        {4, CIM_ERR_INVALID_PARAMETER, "invalid parameter on purpose"},
-        {5, CIM_ERR_INVALID_CLASS, "invalid class on purpose"},
-        {6, CIM_ERR_NOT_FOUND, "not found on purpose"},
-        {7, CIM_ERR_NOT_SUPPORTED, "not supported on purpose"},
-        {11, CIM_ERR_ALREADY_EXISTS, "already exists on purpose"},
-        {12, CIM_ERR_NO_SUCH_PROPERTY, "no such property on purpose"},
-        {15, CIM_ERR_INVALID_QUERY, "invalid query on purpose"},
-        {17, CIM_ERR_METHOD_NOT_FOUND, "method not found on purpose"},
-        {100, CIM_ERR_FAILED, "a plain broker exception"},
-        {101, CIM_ERR_FAILED, "a standard exception"},
-        {102, CIM_ERR_FAILED, "Unknown error."},
-    };
-    for (const auto& c : cases) {
-        auto fromMethod = cimError([&] { call("Fail", params("Code", CIMValue(c.code))); });
-        EXPECT_EQ(fromMethod, std::make_pair(c.expected, std::string(c.message))) << "code " << c.code;
-        std::string id = "throw-" + std::to_string(c.code);
-        auto fromGet = cimError([&] { host->getInstance(ctx, ns, widgetPath(id.c_str())); });
-        EXPECT_EQ(fromGet, std::make_pair(c.expected, std::string(c.message))) << "code " << c.code;
-    }
-    // The provider is still in service.
-    EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("Test_Widget")).size(), 4u);
+  const struct {
+    Uint16 code;
+    CIMStatusCode expected;
+    const char* message;
+  } cases[] = {
+      {1, CIM_ERR_FAILED, "operation failed on purpose"},
+      {2, CIM_ERR_ACCESS_DENIED, "access denied on purpose"},
+      {3, CIM_ERR_INVALID_NAMESPACE, "plain CIMException"},
+      {4, CIM_ERR_INVALID_PARAMETER, "invalid parameter on purpose"},
+      {5, CIM_ERR_INVALID_CLASS, "invalid class on purpose"},
+      {6, CIM_ERR_NOT_FOUND, "not found on purpose"},
+      {7, CIM_ERR_NOT_SUPPORTED, "not supported on purpose"},
+      {11, CIM_ERR_ALREADY_EXISTS, "already exists on purpose"},
+      {12, CIM_ERR_NO_SUCH_PROPERTY, "no such property on purpose"},
+      {15, CIM_ERR_INVALID_QUERY, "invalid query on purpose"},
+      {17, CIM_ERR_METHOD_NOT_FOUND, "method not found on purpose"},
+      {100, CIM_ERR_FAILED, "a plain broker exception"},
+      {101, CIM_ERR_FAILED, "a standard exception"},
+      {102, CIM_ERR_FAILED, "Unknown error."},
+  };
+  for (const auto& c : cases) {
+    auto fromMethod = cimError([&] { call("Fail", params("Code", CIMValue(c.code))); });
+    EXPECT_EQ(fromMethod, std::make_pair(c.expected, std::string(c.message))) << "code " << c.code;
+    std::string id = "throw-" + std::to_string(c.code);
+    auto fromGet = cimError([&] { host->getInstance(ctx, ns, widgetPath(id.c_str())); });
+    EXPECT_EQ(fromGet, std::make_pair(c.expected, std::string(c.message))) << "code " << c.code;
+  }
+  // The provider is still in service.
+  EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("Test_Widget")).size(), 4u);
 }
 
 TEST_F(ProviderHostTest, MethodCallsTypeTheirParameters) {
-    Array<CIMParamValue> add;
-    add.append(CIMParamValue("A", CIMValue(Uint32(40))));
-    add.append(CIMParamValue("b", CIMValue(String("2")), false));
-    MethodResult sum = call("ADD", add);
-    EXPECT_EQ(toStd(sum.returnValue.toString()), "42");
-    EXPECT_EQ(sum.returnValue.getType(), CIMTYPE_UINT32);
+  Array<CIMParamValue> add;
+  add.append(CIMParamValue("A", CIMValue(Uint32(40))));
+  add.append(CIMParamValue("b", CIMValue(String("2")), false));
+  MethodResult sum = call("ADD", add);
+  EXPECT_EQ(toStd(sum.returnValue.toString()), "42");
+  EXPECT_EQ(sum.returnValue.getType(), CIMTYPE_UINT32);
 
-    Array<CIMParamValue> echo;
-    echo.append(CIMParamValue("Small", CIMValue(String("-5")), false));
-    echo.append(CIMParamValue("Flag", CIMValue(String("true")), false));
-    echo.append(CIMParamValue("When", CIMValue(String("20240102030405.000000+000")), false));
-    Array<String> bytes;
-    bytes.append("1");
-    bytes.append("0xff");
-    echo.append(CIMParamValue("Bytes", CIMValue(bytes), false));
-    echo.append(CIMParamValue("Where", CIMValue(String("CIM_ComputerSystem.Name=\"h\"")), false));
-    CIMObjectPath target = widgetPath("w2");
-    target.setHost("client.example");
-    MethodResult r = call("Echo", echo, target);
-    EXPECT_EQ(toStd(r.returnValue.toString()),
-              "Small:sint16=-5;Flag:boolean=TRUE;When:datetime=20240102030405.000000+000;"
-              "Bytes:uint8[]=1 255 ;Where:reference=CIM_ComputerSystem.Name=\"h\";"
-              "user=tester;path=root/cimv2:Test_Widget.Id=\"w2\"");
-    ASSERT_EQ(r.outParameters.size(), 1u);
-    EXPECT_EQ(r.outParameters[0].getParameterName(), "Copy");
+  Array<CIMParamValue> echo;
+  echo.append(CIMParamValue("Small", CIMValue(String("-5")), false));
+  echo.append(CIMParamValue("Flag", CIMValue(String("true")), false));
+  echo.append(CIMParamValue("When", CIMValue(String("20240102030405.000000+000")), false));
+  Array<String> bytes;
+  bytes.append("1");
+  bytes.append("0xff");
+  echo.append(CIMParamValue("Bytes", CIMValue(bytes), false));
+  echo.append(CIMParamValue("Where", CIMValue(String("CIM_ComputerSystem.Name=\"h\"")), false));
+  CIMObjectPath target = widgetPath("w2");
+  target.setHost("client.example");
+  MethodResult r = call("Echo", echo, target);
+  EXPECT_EQ(toStd(r.returnValue.toString()),
+            "Small:sint16=-5;Flag:boolean=TRUE;When:datetime=20240102030405.000000+000;"
+            "Bytes:uint8[]=1 255 ;Where:reference=CIM_ComputerSystem.Name=\"h\";"
+            "user=tester;path=root/cimv2:Test_Widget.Id=\"w2\"");
+  ASSERT_EQ(r.outParameters.size(), 1u);
+  EXPECT_EQ(r.outParameters[0].getParameterName(), "Copy");
 
-    // Providers reach the object manager through their CIMOMHandle.
-    EXPECT_EQ(toStd(call("CountGadgets", {}).returnValue.toString()), "2");
+  // Providers reach the object manager through their CIMOMHandle.
+  EXPECT_EQ(toStd(call("CountGadgets", {}).returnValue.toString()), "2");
 
-    // A class path (no keys) also reaches the method provider.
-    EXPECT_EQ(toStd(call("Add", add, CIMObjectPath("Test_Widget")).returnValue.toString()), "42");
+  // A class path (no keys) also reaches the method provider.
+  EXPECT_EQ(toStd(call("Add", add, CIMObjectPath("Test_Widget")).returnValue.toString()), "42");
 
-    const struct {
-        const char* method;
-        Array<CIMParamValue> in;
-        CIMObjectPath path;
-        CIMStatusCode code;
-    } refused[] = {
-        {"Frobnicate", {}, widgetPath("w1"), CIM_ERR_METHOD_NOT_FOUND},
-        {"Add", params("C", CIMValue(Uint32(1))), widgetPath("w1"), CIM_ERR_INVALID_PARAMETER},
-        {"Add", params("A", CIMValue(String("many")), false), widgetPath("w1"), CIM_ERR_INVALID_PARAMETER},
-        {"Poke", {}, widgetPath("x", "Test_Unserved"), CIM_ERR_NOT_SUPPORTED},
-        {"Add", {}, widgetPath("x", "Test_Nothing"), CIM_ERR_INVALID_CLASS},
-        {"Misdeliver", params("How", CIMValue(Uint16(1))), widgetPath("w1"), CIM_ERR_FAILED},
-        {"Misdeliver", params("How", CIMValue(Uint16(2))), widgetPath("w1"), CIM_ERR_FAILED},
-        {"Misdeliver", params("How", CIMValue(Uint16(3))), widgetPath("w1"), CIM_ERR_FAILED},
-    };
-    for (const auto& c : refused) {
-        EXPECT_EQ(cimError([&] { call(c.method, c.in, c.path); }).first, c.code) << c.method;
-    }
-    // Test_Gadget is an instance provider only; it inherits the declarations, not the provider.
-    EXPECT_EQ(cimError([&] { call("Add", add, widgetPath("g1", "Test_Gadget")); }).first, CIM_ERR_NOT_SUPPORTED);
+  const struct {
+    const char* method;
+    Array<CIMParamValue> in;
+    CIMObjectPath path;
+    CIMStatusCode code;
+  } refused[] = {
+      {"Frobnicate", {}, widgetPath("w1"), CIM_ERR_METHOD_NOT_FOUND},
+      {"Add", params("C", CIMValue(Uint32(1))), widgetPath("w1"), CIM_ERR_INVALID_PARAMETER},
+      {"Add", params("A", CIMValue(String("many")), false), widgetPath("w1"),
+       CIM_ERR_INVALID_PARAMETER},
+      {"Poke", {}, widgetPath("x", "Test_Unserved"), CIM_ERR_NOT_SUPPORTED},
+      {"Add", {}, widgetPath("x", "Test_Nothing"), CIM_ERR_INVALID_CLASS},
+      {"Misdeliver", params("How", CIMValue(Uint16(1))), widgetPath("w1"), CIM_ERR_FAILED},
+      {"Misdeliver", params("How", CIMValue(Uint16(2))), widgetPath("w1"), CIM_ERR_FAILED},
+      {"Misdeliver", params("How", CIMValue(Uint16(3))), widgetPath("w1"), CIM_ERR_FAILED},
+  };
+  for (const auto& c : refused) {
+    EXPECT_EQ(cimError([&] { call(c.method, c.in, c.path); }).first, c.code) << c.method;
+  }
+  // Test_Gadget is an instance provider only; it inherits the declarations, not the provider.
+  EXPECT_EQ(cimError([&] { call("Add", add, widgetPath("g1", "Test_Gadget")); }).first,
+            CIM_ERR_NOT_SUPPORTED);
 }
 
 TEST_F(ProviderHostTest, ClassOperationsServeTheRepository) {
-    CIMClass full = host->getClass(ctx, ns, CIMName("test_gadget"), false, true, true);
-    EXPECT_EQ(toStd(full.getClassName().getString()), "Test_Gadget");
-    Uint32 id = full.findProperty(CIMName("Id"));
-    ASSERT_NE(id, PEG_NOT_FOUND);
-    EXPECT_NE(full.getProperty(id).findQualifier(CIMName("Key")), PEG_NOT_FOUND);
-    EXPECT_EQ(toStd(full.getProperty(id).getClassOrigin().getString()), "Test_Element");
-    EXPECT_NE(full.findMethod(CIMName("Echo")), PEG_NOT_FOUND);
+  CIMClass full = host->getClass(ctx, ns, CIMName("test_gadget"), false, true, true);
+  EXPECT_EQ(toStd(full.getClassName().getString()), "Test_Gadget");
+  Uint32 id = full.findProperty(CIMName("Id"));
+  ASSERT_NE(id, PEG_NOT_FOUND);
+  EXPECT_NE(full.getProperty(id).findQualifier(CIMName("Key")), PEG_NOT_FOUND);
+  EXPECT_EQ(toStd(full.getProperty(id).getClassOrigin().getString()), "Test_Element");
+  EXPECT_NE(full.findMethod(CIMName("Echo")), PEG_NOT_FOUND);
 
-    CIMClass local = host->getClass(ctx, ns, CIMName("Test_Gadget"));  // localOnly, qualifiers, no origin
-    EXPECT_EQ(local.getPropertyCount(), 1u);
-    EXPECT_EQ(local.getMethodCount(), 0u);
-    EXPECT_TRUE(local.getProperty(0).getClassOrigin().isNull());
+  CIMClass local =
+      host->getClass(ctx, ns, CIMName("Test_Gadget"));  // localOnly, qualifiers, no origin
+  EXPECT_EQ(local.getPropertyCount(), 1u);
+  EXPECT_EQ(local.getMethodCount(), 0u);
+  EXPECT_TRUE(local.getProperty(0).getClassOrigin().isNull());
 
-    CIMClass bare = host->getClass(ctx, ns, CIMName("Test_Widget"), false, false, false);
-    EXPECT_EQ(bare.getProperty(bare.findProperty(CIMName("Id"))).getQualifierCount(), 0u);
-    Array<CIMName> only;
-    only.append(CIMName("Color"));
-    EXPECT_EQ(host->getClass(ctx, ns, CIMName("Test_Widget"), false, true, false, CIMPropertyList(only))
-                  .getPropertyCount(),
-              1u);
-    EXPECT_EQ(cimError([&] { host->getClass(ctx, ns, CIMName("Test_Nothing")); }).first, CIM_ERR_NOT_FOUND);
+  CIMClass bare = host->getClass(ctx, ns, CIMName("Test_Widget"), false, false, false);
+  EXPECT_EQ(bare.getProperty(bare.findProperty(CIMName("Id"))).getQualifierCount(), 0u);
+  Array<CIMName> only;
+  only.append(CIMName("Color"));
+  EXPECT_EQ(
+      host->getClass(ctx, ns, CIMName("Test_Widget"), false, true, false, CIMPropertyList(only))
+          .getPropertyCount(),
+      1u);
+  EXPECT_EQ(cimError([&] { host->getClass(ctx, ns, CIMName("Test_Nothing")); }).first,
+            CIM_ERR_NOT_FOUND);
 
-    auto names = [&](const char* cls, bool deep) {
-        Array<CIMName> got = host->enumerateClassNames(ctx, ns, cls ? CIMName(cls) : CIMName(), deep);
-        std::set<std::string> out;
-        for (Uint32 i = 0; i < got.size(); ++i) out.insert(toStd(got[i].getString()));
-        return out;
-    };
-    EXPECT_EQ(names("Test_Widget", false), (std::set<std::string>{"Test_Gadget"}));
-    EXPECT_EQ(names("Test_Widget", true), (std::set<std::string>{"Test_Gadget"}));
-    EXPECT_TRUE(names("Test_Element", true).count("Test_Gadget"));
-    EXPECT_FALSE(names("Test_Element", false).count("Test_Gadget"));
-    EXPECT_TRUE(names(nullptr, false).count("CIM_ManagedElement"));
-    EXPECT_FALSE(names(nullptr, false).count("Test_Element"));
-    EXPECT_TRUE(names(nullptr, true).count("CIM_NetworkAdapter"));
-    EXPECT_EQ(cimError([&] { names("Test_Nothing", false); }).first, CIM_ERR_INVALID_CLASS);
-    EXPECT_EQ(host->enumerateClasses(ctx, ns, CIMName("Test_Element"), true).size(),
-              names("Test_Element", true).size());
+  auto names = [&](const char* cls, bool deep) {
+    Array<CIMName> got = host->enumerateClassNames(ctx, ns, cls ? CIMName(cls) : CIMName(), deep);
+    std::set<std::string> out;
+    for (Uint32 i = 0; i < got.size(); ++i) out.insert(toStd(got[i].getString()));
+    return out;
+  };
+  EXPECT_EQ(names("Test_Widget", false), (std::set<std::string>{"Test_Gadget"}));
+  EXPECT_EQ(names("Test_Widget", true), (std::set<std::string>{"Test_Gadget"}));
+  EXPECT_TRUE(names("Test_Element", true).count("Test_Gadget"));
+  EXPECT_FALSE(names("Test_Element", false).count("Test_Gadget"));
+  EXPECT_TRUE(names(nullptr, false).count("CIM_ManagedElement"));
+  EXPECT_FALSE(names(nullptr, false).count("Test_Element"));
+  EXPECT_TRUE(names(nullptr, true).count("CIM_NetworkAdapter"));
+  EXPECT_EQ(cimError([&] { names("Test_Nothing", false); }).first, CIM_ERR_INVALID_CLASS);
+  EXPECT_EQ(host->enumerateClasses(ctx, ns, CIMName("Test_Element"), true).size(),
+            names("Test_Element", true).size());
 }
 
 // The widget provider records the request path in each stored instance, under
@@ -310,66 +329,67 @@ TEST_F(ProviderHostTest, ClassOperationsServeTheRepository) {
 // copy taken at delivery: a copy made after the provider returned can already
 // carry the path of another request running at the same time.
 TEST_F(ProviderHostTest, InstancesAreCopiedWhileTheProviderDelivers) {
-    std::atomic<int> foreign{0};
-    const auto enumerateIn = [&](const char* nameSpace) {
-        for (int i = 0; i < 300; ++i) {
-            const Array<CIMInstance> all =
-                host->enumerateInstances(ctx, CIMNamespaceName(nameSpace), CIMName("Test_Widget"));
-            for (Uint32 k = 0; k < all.size(); ++k) {
-                const std::string seen = std::string(nameSpace) + ":" + toStd(all[k].getClassName().getString());
-                const std::string got = stringProp(all[k], "SeenPath");
-                if (got != "<absent>" && got != seen) ++foreign;
-            }
-        }
-    };
-    std::thread first(enumerateIn, "root/cimv2");
-    std::thread second(enumerateIn, "root/test");
-    first.join();
-    second.join();
-    EXPECT_EQ(foreign.load(), 0);
+  std::atomic<int> foreign{0};
+  const auto enumerateIn = [&](const char* nameSpace) {
+    for (int i = 0; i < 300; ++i) {
+      const Array<CIMInstance> all =
+          host->enumerateInstances(ctx, CIMNamespaceName(nameSpace), CIMName("Test_Widget"));
+      for (Uint32 k = 0; k < all.size(); ++k) {
+        const std::string seen =
+            std::string(nameSpace) + ":" + toStd(all[k].getClassName().getString());
+        const std::string got = stringProp(all[k], "SeenPath");
+        if (got != "<absent>" && got != seen) ++foreign;
+      }
+    }
+  };
+  std::thread first(enumerateIn, "root/cimv2");
+  std::thread second(enumerateIn, "root/test");
+  first.join();
+  second.join();
+  EXPECT_EQ(foreign.load(), 0);
 }
 
 TEST_F(ProviderHostTest, OperationsRunConcurrentlyOnOneProvider) {
-    // Four callers must be inside the provider at the same time for Rendezvous to
-    // return 4; a host that serialised calls would make it time out with fewer.
-    constexpr int kParties = 4;
-    std::vector<std::thread> meeting;
-    std::atomic<int> met{0};
-    for (int t = 0; t < kParties; ++t) {
-        meeting.emplace_back([&] {
-            MethodResult r = call("Rendezvous", params("Parties", CIMValue(Uint32(kParties))));
-            Uint32 n = 0;
-            r.returnValue.get(n);
-            if (n == kParties) ++met;
-        });
-    }
-    for (auto& t : meeting) t.join();
-    EXPECT_EQ(met.load(), kParties);
+  // Four callers must be inside the provider at the same time for Rendezvous to
+  // return 4; a host that serialised calls would make it time out with fewer.
+  constexpr int kParties = 4;
+  std::vector<std::thread> meeting;
+  std::atomic<int> met{0};
+  for (int t = 0; t < kParties; ++t) {
+    meeting.emplace_back([&] {
+      MethodResult r = call("Rendezvous", params("Parties", CIMValue(Uint32(kParties))));
+      Uint32 n = 0;
+      r.returnValue.get(n);
+      if (n == kParties) ++met;
+    });
+  }
+  for (auto& t : meeting) t.join();
+  EXPECT_EQ(met.load(), kParties);
 
-    // Mixed traffic from several threads leaves a consistent store.
-    std::vector<std::thread> workers;
-    std::atomic<int> failures{0};
-    for (int t = 0; t < 6; ++t) {
-        workers.emplace_back([&, t] {
-            for (int i = 0; i < 30; ++i) {
-                std::string id = "t" + std::to_string(t) + "-" + std::to_string(i);
-                try {
-                    CIMInstance inst{CIMName("Test_Widget")};
-                    inst.addProperty(CIMProperty(CIMName("Id"), CIMValue(String(id.c_str()))));
-                    host->createInstance(ctx, ns, inst);
-                    CIMInstance got = host->getInstance(ctx, ns, widgetPath(id.c_str()));
-                    if (stringProp(got, "Id") != id) ++failures;
-                    host->enumerateInstances(ctx, ns, CIMName("Test_Element"));
-                    if (i % 2 == 0) host->deleteInstance(ctx, ns, widgetPath(id.c_str()));
-                } catch (const CIMException&) {
-                    ++failures;
-                }
-            }
-        });
-    }
-    for (auto& t : workers) t.join();
-    EXPECT_EQ(failures.load(), 0);
-    EXPECT_EQ(host->enumerateInstanceNames(ctx, ns, CIMName("Test_Widget")).size(), 4u + 6 * 15);
+  // Mixed traffic from several threads leaves a consistent store.
+  std::vector<std::thread> workers;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < 6; ++t) {
+    workers.emplace_back([&, t] {
+      for (int i = 0; i < 30; ++i) {
+        std::string id = "t" + std::to_string(t) + "-" + std::to_string(i);
+        try {
+          CIMInstance inst{CIMName("Test_Widget")};
+          inst.addProperty(CIMProperty(CIMName("Id"), CIMValue(String(id.c_str()))));
+          host->createInstance(ctx, ns, inst);
+          CIMInstance got = host->getInstance(ctx, ns, widgetPath(id.c_str()));
+          if (stringProp(got, "Id") != id) ++failures;
+          host->enumerateInstances(ctx, ns, CIMName("Test_Element"));
+          if (i % 2 == 0) host->deleteInstance(ctx, ns, widgetPath(id.c_str()));
+        } catch (const CIMException&) {
+          ++failures;
+        }
+      }
+    });
+  }
+  for (auto& t : workers) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(host->enumerateInstanceNames(ctx, ns, CIMName("Test_Widget")).size(), 4u + 6 * 15);
 }
 
 }  // namespace

@@ -39,8 +39,8 @@ class FakeOperations : public cimom::CimOperations {
     things[id] = copy;
   }
 
-  Array<CIMInstance> enumerateInstances(const Ctx& c, const Ns&, const CIMName& cls, bool deep, bool lo, bool,
-                                        bool, const CIMPropertyList& pl) override {
+  Array<CIMInstance> enumerateInstances(const Ctx& c, const Ns&, const CIMName& cls, bool deep,
+                                        bool lo, bool, bool, const CIMPropertyList& pl) override {
     std::lock_guard l(mutex);
     note(c);
     lastDeep = deep;
@@ -51,7 +51,8 @@ class FakeOperations : public cimom::CimOperations {
     for (auto& [id, inst] : things) out.append(inst.clone());
     return out;
   }
-  Array<CIMObjectPath> enumerateInstanceNames(const Ctx& c, const Ns&, const CIMName& cls) override {
+  Array<CIMObjectPath> enumerateInstanceNames(const Ctx& c, const Ns&,
+                                              const CIMName& cls) override {
     std::lock_guard l(mutex);
     note(c);
     checkClass(cls);
@@ -66,7 +67,8 @@ class FakeOperations : public cimom::CimOperations {
     lastPropertyList = pl;
     return find(p).clone();
   }
-  void modifyInstance(const Ctx& c, const Ns&, const CIMInstance& inst, bool, const CIMPropertyList&) override {
+  void modifyInstance(const Ctx& c, const Ns&, const CIMInstance& inst, bool,
+                      const CIMPropertyList&) override {
     std::lock_guard l(mutex);
     note(c);
     find(inst.getPath()) = inst.clone();
@@ -100,7 +102,8 @@ class FakeOperations : public cimom::CimOperations {
     for (Uint32 i = 0; i < in.size(); ++i) r.outParameters.append(in[i]);
     return r;
   }
-  CIMClass getClass(const Ctx&, const Ns&, const CIMName& cls, bool, bool, bool, const CIMPropertyList&) override {
+  CIMClass getClass(const Ctx&, const Ns&, const CIMName& cls, bool, bool, bool,
+                    const CIMPropertyList&) override {
     checkClass(cls);
     return thingClass();
   }
@@ -109,7 +112,8 @@ class FakeOperations : public cimom::CimOperations {
     out.append(CIMName("Test_Thing"));
     return out;
   }
-  Array<CIMClass> enumerateClasses(const Ctx&, const Ns&, const CIMName&, bool, bool, bool, bool) override {
+  Array<CIMClass> enumerateClasses(const Ctx&, const Ns&, const CIMName&, bool, bool, bool,
+                                   bool) override {
     Array<CIMClass> out;
     out.append(thingClass());
     return out;
@@ -134,7 +138,8 @@ class FakeOperations : public cimom::CimOperations {
     lastUser = (const char*)id.getUserName().getCString();
   }
   static void checkClass(const CIMName& cls) {
-    if (!cls.equal(CIMName("Test_Thing"))) throw CIMException(CIM_ERR_INVALID_CLASS, cls.getString());
+    if (!cls.equal(CIMName("Test_Thing")))
+      throw CIMException(CIM_ERR_INVALID_CLASS, cls.getString());
   }
   static std::string idOf(const CIMObjectPath& p) {
     const Array<CIMKeyBinding>& k = p.getKeyBindings();

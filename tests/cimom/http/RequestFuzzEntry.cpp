@@ -18,7 +18,8 @@ namespace {
 struct Harness {
   Harness() {
     Pegasus::CIMInstance t(Pegasus::CIMName("Test_Thing"));
-    t.addProperty(Pegasus::CIMProperty(Pegasus::CIMName("Id"), Pegasus::CIMValue(Pegasus::String("a 1"))));
+    t.addProperty(
+        Pegasus::CIMProperty(Pegasus::CIMName("Id"), Pegasus::CIMValue(Pegasus::String("a 1"))));
     ops.add(t, "a 1");
     cimom::HandlerOptions opt;
     opt.requireAuthentication = false;
@@ -36,8 +37,9 @@ Harness& harness() {
 }
 
 http::Message bodyRequest(std::string body, char selector) {
-  static const char* methods[] = {"EnumerateInstances", "GetInstance", "ModifyInstance", "Echo",
-                                  "EnumerateClassNames", "CreateInstance", "DeleteInstance", "GetClass"};
+  static const char* methods[] = {
+      "EnumerateInstances",  "GetInstance",    "ModifyInstance", "Echo",
+      "EnumerateClassNames", "CreateInstance", "DeleteInstance", "GetClass"};
   http::Message req;
   req.method = "POST";
   req.target = "/cimom";
@@ -46,7 +48,8 @@ http::Message bodyRequest(std::string body, char selector) {
   req.addHeader("Content-Type", "application/xml; charset=utf-8");
   req.addHeader("CIMOperation", "MethodCall");
   req.addHeader("CIMMethod", methods[static_cast<unsigned char>(selector) % 8]);
-  req.addHeader("CIMObject", (selector & 8) ? "root%2Fcimv2%3ATest_Thing.Id%3D%22a%201%22" : "root%2Fcimv2");
+  req.addHeader("CIMObject",
+                (selector & 8) ? "root%2Fcimv2%3ATest_Thing.Id%3D%22a%201%22" : "root%2Fcimv2");
   req.body = std::move(body);
   return req;
 }
@@ -59,7 +62,8 @@ int fuzzOneRequest(const std::uint8_t* data, std::size_t size) {
   cimom::Peer peer;
   peer.address = "fuzz";
   const std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
-  if ((data[0] & 0x80) == 0) return h.handler->handle(bodyRequest(rest, static_cast<char>(data[0])), peer).status;
+  if ((data[0] & 0x80) == 0)
+    return h.handler->handle(bodyRequest(rest, static_cast<char>(data[0])), peer).status;
 
   // Raw bytes: frame them as the server would, from a socket pair.
   int sv[2];

@@ -26,7 +26,8 @@ std::string envelope(const std::string& call) {
 }
 
 const std::string kNs =
-    "<LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"></NAMESPACE><NAMESPACE NAME=\"cimv2\"></NAMESPACE>"
+    "<LOCALNAMESPACEPATH><NAMESPACE NAME=\"root\"></NAMESPACE><NAMESPACE "
+    "NAME=\"cimv2\"></NAMESPACE>"
     "</LOCALNAMESPACEPATH>";
 
 std::string imethod(const std::string& name, const std::string& params) {
@@ -41,7 +42,8 @@ struct Req {
   std::vector<std::pair<std::string, std::string>> extra;
   bool auth = true;
   std::string wire() const {
-    std::string w = method + " /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+    std::string w = method +
+                    " /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                     "Content-Type: application/xml; charset=\"utf-8\"\r\n";
     if (method == "POST") {
       w += "CIMOperation: MethodCall\r\nCIMProtocolVersion: 1.0\r\n";
@@ -74,8 +76,10 @@ class CimXmlRequest : public ::testing::Test {
  protected:
   void SetUp() override {
     Pegasus::CIMInstance t(Pegasus::CIMName("Test_Thing"));
-    t.addProperty(Pegasus::CIMProperty(Pegasus::CIMName("Id"), Pegasus::CIMValue(Pegasus::String("a 1"))));
-    t.addProperty(Pegasus::CIMProperty(Pegasus::CIMName("Note"), Pegasus::CIMValue(Pegasus::String("x<&>\"y"))));
+    t.addProperty(
+        Pegasus::CIMProperty(Pegasus::CIMName("Id"), Pegasus::CIMValue(Pegasus::String("a 1"))));
+    t.addProperty(Pegasus::CIMProperty(Pegasus::CIMName("Note"),
+                                       Pegasus::CIMValue(Pegasus::String("x<&>\"y"))));
     srv.ops.add(t, "a 1");
   }
   http::Message call(Req r) { return send(srv.port, r.wire()); }
@@ -95,7 +99,8 @@ TEST_F(CimXmlRequest, EnumerateInstancesAnswersInWbemcliShape) {
   ASSERT_EQ(resp.status, 200) << resp.body;
   EXPECT_EQ(*resp.header("CIMOperation"), "MethodResponse");
   EXPECT_NE(resp.body.find("<MESSAGE ID=\"4711\""), std::string::npos);
-  EXPECT_NE(resp.body.find("<KEYVALUE VALUETYPE=\"string\">a 1</KEYVALUE>"), std::string::npos) << resp.body;
+  EXPECT_NE(resp.body.find("<KEYVALUE VALUETYPE=\"string\">a 1</KEYVALUE>"), std::string::npos)
+      << resp.body;
   EXPECT_NE(resp.body.find("<VALUE>x&lt;&amp;&gt;\"y</VALUE>"), std::string::npos) << resp.body;
   EXPECT_EQ(resp.body.find("&#"), std::string::npos);
   EXPECT_EQ(resp.body.find("/>"), std::string::npos) << "no empty-element tags in responses";
@@ -114,11 +119,12 @@ TEST_F(CimXmlRequest, CimErrorsTravelInTheBody) {
     std::string method, params, code;
   } cases[] = {
       {"GetInstance",
-       "<IPARAMVALUE NAME=\"InstanceName\"><INSTANCENAME CLASSNAME=\"Test_Thing\"><KEYBINDING NAME=\"Id\">"
+       "<IPARAMVALUE NAME=\"InstanceName\"><INSTANCENAME CLASSNAME=\"Test_Thing\"><KEYBINDING "
+       "NAME=\"Id\">"
        "<KEYVALUE VALUETYPE=\"string\">nope</KEYVALUE></KEYBINDING></INSTANCENAME></IPARAMVALUE>",
        "CODE=\"6\" DESCRIPTION=\"CIM_ERR_NOT_FOUND: no such thing\""},
-      {"EnumerateInstances", "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Other\"/></IPARAMVALUE>",
-       "CODE=\"5\""},
+      {"EnumerateInstances",
+       "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Other\"/></IPARAMVALUE>", "CODE=\"5\""},
       {"EnumerateInstances", "", "CODE=\"4\""},  // missing ClassName
       {"EnumerateInstances",
        "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Thing\"/></IPARAMVALUE>"
@@ -132,8 +138,9 @@ TEST_F(CimXmlRequest, CimErrorsTravelInTheBody) {
        "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Thing\"/></IPARAMVALUE>"
        "<IPARAMVALUE NAME=\"LocalOnly\"><VALUE>maybe</VALUE></IPARAMVALUE>",
        "CODE=\"4\""},  // not a boolean
-      {"EnumerateInstances", "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"1bad\"/></IPARAMVALUE>",
-       "CODE=\"4\""},  // illegal class name
+      {"EnumerateInstances",
+       "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"1bad\"/></IPARAMVALUE>",
+       "CODE=\"4\""},                   // illegal class name
       {"ExecQuery", "", "CODE=\"7\""},  // unknown intrinsic method
   };
   for (const auto& c : cases) {
@@ -149,8 +156,9 @@ TEST_F(CimXmlRequest, CimErrorsTravelInTheBody) {
 TEST_F(CimXmlRequest, HttpLevelRefusals) {
   Req ok;
   ok.cimMethod = "EnumerateInstanceNames";
-  ok.body = imethod("EnumerateInstanceNames",
-                    "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Thing\"/></IPARAMVALUE>");
+  ok.body =
+      imethod("EnumerateInstanceNames",
+              "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Thing\"/></IPARAMVALUE>");
   EXPECT_EQ(call(ok).status, 200);
 
   Req r = ok;
@@ -177,7 +185,8 @@ TEST_F(CimXmlRequest, HttpLevelRefusals) {
   r.body = "<CIM><unclosed>";
   EXPECT_EQ(cimError(call(r)), "request-not-well-formed");
   r = ok;
-  r.body = "<?xml version=\"1.0\"?><!DOCTYPE CIM [<!ENTITY x \"boom\">]>" + ok.body.substr(ok.body.find("<CIM"));
+  r.body = "<?xml version=\"1.0\"?><!DOCTYPE CIM [<!ENTITY x \"boom\">]>" +
+           ok.body.substr(ok.body.find("<CIM"));
   EXPECT_EQ(cimError(call(r)), "request-not-well-formed");
   r = ok;
   r.body = envelope(std::string(50, '<') + "x>");
@@ -192,12 +201,16 @@ TEST_F(CimXmlRequest, HttpLevelRefusals) {
   r.body = envelope(many);
   EXPECT_EQ(cimError(call(r)), "request-not-valid");
   r = ok;
-  r.body = "<CIM CIMVERSION=\"3.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"1\" PROTOCOLVERSION=\"1.0\"></MESSAGE></CIM>";
+  r.body =
+      "<CIM CIMVERSION=\"3.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"1\" "
+      "PROTOCOLVERSION=\"1.0\"></MESSAGE></CIM>";
   resp = call(r);
   EXPECT_EQ(resp.status, 501);
   EXPECT_EQ(cimError(resp), "unsupported-cim-version");
-  r.body = "<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"1\" PROTOCOLVERSION=\"1.0\"><MULTIREQ/>"
-           "</MESSAGE></CIM>";
+  r.body =
+      "<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"1\" "
+      "PROTOCOLVERSION=\"1.0\"><MULTIREQ/>"
+      "</MESSAGE></CIM>";
   EXPECT_EQ(cimError(call(r)), "multiple-requests-unsupported");
   r = ok;
   r.extra = {{"CIMBatch", "x"}};
@@ -252,22 +265,25 @@ TEST_F(CimXmlRequest, ExtrinsicCallWithUntypedParameters) {
   Req r;
   r.cimMethod = "Echo";
   r.cimObject = "root%2Fcimv2%3ATest_Thing.Id%3D%22a%201%22";
-  r.body = envelope(
-      "<METHODCALL NAME=\"Echo\"><LOCALINSTANCEPATH>" + kNs +
-      "<INSTANCENAME CLASSNAME=\"Test_Thing\"><KEYBINDING NAME=\"Id\"><KEYVALUE VALUETYPE=\"string\">a 1</KEYVALUE>"
-      "</KEYBINDING></INSTANCENAME></LOCALINSTANCEPATH>"
-      "<PARAMVALUE NAME=\"Text\"><VALUE>true</VALUE></PARAMVALUE></METHODCALL>");
+  r.body = envelope("<METHODCALL NAME=\"Echo\"><LOCALINSTANCEPATH>" + kNs +
+                    "<INSTANCENAME CLASSNAME=\"Test_Thing\"><KEYBINDING NAME=\"Id\"><KEYVALUE "
+                    "VALUETYPE=\"string\">a 1</KEYVALUE>"
+                    "</KEYBINDING></INSTANCENAME></LOCALINSTANCEPATH>"
+                    "<PARAMVALUE NAME=\"Text\"><VALUE>true</VALUE></PARAMVALUE></METHODCALL>");
   auto resp = call(r);
   ASSERT_EQ(resp.status, 200) << resp.body;
-  EXPECT_NE(resp.body.find("<RETURNVALUE PARAMTYPE=\"uint32\"><VALUE>1</VALUE></RETURNVALUE>"), std::string::npos)
+  EXPECT_NE(resp.body.find("<RETURNVALUE PARAMTYPE=\"uint32\"><VALUE>1</VALUE></RETURNVALUE>"),
+            std::string::npos)
       << resp.body;
   // An untyped parameter goes back without PARAMTYPE, as it came.
-  EXPECT_NE(resp.body.find("<PARAMVALUE NAME=\"Text\"><VALUE>true</VALUE></PARAMVALUE>"), std::string::npos);
+  EXPECT_NE(resp.body.find("<PARAMVALUE NAME=\"Text\"><VALUE>true</VALUE></PARAMVALUE>"),
+            std::string::npos);
 
   r.cimMethod = "Boom";
   r.body.replace(r.body.find("\"Echo\""), 6, "\"Boom\"");
   resp = call(r);
-  EXPECT_NE(resp.body.find("CODE=\"1\" DESCRIPTION=\"CIM_ERR_FAILED: provider blew up\""), std::string::npos)
+  EXPECT_NE(resp.body.find("CODE=\"1\" DESCRIPTION=\"CIM_ERR_FAILED: provider blew up\""),
+            std::string::npos)
       << resp.body;
 }
 
@@ -283,15 +299,18 @@ TEST(CimXmlCorpus, ReplayNeverBreaksTheServer) {
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (std::uint8_t selector : {0x00, 0x01, 0x02, 0x03, 0x0b, 0x80}) {
       std::string input = static_cast<char>(selector) + bytes;
-      int status = test::fuzzOneRequest(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
-      EXPECT_TRUE(status == 0 || status == 200 || status == 400 || status == 501) << e.path() << " " << status;
+      int status =
+          test::fuzzOneRequest(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+      EXPECT_TRUE(status == 0 || status == 200 || status == 400 || status == 501)
+          << e.path() << " " << status;
     }
     Req r;
     r.auth = false;
     r.cimMethod = "GetInstance";
     r.body = bytes;
     auto resp = send(srv.port, r.wire());
-    EXPECT_TRUE(resp.status == 200 || resp.status == 400 || resp.status == 501) << e.path() << resp.status;
+    EXPECT_TRUE(resp.status == 200 || resp.status == 400 || resp.status == 501)
+        << e.path() << resp.status;
     ++n;
   }
   EXPECT_GT(n, 5);

@@ -5,10 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <cstring>
 #include <stdexcept>
 #include <thread>
 
@@ -24,7 +24,8 @@ using namespace std::chrono_literals;
 namespace {
 
 // Reads what a peer wrote into the other end of a socket pair.
-http::ReadResult parseRequest(const std::string& wire, http::Message& msg, http::Limits limits = {}) {
+http::ReadResult parseRequest(const std::string& wire, http::Message& msg,
+                              http::Limits limits = {}) {
   int sv[2];
   EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
   net::Stream reader{net::Fd(sv[0])};
@@ -50,26 +51,34 @@ TEST(HttpFraming, ContentLengthChunkedAndRejections) {
   EXPECT_EQ(*m.header("content-length"), "5");
 
   ASSERT_EQ(parseRequest("M-POST /cimom HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
-                         "3;ext=1\r\nabc\r\nA\r\n0123456789\r\n0\r\nX-Trailer: t\r\n\r\n", m),
+                         "3;ext=1\r\nabc\r\nA\r\n0123456789\r\n0\r\nX-Trailer: t\r\n\r\n",
+                         m),
             http::ReadResult::Ok);
   EXPECT_EQ(m.body, "abc0123456789");
   ASSERT_NE(m.header("X-Trailer"), nullptr);
 
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nHost: x\r\n\r\n", m), http::ReadResult::LengthRequired);
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", m),
-            http::ReadResult::Malformed);
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n", m),
-            http::ReadResult::Malformed);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nHost: x\r\n\r\n", m),
+            http::ReadResult::LengthRequired);
+  EXPECT_EQ(
+      parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", m),
+      http::ReadResult::Malformed);
+  EXPECT_EQ(
+      parseRequest(
+          "POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n", m),
+      http::ReadResult::Malformed);
   EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", m),
             http::ReadResult::UnsupportedEncoding);
   EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nA: b\r\n folded\r\nContent-Length: 0\r\n\r\n", m),
             http::ReadResult::Malformed);
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/2.0\r\nContent-Length: 0\r\n\r\n", m), http::ReadResult::Malformed);
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: -1\r\n\r\n", m), http::ReadResult::Malformed);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/2.0\r\nContent-Length: 0\r\n\r\n", m),
+            http::ReadResult::Malformed);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: -1\r\n\r\n", m),
+            http::ReadResult::Malformed);
   EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", m),
             http::ReadResult::Malformed);
   // Truncated body: the peer closes early.
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", m), http::ReadResult::IoError);
+  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", m),
+            http::ReadResult::IoError);
 }
 
 TEST(HttpFraming, LimitsOnHeadAndBody) {
@@ -78,17 +87,22 @@ TEST(HttpFraming, LimitsOnHeadAndBody) {
   small.maxHeaderCount = 4;
   small.maxBodyBytes = 16;
   http::Message m;
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nX: " + std::string(400, 'a') + "\r\n\r\n", m, small),
-            http::ReadResult::HeadTooLarge);
-  EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nA: 1\r\nB: 1\r\nC: 1\r\nD: 1\r\nE: 1\r\n\r\n", m, small),
-            http::ReadResult::HeadTooLarge);
-  EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nContent-Length: 17\r\n\r\n", m, small), http::ReadResult::BodyTooLarge);
-  EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n8\r\n12345678\r\n9\r\n123456789\r\n0\r\n\r\n",
+  EXPECT_EQ(
+      parseRequest("POST /cimom HTTP/1.1\r\nX: " + std::string(400, 'a') + "\r\n\r\n", m, small),
+      http::ReadResult::HeadTooLarge);
+  EXPECT_EQ(
+      parseRequest("POST / HTTP/1.1\r\nA: 1\r\nB: 1\r\nC: 1\r\nD: 1\r\nE: 1\r\n\r\n", m, small),
+      http::ReadResult::HeadTooLarge);
+  EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nContent-Length: 17\r\n\r\n", m, small),
+            http::ReadResult::BodyTooLarge);
+  EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nTransfer-Encoding: "
+                         "chunked\r\n\r\n8\r\n12345678\r\n9\r\n123456789\r\n0\r\n\r\n",
                          m, small),
             http::ReadResult::BodyTooLarge);
   // Many small header lines together exceed the head budget.
   std::string many = "POST / HTTP/1.1\r\n";
-  for (int i = 0; i < 3; ++i) many += "X" + std::to_string(i) + ": " + std::string(90, 'v') + "\r\n";
+  for (int i = 0; i < 3; ++i)
+    many += "X" + std::to_string(i) + ": " + std::string(90, 'v') + "\r\n";
   EXPECT_EQ(parseRequest(many + "\r\n", m, small), http::ReadResult::HeadTooLarge);
 }
 
@@ -153,7 +167,8 @@ TEST(HttpServerTest, KeepAliveThenLimitStatuses) {
   RunningServer srv(opt);
   auto s = srv.connect();
   // Two pipelined requests on one connection, answered in order.
-  ASSERT_EQ(s.writeAll("POST /a HTTP/1.1\r\nContent-Length: 1\r\n\r\nxPOST /b HTTP/1.1\r\nContent-Length: 1\r\n\r\ny",
+  ASSERT_EQ(s.writeAll("POST /a HTTP/1.1\r\nContent-Length: 1\r\n\r\nxPOST /b "
+                       "HTTP/1.1\r\nContent-Length: 1\r\n\r\ny",
                        net::Clock::now() + 2s),
             net::IoStatus::Ok);
   http::Message r1, r2;
@@ -173,8 +188,10 @@ TEST(HttpServerTest, KeepAliveThenLimitStatuses) {
   ASSERT_EQ(polite.readLine(line, 100, net::Clock::now() + 2s), net::IoStatus::Ok);
   EXPECT_EQ(exchange(polite, "ok").body, "ok|tcp");
   auto asksTooMuch = srv.connect();
-  EXPECT_EQ(exchange(asksTooMuch, "POST / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 99\r\n\r\n").status,
-            413);
+  EXPECT_EQ(
+      exchange(asksTooMuch, "POST / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 99\r\n\r\n")
+          .status,
+      413);
 
   auto big = srv.connect();
   EXPECT_EQ(exchange(big, "POST / HTTP/1.1\r\nContent-Length: 65\r\n\r\n").status, 413);
@@ -198,8 +215,8 @@ TEST(HttpServerTest, AHandlerThatThrowsGets500NotACrash) {
   for (const char* body : {"boom", "worse", "fine"}) {
     net::Fd fd = net::connectTcp("127.0.0.1", port, net::Clock::now() + 2s, err);
     net::Stream s(std::move(fd));
-    auto resp = (exchange)(s, std::string("POST / HTTP/1.1\r\nContent-Length: ") + std::to_string(strlen(body)) +
-                                "\r\n\r\n" + body);
+    auto resp = (exchange)(s, std::string("POST / HTTP/1.1\r\nContent-Length: ") +
+                                  std::to_string(strlen(body)) + "\r\n\r\n" + body);
     EXPECT_EQ(resp.status, std::string(body) == "fine" ? 200 : 500) << body;
   }
   server.stop();
@@ -223,7 +240,8 @@ TEST(HttpServerTest, ConnectionCapAndRequestTimeout) {
   EXPECT_EQ(resp.status, 503);
 
   // A request that stalls half-way is answered 408 after the request time-out.
-  ASSERT_EQ(a.writeAll("POST / HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", net::Clock::now() + 1s), net::IoStatus::Ok);
+  ASSERT_EQ(a.writeAll("POST / HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", net::Clock::now() + 1s),
+            net::IoStatus::Ok);
   ASSERT_EQ(http::readResponse(a, resp, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
   EXPECT_EQ(resp.status, 408);
 }
@@ -241,7 +259,7 @@ TEST(HttpServerTest, UnixSocketCarriesPeerCredentials) {
       return r;
     });
     ASSERT_TRUE(second.listenUnix(path, 0600, std::nullopt, err)) << err;
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     std::thread t([&] { second.run(); });
@@ -264,7 +282,7 @@ TEST(PasswordFileTest, AddVerifyRemoveKeepsMode0600) {
   EXPECT_EQ(cimom::setPassword(path, "bob", "other:pw"), "");
   EXPECT_NE(cimom::setPassword(path, "bad:name", "x"), "");
   EXPECT_NE(cimom::setPassword(path, "carol", ""), "");
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
@@ -305,7 +323,7 @@ TEST(ServerConfigTest, FileSettingsProblemsAndValidation) {
       "# comment\n"
       "httpPort = 15988\n"
       "httpAddress=127.0.0.2\n"
-      "maxConnections = 0\n"      // below the bound: reported, default kept
+      "maxConnections = 0\n"  // below the bound: reported, default kept
       "unknownKey = 1\n"
       "enableAuthentication = no\n"
       "no equals sign\n");

@@ -10,12 +10,12 @@
 namespace {
 
 class ModuleOwnError : public std::exception {
-public:
-    const char* what() const noexcept override { return "the module's own factory error"; }
+ public:
+  const char* what() const noexcept override { return "the module's own factory error"; }
 };
 
 }  // namespace
 
 extern "C" PEGASUS_EXPORT Pegasus::CIMProvider* PegasusCreateProvider(const Pegasus::String&) {
-    throw ModuleOwnError();
+  throw ModuleOwnError();
 }
