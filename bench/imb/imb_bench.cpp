@@ -20,7 +20,7 @@
 
 #include "fdio.h"
 #include "imbapi.h"
-#include "simbmc.h"
+#include "support/sim_bmc.h"
 #include "vmcodec.h"
 
 namespace vm = mgmt::imbd::vm;
@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    mgmt::fake::SimulatedBmc sim(MGMT_SOURCE_DIR, IMBD_PATH);
+    mgmt::test::SimulatedBmc sim(IMBD_PATH);
     ::setenv("MGMTAGENT_ROOT", sim.Root().c_str(), 1);
     // The machine may be busy: alternate the two loops over several trials and
     // compare medians. The simulator takes one VM client at a time, so imbd is

@@ -15,11 +15,12 @@
 #include "devframe.h"
 #include "fdio.h"
 #include "imbapi.h"
-#include "simbmc.h"
 #include "sockdev.h"
+#include "support/process.h"
+#include "support/sim_bmc.h"
 
 using namespace std::chrono_literals;
-using mgmt::fake::SimulatedBmc;
+using mgmt::test::SimulatedBmc;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -63,7 +64,7 @@ bool IsProfileDeviceId(const Answer& a) {
 class ImbApiWithSimulator : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    sim_ = std::make_unique<SimulatedBmc>(MGMT_SOURCE_DIR, IMBD_PATH);
+    sim_ = std::make_unique<SimulatedBmc>(IMBD_PATH);
     ::setenv("MGMTAGENT_ROOT", sim_->Root().c_str(), 1);
   }
   static void TearDownTestSuite() {
@@ -116,12 +117,11 @@ TEST_F(ImbApiWithSimulator, GetSelEntryReturnsAnEventAddedWithSelAdd) {
   EXPECT_EQ(Bytes(a.data.begin() + 9, a.data.end()), Bytes(event.begin() + 4, event.end()));
 
   // ipmitool over the simulator's LAN port sees the same record.
-  std::string out;
-  const int rc = mgmt::fake::RunProgram(
-      {"ipmitool", "-I", "lanplus", "-C", "3", "-H", "127.0.0.1", "-p",
-       std::to_string(sim_->LanPort()), "-U", "admin", "-P", "password", "sel", "list"},
-      &out);
-  EXPECT_EQ(rc, 0);
+  const auto listed = mgmt::test::RunProgram({"ipmitool", "-I", "lanplus", "-C", "3", "-H",
+                                              "127.0.0.1", "-p", std::to_string(sim_->LanPort()),
+                                              "-U", "admin", "-P", "password", "sel", "list"});
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  const std::string& out = listed.out;
   char idText[16];
   std::snprintf(idText, sizeof(idText), "%4x |", id);
   EXPECT_NE(out.find(idText), std::string::npos) << out;

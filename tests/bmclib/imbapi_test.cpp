@@ -8,12 +8,12 @@
 #include <fstream>
 #include <thread>
 
-#include "fakeimbdevice.h"
 #include "imbapi.h"
+#include "support/fake_imb_device.h"
 
 using namespace std::chrono_literals;
-using mgmt::fake::FakeImbDevice;
-using mgmt::fake::Reply;
+using mgmt::test::FakeImbDevice;
+using mgmt::test::Reply;
 using Bytes = std::vector<uint8_t>;
 
 namespace {

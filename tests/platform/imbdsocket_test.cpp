@@ -19,14 +19,14 @@
 
 #include "devframe.h"
 #include "devseam.h"
-#include "fakeimbdevice.h"
 #include "fdio.h"
 #include "imbioctl.h"
 #include "log.h"
 #include "sockdev.h"
+#include "support/fake_imb_device.h"
 
-using mgmt::fake::FakeImbDevice;
-using mgmt::fake::Reply;
+using mgmt::test::FakeImbDevice;
+using mgmt::test::Reply;
 using Bytes = std::vector<uint8_t>;
 
 namespace {

@@ -6,11 +6,11 @@
 
 #include "imbioctl.h"
 #include "imbservice.h"
-#include "scriptedbmc.h"
+#include "support/scripted_bmc.h"
 
-using mgmt::fake::Reply;
-using mgmt::fake::ScriptedBmc;
 using mgmt::imbd::ImbService;
+using mgmt::test::Reply;
+using mgmt::test::ScriptedBmc;
 using Bytes = std::vector<uint8_t>;
 
 namespace {

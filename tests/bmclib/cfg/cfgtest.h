@@ -4,15 +4,14 @@
 #define MGMT_TESTS_BMCLIB_CFG_CFGTEST_H
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
+#include <optional>
 #include <string>
 
 #include "cfgstore.h"
+#include "support/temp_dir.h"
 
 struct CfgDeleter {
   void operator()(_CfgFile* cfg) const { CfgFree(cfg); }
@@ -21,28 +20,11 @@ using CfgPtr = std::unique_ptr<_CfgFile, CfgDeleter>;
 
 class CfgTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "cfgstore.XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    unsetenv("MGMTAGENT_ROOT");
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(dir_);
-    unsetenv("MGMTAGENT_ROOT");
-  }
-
   std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
   std::string Write(const std::string& name, const std::string& content) const {
-    std::ofstream(dir_ / name, std::ios::binary) << content;
-    return PathOf(name);
+    return scratch_.Write(name, content).string();
   }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Read(const std::string& name) const { return scratch_.Read(name); }
   /// Opens `content` as file "c.conf".
   CfgPtr Open(const std::string& content) {
     return CfgPtr(CfgOpen(Write("c.conf", content).c_str()));
@@ -53,7 +35,9 @@ class CfgTest : public ::testing::Test {
     return value != nullptr ? value : "<none>";
   }
 
-  std::filesystem::path dir_;
+  mgmt::test::TempDir scratch_{"cfgstore"};
+  mgmt::test::ScopedEnv noRoot_{"MGMTAGENT_ROOT", std::nullopt};
+  const std::filesystem::path dir_ = scratch_.Path();
 };
 
 #endif

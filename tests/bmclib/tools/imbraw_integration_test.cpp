@@ -1,34 +1,26 @@
 // The imbraw program through imbd to the real BMC simulator (ipmi_sim).
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
-#include "simbmc.h"
+#include "support/process.h"
+#include "support/sim_bmc.h"
 
-using mgmt::fake::RunProgram;
-using mgmt::fake::SimulatedBmc;
+using mgmt::test::SimulatedBmc;
 
 namespace {
 
-struct Run {
-  int exitCode = -1;
-  std::string out;
-};
-
-Run Imbraw(std::vector<std::string> args) {
+mgmt::test::RunResult Imbraw(std::vector<std::string> args) {
   args.insert(args.begin(), IMBRAW_PATH);
-  Run r;
-  r.exitCode = RunProgram(args, &r.out);
-  return r;
+  return mgmt::test::RunProgram(args);
 }
 
 class ImbrawWithSimulator : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    sim_ = std::make_unique<SimulatedBmc>(MGMT_SOURCE_DIR, IMBD_PATH);
+    sim_ = std::make_unique<SimulatedBmc>(IMBD_PATH);
     ::setenv("MGMTAGENT_ROOT", sim_->Root().c_str(), 1);
   }
   static void TearDownTestSuite() { sim_.reset(); }
@@ -40,7 +32,7 @@ std::unique_ptr<SimulatedBmc> ImbrawWithSimulator::sim_;
 
 TEST_F(ImbrawWithSimulator, GetDeviceIdPrintsTheProfilesAnswer) {
   auto r = Imbraw({"06", "01"});
-  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("completion code: 0x00\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(": 20 03 01 25 02 9f 91 12 00 02 0f"), std::string::npos) << r.out;
 }
@@ -52,7 +44,7 @@ TEST_F(ImbrawWithSimulator, AddedSelRecordIsReadBack) {
   std::snprintf(lo, sizeof lo, "%02x", id & 0xFF);
   std::snprintf(hi, sizeof hi, "%02x", (id >> 8) & 0xFF);
   auto r = Imbraw({"0x0a", "0x43", "00", "00", lo, hi, "00", "ff"});
-  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(r.status, 0) << r.out;
   // Next record id (2 bytes), then the record: id, type 02, timestamp, then the
   // generator, format, sensor and event bytes given above.
   EXPECT_NE(r.out.find(std::string(lo) + " " + hi + " 02 "), std::string::npos) << r.out;
@@ -62,23 +54,23 @@ TEST_F(ImbrawWithSimulator, AddedSelRecordIsReadBack) {
 TEST_F(ImbrawWithSimulator, CompletionCodeOtherThanZeroExitsThree) {
   // Get SEL Entry of a record that does not exist.
   auto r = Imbraw({"0a", "43", "00", "00", "fe", "ff", "00", "ff"});
-  EXPECT_EQ(r.exitCode, 3) << r.out;
+  EXPECT_EQ(r.status, 3) << r.out;
   EXPECT_EQ(r.out.find("completion code: 0x00"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("completion code: 0x"), std::string::npos) << r.out;
 }
 
 TEST_F(ImbrawWithSimulator, BadArgumentsSendNothing) {
-  EXPECT_EQ(Imbraw({"06"}).exitCode, 2);
-  EXPECT_EQ(Imbraw({"06", "01", "1000"}).exitCode, 2);
+  EXPECT_EQ(Imbraw({"06"}).status, 2);
+  EXPECT_EQ(Imbraw({"06", "01", "1000"}).status, 2);
 }
 
 TEST_F(ImbrawWithSimulator, NoDriverIsATransportFailure) {
   ASSERT_TRUE(sim_->StopImbd());
   auto r = Imbraw({"06", "01"});
   EXPECT_TRUE(sim_->StartImbd());
-  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_TRUE(r.out.empty()) << r.out;
-  EXPECT_EQ(Imbraw({"06", "01"}).exitCode, 0);
+  EXPECT_EQ(Imbraw({"06", "01"}).status, 0);
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #ifndef MGMT_TESTS_TESTSERVER_H
 #define MGMT_TESTS_TESTSERVER_H
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -14,16 +12,13 @@
 #include "FakeOperations.h"
 #include "HttpServer.h"
 #include "PasswordFile.h"
+#include "support/temp_dir.h"
 
 namespace mgmt::test {
 
 class TestServer {
  public:
   explicit TestServer(bool requireAuth = true, cimom::ServerOptions sopt = {}) {
-    static int serial = 0;
-    dir = std::filesystem::temp_directory_path() /
-          ("cimxml-test." + std::to_string(::getpid()) + "." + std::to_string(++serial));
-    std::filesystem::create_directories(dir);
     const std::string pw = (dir / "passwd").string();
     cimom::setPassword(pw, "alice", "wonderland");
     checker = std::make_unique<cimom::PasswordChecker>(pw);
@@ -44,11 +39,11 @@ class TestServer {
     server->stop();
     thread.join();
     server.reset();
-    std::filesystem::remove_all(dir);
   }
 
   FakeOperations ops;
-  std::filesystem::path dir;
+  TempDir tmp{"cimxml-test"};
+  std::filesystem::path dir = tmp.Path();
   std::unique_ptr<cimom::PasswordChecker> checker;
   std::unique_ptr<cimom::CimRequestHandler> handler;
   std::unique_ptr<cimom::HttpServer> server;

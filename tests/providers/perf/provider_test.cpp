@@ -1,9 +1,13 @@
 // The four providers in-process, on the fixture roots: instance contents in
 // property order and type, names and paths, key checks, refusals.
+#include "PerfCountersMain.h"
 #include "perf_test_util.h"
-#include "provider_util.h"
+#include "support/provider_driver.h"
+#include "support/temp_dir.h"
 
+#include <Pegasus/Common/CIMPropertyList.h>
 #include <Pegasus/Common/Exception.h>
+#include <Pegasus/Common/SimpleResponseHandler.h>
 #include <Pegasus/Provider/ProviderException.h>
 
 #include <gtest/gtest.h>
@@ -14,13 +18,17 @@
 namespace {
 
 using namespace Pegasus;
-using perftest::Describe;
+using mgmt::test::Describe;
+using mgmt::test::ScopedRoot;
+using mgmt::test::Text;
+using mgmt::test::ValueOf;
 using perftest::FixtureRoot;
-using perftest::Provider;
-using perftest::ScopedRoot;
-using perftest::Text;
-using perftest::ValueOf;
 using Lines = std::vector<std::string>;
+
+// A provider the module's factory made, driven as cimserver would.
+struct Provider : mgmt::test::ProviderDriver {
+  explicit Provider(const char* name) : ProviderDriver(PegasusCreateProvider(String(name))) {}
+};
 
 constexpr const char* kMemory = "SM_PerfCounters_Memory";
 constexpr const char* kProcessor = "SM_PerfCounters_Processor";
@@ -48,7 +56,7 @@ TEST(PerfModule, CreatesTheFourProvidersByNameIgnoringCase) {
   for (const char* name : {"PerfMemoryProvider", "perfprocessorprovider", "PERFLOGICALDISKPROVIDER",
                            "PerfNetworkInterfaceProvider"}) {
     Provider p(name);
-    EXPECT_NE(p.get(), nullptr) << name;
+    EXPECT_NE(p.Get(), nullptr) << name;
   }
   EXPECT_EQ(PegasusCreateProvider(String("PerfDiskProvider")), nullptr);
   EXPECT_EQ(PegasusCreateProvider(String("")), nullptr);
@@ -59,27 +67,27 @@ TEST(PerfModule, EveryProviderRefusesTheThreeWrites) {
   for (const char* name : {"PerfMemoryProvider", "PerfProcessorProvider", "PerfLogicalDiskProvider",
                            "PerfNetworkInterfaceProvider"}) {
     Provider p(name);
-    ASSERT_NE(p.get(), nullptr);
+    ASSERT_NE(p.Get(), nullptr);
     const CIMObjectPath path(String("X_Class"));
     const CIMInstance instance{CIMName("X_Class")};
     SimpleResponseHandlerImpl plain;
     SimpleObjectPathResponseHandler paths;
     const std::string prefix = std::string(name) + " does not support ";
     try {
-      p.get()->modifyInstance(p.context(), path, instance, false, CIMPropertyList(), plain);
+      p.Get()->modifyInstance(p.Context(), path, instance, false, CIMPropertyList(), plain);
       ADD_FAILURE() << name << " modified";
     } catch (const CIMNotSupportedException& e) {
       EXPECT_EQ(Text(e.getMessage()), prefix + "modifyInstance");
       EXPECT_EQ(e.getCode(), CIM_ERR_NOT_SUPPORTED);
     }
     try {
-      p.get()->createInstance(p.context(), path, instance, paths);
+      p.Get()->createInstance(p.Context(), path, instance, paths);
       ADD_FAILURE() << name << " created";
     } catch (const CIMNotSupportedException& e) {
       EXPECT_EQ(Text(e.getMessage()), prefix + "createInstance");
     }
     try {
-      p.get()->deleteInstance(p.context(), path, plain);
+      p.Get()->deleteInstance(p.Context(), path, plain);
       ADD_FAILURE() << name << " deleted";
     } catch (const CIMNotSupportedException& e) {
       EXPECT_EQ(Text(e.getMessage()), prefix + "deleteInstance");
@@ -99,13 +107,13 @@ TEST(PerfMemoryProvider, OneUnkeyedInstanceOnThe24Layout) {
                       "AvailableMBytes:uint64=10",          "KernelBufferBytes:uint64=110583808",
                       "KernelCachedBytes:uint64=793440256", "PagesInputPersec:uint32=5741",
                       "PagesOutputPersec:uint32=1808",      "PagesPersec:uint32=7549"};
-  const auto all = p.instances(kMemory);
-  EXPECT_TRUE(p.completed());
+  const auto all = p.Instances(kMemory);
+  EXPECT_TRUE(p.Completed());
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(Describe(all[0]), want);
   EXPECT_EQ(Text(all[0].getPath().toString()), kMemory);
 
-  const auto names = p.names(kMemory);
+  const auto names = p.Names(kMemory);
   ASSERT_EQ(names.size(), 1u);
   EXPECT_EQ(Text(names[0].toString()), kMemory);
   EXPECT_EQ(names[0].getKeyBindings().size(), 0u);
@@ -113,8 +121,8 @@ TEST(PerfMemoryProvider, OneUnkeyedInstanceOnThe24Layout) {
   // Any path, keyed or not, names the one instance.
   for (const CIMObjectPath& path :
        {CIMObjectPath(String(kMemory)), KeyPath(kMemory, "DeviceID", "x")}) {
-    const auto got = p.get(path);
-    EXPECT_TRUE(p.completed());
+    const auto got = p.GetInstance(path);
+    EXPECT_TRUE(p.Completed());
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(Describe(got[0]), want);
   }
@@ -123,7 +131,7 @@ TEST(PerfMemoryProvider, OneUnkeyedInstanceOnThe24Layout) {
 TEST(PerfMemoryProvider, CurrentLayoutCountersNarrowedToTheirTypes) {
   ScopedRoot root(FixtureRoot("current"));
   Provider p("PerfMemoryProvider");
-  const auto all = p.instances(kMemory);
+  const auto all = p.Instances(kMemory);
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(ValueOf(all[0], "Timestamp_Jiffies"), "24846");
   EXPECT_EQ(ValueOf(all[0], "AvailableBytes"), std::to_string(24455252ull * 1024));
@@ -139,13 +147,13 @@ TEST(PerfMemoryProvider, CurrentLayoutCountersNarrowedToTheirTypes) {
 TEST(PerfProcessorProvider, NamesKeepTheListedFormAndInstancesTheirOwnCounters) {
   ScopedRoot root(FixtureRoot("linux24"));
   Provider p("PerfProcessorProvider");
-  const auto names = p.names(kProcessor);
-  EXPECT_TRUE(p.completed());
+  const auto names = p.Names(kProcessor);
+  EXPECT_TRUE(p.Completed());
   EXPECT_EQ(KeyValues(names), (Lines{"cpu", "cpu0", "cpu1", "cpu2", "cpu3", "cpu4", "cpu5", "cpu6",
                                      "cpu7", "cpu8", "cpu9", "cpu10", "cpu11"}));
   EXPECT_EQ(Text(names[0].toString()), "SM_PerfCounters_Processor.Name=\"cpu\"");
 
-  const auto total = p.get(KeyPath(kProcessor, "Name", "cpu"));
+  const auto total = p.GetInstance(KeyPath(kProcessor, "Name", "cpu"));
   ASSERT_EQ(total.size(), 1u);
   EXPECT_EQ(Describe(total[0]),
             (Lines{"Name:string=CPU_Total", "PercentUserTime:uint64=12252",
@@ -155,15 +163,15 @@ TEST(PerfProcessorProvider, NamesKeepTheListedFormAndInstancesTheirOwnCounters) 
                    "InterruptsPersec:uint32=8475628"}));
   EXPECT_EQ(Text(total[0].getPath().toString()), "SM_PerfCounters_Processor.Name=\"cpu\"");
 
-  const auto ten = p.get(KeyPath(kProcessor, "name", "cpu10"));  // key names ignore case
+  const auto ten = p.GetInstance(KeyPath(kProcessor, "name", "cpu10"));  // key names ignore case
   ASSERT_EQ(ten.size(), 1u);
   EXPECT_EQ(ValueOf(ten[0], "Name"), "CPU10");
   EXPECT_EQ(ValueOf(ten[0], "PercentUserTime"), "1030");
   EXPECT_EQ(ValueOf(ten[0], "Timestamp_Ticks"), "3012500");
   EXPECT_EQ(ValueOf(ten[0], "InterruptsPersec"), "64490");
 
-  const auto all = p.instances(kProcessor);
-  EXPECT_TRUE(p.completed());
+  const auto all = p.Instances(kProcessor);
+  EXPECT_TRUE(p.Completed());
   ASSERT_EQ(all.size(), 13u);
   EXPECT_EQ(ValueOf(all[2], "Name"), "CPU1");
   EXPECT_EQ(ValueOf(all[2], "InterruptsPersec"), "64049");
@@ -172,10 +180,10 @@ TEST(PerfProcessorProvider, NamesKeepTheListedFormAndInstancesTheirOwnCounters) 
 TEST(PerfProcessorProvider, InterruptTotalNarrowedOnCurrentKernels) {
   ScopedRoot root(FixtureRoot("current"));
   Provider p("PerfProcessorProvider");
-  const auto total = p.get(KeyPath(kProcessor, "Name", "cpu"));
+  const auto total = p.GetInstance(KeyPath(kProcessor, "Name", "cpu"));
   ASSERT_EQ(total.size(), 1u);
   EXPECT_EQ(ValueOf(total[0], "InterruptsPersec"), "705032704");
-  const auto three = p.get(KeyPath(kProcessor, "Name", "cpu3"));
+  const auto three = p.GetInstance(KeyPath(kProcessor, "Name", "cpu3"));
   ASSERT_EQ(three.size(), 1u);
   EXPECT_EQ(ValueOf(three[0], "InterruptsPersec"), "3333");
 }
@@ -199,7 +207,7 @@ class KeyedRequests : public ::testing::TestWithParam<KeyedCase> {
     Provider p(GetParam().provider);
     bool processing = true;
     try {
-      p.get(path, &processing);
+      p.GetInstance(path, &processing);
       ADD_FAILURE() << "no exception for " << Text(path.toString());
     } catch (const E& e) {
       EXPECT_EQ(Text(e.getMessage()), message);
@@ -231,8 +239,8 @@ TEST_P(KeyedRequests, KeyCountKeyNameAndUnknownValues) {
                                           CIM_ERR_NOT_FOUND);
 
   Provider p(c.provider);
-  const auto got = p.get(KeyPath(c.cls, "Name", c.listed));
-  EXPECT_TRUE(p.completed());
+  const auto got = p.GetInstance(KeyPath(c.cls, "Name", c.listed));
+  EXPECT_TRUE(p.Completed());
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(Text(got[0].getPath().getKeyBindings()[0].getValue()), c.listed);
 }
@@ -249,8 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PerfLogicalDiskProvider, AllPropertiesOfA24Partition) {
   ScopedRoot root(FixtureRoot("linux24"));
   Provider p("PerfLogicalDiskProvider");
-  EXPECT_EQ(KeyValues(p.names(kDisk)), (Lines{"hda", "hda1", "hda2", "sda", "md0"}));
-  const auto hda = p.get(KeyPath(kDisk, "Name", "hda"));
+  EXPECT_EQ(KeyValues(p.Names(kDisk)), (Lines{"hda", "hda1", "hda2", "sda", "md0"}));
+  const auto hda = p.GetInstance(KeyPath(kDisk, "Name", "hda"));
   ASSERT_EQ(hda.size(), 1u);
   EXPECT_EQ(Describe(hda[0]), (Lines{"Frequency_Jiffies:uint64=100",
                                      "Frequency_Ticks:uint64=1000",
@@ -285,8 +293,8 @@ TEST(PerfLogicalDiskProvider, AllPropertiesOfA24Partition) {
 TEST(PerfLogicalDiskProvider, UnparsableLinesStillYieldAnInstanceOfZeros) {
   ScopedRoot root(FixtureRoot("linux24"));
   Provider p("PerfLogicalDiskProvider");
-  const auto all = p.instances(kDisk);
-  EXPECT_TRUE(p.completed());
+  const auto all = p.Instances(kDisk);
+  EXPECT_TRUE(p.Completed());
   ASSERT_EQ(all.size(), 5u);
   for (const std::size_t i : {3u, 4u}) {  // sda (cut at 127 characters), md0 (no statistics)
     const auto lines = Describe(all[i]);
@@ -304,8 +312,8 @@ TEST(PerfLogicalDiskProvider, UnparsableLinesStillYieldAnInstanceOfZeros) {
 TEST(PerfLogicalDiskProvider, CurrentKernelWideSectorCounts) {
   ScopedRoot root(FixtureRoot("current"));
   Provider p("PerfLogicalDiskProvider");
-  EXPECT_EQ(KeyValues(p.names(kDisk)), (Lines{"vda", "vda1", "nvme0n1", "nvme0n1p1", "sdb"}));
-  const auto vda = p.get(KeyPath(kDisk, "Name", "vda"));
+  EXPECT_EQ(KeyValues(p.Names(kDisk)), (Lines{"vda", "vda1", "nvme0n1", "nvme0n1p1", "sdb"}));
+  const auto vda = p.GetInstance(KeyPath(kDisk, "Name", "vda"));
   ASSERT_EQ(vda.size(), 1u);
   EXPECT_EQ(ValueOf(vda[0], "Timestamp_Ticks"), "248460");
   EXPECT_EQ(ValueOf(vda[0], "DiskReadBytesPersec"), "4398046511104");
@@ -319,8 +327,8 @@ TEST(PerfLogicalDiskProvider, CurrentKernelWideSectorCounts) {
 TEST(PerfNetworkInterfaceProvider, AllPropertiesWithTheRightAlignedName) {
   ScopedRoot root(FixtureRoot("linux24"));
   Provider p("PerfNetworkInterfaceProvider");
-  EXPECT_EQ(KeyValues(p.names(kNet)), (Lines{"lo", "eth0"}));
-  const auto eth0 = p.get(KeyPath(kNet, "Name", "eth0"));
+  EXPECT_EQ(KeyValues(p.Names(kNet)), (Lines{"lo", "eth0"}));
+  const auto eth0 = p.GetInstance(KeyPath(kNet, "Name", "eth0"));
   ASSERT_EQ(eth0.size(), 1u);
   EXPECT_EQ(Describe(eth0[0]), (Lines{"Frequency_Jiffies:uint64=100",
                                       "Frequency_Ticks:uint64=1000",
@@ -345,7 +353,7 @@ TEST(PerfNetworkInterfaceProvider, AllPropertiesWithTheRightAlignedName) {
                                       "PacketsSentOverruns:uint32=9",
                                       "PacketsSentCollisions:uint32=10",
                                       "PacketsSentCarrierErrors:uint32=11"}));
-  const auto lo = p.get(KeyPath(kNet, "Name", "lo"));
+  const auto lo = p.GetInstance(KeyPath(kNet, "Name", "lo"));
   ASSERT_EQ(lo.size(), 1u);
   EXPECT_EQ(ValueOf(lo[0], "Name"), "    lo");
   EXPECT_EQ(Text(lo[0].getPath().getKeyBindings()[0].getValue()), "lo");
@@ -354,7 +362,7 @@ TEST(PerfNetworkInterfaceProvider, AllPropertiesWithTheRightAlignedName) {
 TEST(PerfNetworkInterfaceProvider, CurrentKernelLongNamesAndWideCounters) {
   ScopedRoot root(FixtureRoot("current"));
   Provider p("PerfNetworkInterfaceProvider");
-  const auto all = p.instances(kNet);
+  const auto all = p.Instances(kNet);
   ASSERT_EQ(all.size(), 5u);
   EXPECT_EQ(ValueOf(all[2], "Name"), "  eth0");
   EXPECT_EQ(ValueOf(all[2], "BytesRecvPersec"), "705032704");

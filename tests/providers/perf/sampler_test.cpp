@@ -16,9 +16,9 @@
 
 namespace {
 
+using mgmt::test::ScopedRoot;
+using mgmt::test::TempRoot;
 using perftest::FixtureRoot;
-using perftest::ScopedRoot;
-using perftest::TempRoot;
 using Names = std::vector<std::string>;
 
 struct Times {
@@ -273,7 +273,7 @@ TEST_F(LayoutCurrent, InterfaceNamesOfAnyLengthAndWideCounters) {
 
 TEST(MemoryEdges, NoSummaryAndNoKeysLeavesTheCallersValues) {
   TempRoot root;
-  root.write("/proc/meminfo", "MemTotal:  100 kB\n");
+  root.Write("/proc/meminfo", "MemTotal:  100 kB\n");
   std::uint64_t free = 11, shared = 12, buffers = 13, cached = 14;
   PerfMemory().getAvailableBytes(free, shared, buffers, cached);
   EXPECT_EQ(free, 11u);
@@ -281,7 +281,7 @@ TEST(MemoryEdges, NoSummaryAndNoKeysLeavesTheCallersValues) {
   EXPECT_EQ(buffers, 13u);
   EXPECT_EQ(cached, 14u);
   // A summary line with too few words is taken as it is: nothing written.
-  root.write("/proc/meminfo", "Mem:  1 2 3 4\nMemFree: 5 kB\n");
+  root.Write("/proc/meminfo", "Mem:  1 2 3 4\nMemFree: 5 kB\n");
   PerfMemory().getAvailableBytes(free, shared, buffers, cached);
   EXPECT_EQ(free, 11u);
 }
@@ -292,7 +292,7 @@ TEST(MemoryEdges, PagesAreZeroWithoutAnySource) {
   PerfMemory().getPagesNumber(in, out);
   EXPECT_EQ(in, 0u);
   EXPECT_EQ(out, 0u);
-  root.write("/proc/stat", "page 17\n");
+  root.Write("/proc/stat", "page 17\n");
   PerfMemory().getPagesNumber(in, out);
   EXPECT_EQ(in, 17u);
   EXPECT_EQ(out, 0u);
@@ -325,14 +325,14 @@ TEST(SamplerEdges, PartitionLineOfExactly127CharactersIsNotCut) {
     return line + fields;
   };
   for (const char* end : {"\n", ""}) {
-    root.write("/proc/partitions", "major minor  #blocks  name\n" + lineOf(127) + end);
+    root.Write("/proc/partitions", "major minor  #blocks  name\n" + lineOf(127) + end);
     int result = 0;
     const partition_stats whole = DiskStats("sdb", result);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(whole.reads, 1u);
     EXPECT_EQ(whole.msWeightedIo, 11u);
   }
-  root.write("/proc/partitions", "major minor  #blocks  name\n" + lineOf(128) + "\n");
+  root.Write("/proc/partitions", "major minor  #blocks  name\n" + lineOf(128) + "\n");
   int result = 1;
   const partition_stats cut = DiskStats("sdb", result);
   EXPECT_EQ(result, 0);
@@ -342,7 +342,7 @@ TEST(SamplerEdges, PartitionLineOfExactly127CharactersIsNotCut) {
 
 TEST(SamplerEdges, InterruptColumnsWithoutAHeading) {
   TempRoot root;
-  root.write("/proc/interrupts", "  0:  5  6\n  1:  7  x\nNMI:  100 100\n");
+  root.Write("/proc/interrupts", "  0:  5  6\n  1:  7  x\nNMI:  100 100\n");
   EXPECT_EQ(InterruptsOf("cpu0"), 12u);
   EXPECT_EQ(InterruptsOf("cpu1"), 6u);  // a column that does not parse adds 0
 }
@@ -364,7 +364,7 @@ TEST(SamplerEdges, GarbageFilesAreReadSafely) {
     for (const char* file : files) {
       std::string text(next() % 600, ' ');
       for (char& c : text) c = alphabet[next() % (sizeof alphabet - 1)];
-      root.write(file, text);
+      root.Write(file, text);
     }
     std::uint64_t a = 0, b = 0, c = 0, d = 0;
     PerfMemory().getAvailableBytes(a, b, c, d);

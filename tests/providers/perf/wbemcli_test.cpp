@@ -1,9 +1,5 @@
 // End to end: cimserver loads libPerfCounters.so and wbemcli asks it over CIM-XML,
 // on both fixture roots and on this machine's own /proc.
-#include "perf_test_util.h"
-#include "proc_oracle.h"
-#include "process_util.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,69 +7,53 @@
 #include <string>
 #include <vector>
 
+#include "perf_test_util.h"
+#include "proc_oracle.h"
+#include "support/cim_server.h"
+#include "support/wbemcli.h"
+
 namespace {
 
+using mgmt::test::CimServer;
+using mgmt::test::NonEmptyLines;
+using mgmt::test::ParseWbemcliInstances;
+using mgmt::test::RunResult;
+using mgmt::test::WbemInstance;
 using perftest::Counters;
 using perftest::FixtureRoot;
-using perftest::PerfCimServer;
-using perftest::RunResult;
 
 constexpr const char* kClasses[] = {"SM_PerfCounters_Memory", "SM_PerfCounters_Processor",
                                     "SM_PerfCounters_LogicalDisk",
                                     "SM_PerfCounters_NetworkInterface"};
 
-struct Instance {
-  std::string path;
-  std::map<std::string, std::string> props;
-};
-
-// `wbemcli -nl ei` prints each instance's path on one line and each property on a
-// line of its own starting with '-'.
-std::vector<Instance> ParseInstances(const std::string& out) {
-  std::vector<Instance> all;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) {
-    if (line.empty()) continue;
-    if (line[0] != '-') {
-      all.push_back({line, {}});
-      continue;
-    }
-    if (all.empty()) continue;
-    const auto eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    all.back().props[line.substr(1, eq - 1)] = line.substr(eq + 1);
-  }
-  return all;
-}
-
-std::vector<std::string> Lines(const std::string& out) {
-  std::vector<std::string> lines;
-  std::istringstream in(out);
-  for (std::string l; std::getline(in, l);) {
-    if (!l.empty()) lines.push_back(l);
-  }
-  return lines;
+// A cimserver with only the performance classes, registrations and module, over
+// a root whose /proc is a link to `procDir` (the real /proc or a fixture's).
+std::unique_ptr<CimServer> PerfCimServer(const std::string& procDir) {
+  mgmt::test::CimServerOptions options;
+  options.classes = {mgmt::test::SourcePath("mof/classes/SM_PerfCounters.mof")};
+  options.registrations = {mgmt::test::SourcePath("mof/registrations/PerfCounters.reg")};
+  options.modules = {PERF_MODULE_PATH};
+  options.links = {{"proc", procDir}};
+  return std::make_unique<CimServer>(options);
 }
 
 class Wbemcli {
  public:
-  explicit Wbemcli(const PerfCimServer& server) : server_(server) {}
+  explicit Wbemcli(const CimServer& server) : server_(server) {}
   RunResult operator()(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv = {"wbemcli"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return perftest::Run(argv, server_.scratch());
+    return mgmt::test::Wbemcli(args);
   }
-  std::string target(const std::string& rest) const { return server_.url() + ":" + rest; }
+  std::string target(const std::string& rest) const { return server_.Target(rest); }
 
  private:
-  const PerfCimServer& server_;
+  const CimServer& server_;
 };
 
 // --- fixture roots ---------------------------------------------------------------
 
 TEST(PerfWbemcli, Layout24AnswersEveryOperation) {
-  PerfCimServer server(FixtureRoot("linux24") + "/proc");
-  const Wbemcli cli(server);
+  const auto server = PerfCimServer(FixtureRoot("linux24") + "/proc");
+  const Wbemcli cli(*server);
   const std::map<std::string, std::size_t> counts = {{"SM_PerfCounters_Memory", 1},
                                                      {"SM_PerfCounters_Processor", 13},
                                                      {"SM_PerfCounters_LogicalDisk", 5},
@@ -81,22 +61,22 @@ TEST(PerfWbemcli, Layout24AnswersEveryOperation) {
   for (const char* cls : kClasses) {
     const RunResult ei = cli({"-nl", "ei", cli.target(cls)});
     EXPECT_EQ(ei.status, 0) << cls << ": " << ei.err;
-    EXPECT_EQ(ParseInstances(ei.out).size(), counts.at(cls)) << ei.out;
+    EXPECT_EQ(ParseWbemcliInstances(ei.out).size(), counts.at(cls)) << ei.out;
     const RunResult ein = cli({"ein", cli.target(cls)});
     EXPECT_EQ(ein.status, 0) << cls << ": " << ein.err;
-    EXPECT_EQ(Lines(ein.out).size(), counts.at(cls)) << ein.out;
+    EXPECT_EQ(NonEmptyLines(ein.out).size(), counts.at(cls)) << ein.out;
   }
 
   const RunResult mem = cli({"-nl", "ei", cli.target("SM_PerfCounters_Memory")});
-  const auto memory = ParseInstances(mem.out);
+  const auto memory = ParseWbemcliInstances(mem.out);
   ASSERT_EQ(memory.size(), 1u);
-  EXPECT_EQ(memory[0].props.at("AvailableBytes"), "10596352");
-  EXPECT_EQ(memory[0].props.at("PagesPersec"), "7549");
-  EXPECT_EQ(memory[0].props.at("Timestamp_Ticks"), "3600500");
+  EXPECT_EQ(memory[0].properties.at("AvailableBytes"), "10596352");
+  EXPECT_EQ(memory[0].properties.at("PagesPersec"), "7549");
+  EXPECT_EQ(memory[0].properties.at("Timestamp_Ticks"), "3600500");
 
   const RunResult cpu = cli({"gi", cli.target("SM_PerfCounters_Processor.Name=\"cpu\"")});
   EXPECT_EQ(cpu.status, 0) << cpu.err;
-  EXPECT_EQ(cpu.out, server.url().substr(7) +
+  EXPECT_EQ(cpu.out, server->HostPort() + "/root/cimv2" +
                          ":SM_PerfCounters_Processor.Name=\"cpu\" Name=\"CPU_Total\","
                          "PercentUserTime=12252,PercentPrivilegedTime=2466,"
                          "PercentProcessorTime=3600066,Frequency_Jiffies=100,"
@@ -105,9 +85,9 @@ TEST(PerfWbemcli, Layout24AnswersEveryOperation) {
 
   const RunResult lo =
       cli({"-nl", "gi", cli.target("SM_PerfCounters_NetworkInterface.Name=\"lo\"")});
-  const auto loInstance = ParseInstances(lo.out);
+  const auto loInstance = ParseWbemcliInstances(lo.out);
   ASSERT_EQ(loInstance.size(), 1u);
-  EXPECT_EQ(loInstance[0].props.at("Name"), "\"    lo\"");
+  EXPECT_EQ(loInstance[0].properties.at("Name"), "\"    lo\"");
 
   const RunResult unknown = cli({"gi", cli.target("SM_PerfCounters_Processor.Name=\"CPU0\"")});
   EXPECT_NE(unknown.status, 0);
@@ -124,31 +104,29 @@ TEST(PerfWbemcli, Layout24AnswersEveryOperation) {
 }
 
 TEST(PerfWbemcli, CurrentLayoutServesTheMovedCounters) {
-  PerfCimServer server(FixtureRoot("current") + "/proc");
-  const Wbemcli cli(server);
+  const auto server = PerfCimServer(FixtureRoot("current") + "/proc");
+  const Wbemcli cli(*server);
   const RunResult net =
       cli({"-nl", "gi", cli.target("SM_PerfCounters_NetworkInterface.Name=\"eth0\"")});
   EXPECT_EQ(net.status, 0) << net.err;
-  const auto eth0 = ParseInstances(net.out);
+  const auto eth0 = ParseWbemcliInstances(net.out);
   ASSERT_EQ(eth0.size(), 1u);
-  EXPECT_EQ(eth0[0].props.at("BytesRecvPersec"), "705032704");
+  EXPECT_EQ(eth0[0].properties.at("BytesRecvPersec"), "705032704");
   const RunResult disks = cli({"ein", cli.target("SM_PerfCounters_LogicalDisk")});
-  EXPECT_EQ(Lines(disks.out).size(), 5u) << disks.out;
+  EXPECT_EQ(NonEmptyLines(disks.out).size(), 5u) << disks.out;
   const RunResult mem = cli({"-nl", "ei", cli.target("SM_PerfCounters_Memory")});
-  const auto memory = ParseInstances(mem.out);
+  const auto memory = ParseWbemcliInstances(mem.out);
   ASSERT_EQ(memory.size(), 1u);
-  EXPECT_EQ(memory[0].props.at("AvailableBytes"), std::to_string(24455252ull * 1024));
-  EXPECT_EQ(memory[0].props.at("PagesInputPersec"), "1151309");
+  EXPECT_EQ(memory[0].properties.at("AvailableBytes"), std::to_string(24455252ull * 1024));
+  EXPECT_EQ(memory[0].properties.at("PagesInputPersec"), "1151309");
 }
 
 // --- this machine's /proc ------------------------------------------------------
 
 // The key of an instance path such as host:port/root/cimv2:Class.Name="cpu0".
-std::string KeyOf(const Instance& instance) {
-  const auto eq = instance.path.find(".Name=\"");
-  if (eq == std::string::npos) return "memory";
-  const auto start = eq + 7;
-  return instance.path.substr(start, instance.path.rfind('"') - start);
+std::string KeyOf(const WbemInstance& instance) {
+  const std::string name = mgmt::test::KeyValue(instance.path, "Name");
+  return name.empty() ? "memory" : name;
 }
 
 // A published value lies between the two snapshots; uint32 properties were
@@ -169,8 +147,8 @@ void ExpectBetween(const std::string& what, const std::string& text, std::uint64
 }
 
 TEST(PerfWbemcli, RealProcCountersLieBetweenTheReadingsAroundTheRequest) {
-  PerfCimServer server("/proc");
-  const Wbemcli cli(server);
+  const auto server = PerfCimServer("/proc");
+  const Wbemcli cli(*server);
   const std::map<std::string, bool> uint32Props = {
       {"PagesInputPersec", true},     {"PagesOutputPersec", true},  {"PagesPersec", true},
       {"InterruptsPersec", true},     {"DiskReadsPersec", true},    {"DiskWritesPersec", true},
@@ -184,11 +162,11 @@ TEST(PerfWbemcli, RealProcCountersLieBetweenTheReadingsAroundTheRequest) {
     const RunResult ei = cli({"-nl", "ei", cli.target(cls)});
     const Counters after = perftest::Snapshot();
     ASSERT_EQ(ei.status, 0) << cls << ": " << ei.err;
-    const auto instances = ParseInstances(ei.out);
+    const auto instances = ParseWbemcliInstances(ei.out);
     ASSERT_FALSE(instances.empty()) << cls;
-    for (const Instance& instance : instances) {
+    for (const WbemInstance& instance : instances) {
       const std::string key = KeyOf(instance);
-      for (const auto& [prop, text] : instance.props) {
+      for (const auto& [prop, text] : instance.properties) {
         std::string counter = key + "/" + prop;
         if (prop == "Timestamp_Jiffies" && key.rfind("cpu", 0) != 0) counter = "clock/jiffies";
         if (prop == "Timestamp_Ticks" && key.rfind("cpu", 0) != 0) counter = "clock/ticks";

@@ -12,7 +12,7 @@
 
 namespace {
 
-using perftest::TempRoot;
+using mgmt::test::TempRoot;
 
 TEST(TrimStr, RemovesTrailingNonPrintablesOnly) {
   char text[] = "\tkeep me \r\n\x01";
@@ -26,7 +26,7 @@ TEST(TrimStr, RemovesTrailingNonPrintablesOnly) {
 
 TEST(FileGrep, FindsTheNthMatchingLineThroughTheRoot) {
   TempRoot root;
-  root.write("/data/f", "alpha 1\nbeta 2\nalpha 3\n");
+  root.Write("/data/f", "alpha 1\nbeta 2\nalpha 3\n");
   char buf[64];
   ASSERT_NE(filegrep("/data/f", "alpha", 0, buf, sizeof buf), nullptr);
   EXPECT_STREQ(buf, "alpha 1");
@@ -39,7 +39,7 @@ TEST(FileGrep, FindsTheNthMatchingLineThroughTheRoot) {
 
 TEST(FileGrep, RefusesBadArguments) {
   TempRoot root;
-  root.write("/f", "x\n");
+  root.Write("/f", "x\n");
   char buf[8];
   EXPECT_EQ(filegrep(nullptr, "x", 1, buf, sizeof buf), nullptr);
   EXPECT_EQ(filegrep("/f", nullptr, 1, buf, sizeof buf), nullptr);
@@ -51,7 +51,7 @@ TEST(FileGrep, RefusesBadArguments) {
 TEST(FileGrep, LongLinesAreSeenInPiecesAndCopiesStayTerminated) {
   TempRoot root;
   const std::string head(120, 'a');
-  root.write("/f", head + " tail-marker end\n");
+  root.Write("/f", head + " tail-marker end\n");
   char buf[200];
   ASSERT_NE(filegrep("/f", "end", 1, buf, sizeof buf), nullptr);
   // The first 127 characters are one piece; the rest is the next "line".
@@ -69,16 +69,16 @@ TEST(Timestamp, ConvertsUptimeExactly) {
   TempRoot root;
   std::uint64_t jiffies = 7;
   std::uint64_t ticks = 7;
-  root.write("/proc/uptime", "3600.50 3500.25\n");
+  root.Write("/proc/uptime", "3600.50 3500.25\n");
   getTimestamp(jiffies, ticks);
   EXPECT_EQ(jiffies, 360050u);
   EXPECT_EQ(ticks, 3600500u);
   // 9999.97 * 100.0 is 999996.99... in binary floating point.
-  root.write("/proc/uptime", "9999.97 433.88\n");
+  root.Write("/proc/uptime", "9999.97 433.88\n");
   getTimestamp(jiffies, ticks);
   EXPECT_EQ(jiffies, 999997u);
   EXPECT_EQ(ticks, 9999970u);
-  root.write("/proc/uptime", "12 5\n");
+  root.Write("/proc/uptime", "12 5\n");
   getTimestamp(jiffies, ticks);
   EXPECT_EQ(jiffies, 1200u);
   EXPECT_EQ(ticks, 12000u);
@@ -91,12 +91,12 @@ TEST(Timestamp, MissingFileOrValueGivesZero) {
   getTimestamp(jiffies, ticks);
   EXPECT_EQ(jiffies, 0u);
   EXPECT_EQ(ticks, 0u);
-  root.write("/proc/uptime", "nonsense here\n");
+  root.Write("/proc/uptime", "nonsense here\n");
   jiffies = ticks = 7;
   getTimestamp(jiffies, ticks);
   EXPECT_EQ(jiffies, 0u);
   EXPECT_EQ(ticks, 0u);
-  root.write("/proc/uptime", "123.45\n");  // no blank: no line found
+  root.Write("/proc/uptime", "123.45\n");  // no blank: no line found
   jiffies = ticks = 7;
   getTimestamp(jiffies, ticks);
   EXPECT_EQ(jiffies, 0u);
@@ -130,7 +130,7 @@ TEST(ProcText, NumbersAreCheckedAndNeverOverflow) {
 TEST(ProcText, LineFileReadsWholeLines) {
   TempRoot root;
   const std::string longLine(5000, 'z');
-  root.write("/f", "short\n" + longLine + "\nlast");
+  root.Write("/f", "short\n" + longLine + "\nlast");
   perf::LineFile file("/f");
   std::string line;
   ASSERT_TRUE(file.next(line));

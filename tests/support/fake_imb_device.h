@@ -1,17 +1,17 @@
 // A scripted BMC served at /dev/imb of a temporary installation root by an
 // in-process imbd, so the IMB library and everything above it run unchanged.
-#ifndef MGMT_BMCLIB_FAKEIMBDEVICE_H
-#define MGMT_BMCLIB_FAKEIMBDEVICE_H
+#ifndef MGMT_TESTS_SUPPORT_FAKE_IMB_DEVICE_H
+#define MGMT_TESTS_SUPPORT_FAKE_IMB_DEVICE_H
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "imbservice.h"
-#include "scriptedbmc.h"
 #include "server.h"
+#include "support/scripted_bmc.h"
+#include "support/temp_dir.h"
 
-namespace mgmt::fake {
+namespace mgmt::test {
 
 /// While it lives, MGMTAGENT_ROOT names a temporary root whose /dev/imb is served
 /// by the scripted BMC. Construction and destruction close the IMB library's
@@ -33,13 +33,14 @@ class FakeImbDevice {
   void StartServing();
 
  private:
+  TempDir dir_;
   std::string root_;
-  std::optional<std::string> savedRoot_;
+  ScopedEnv scopedRoot_;
   ScriptedBmc bmc_;
   std::unique_ptr<imbd::ImbService> service_;
   std::unique_ptr<imbd::Server> server_;
 };
 
-}  // namespace mgmt::fake
+}  // namespace mgmt::test
 
 #endif

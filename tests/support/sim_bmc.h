@@ -1,24 +1,23 @@
 // The simulated BMC (ipmi_sim with the profile in etc/bmcsim) and imbd, started
 // for a temporary installation root through scripts/bmcsim.sh, for integration
 // tests and benchmarks. Everything it starts is stopped by its destructor.
-#ifndef MGMT_BMCLIB_SIMBMC_H
-#define MGMT_BMCLIB_SIMBMC_H
+#ifndef MGMT_TESTS_SUPPORT_SIM_BMC_H
+#define MGMT_TESTS_SUPPORT_SIM_BMC_H
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-namespace mgmt::fake {
+#include "support/temp_dir.h"
 
-/// Runs a program with an argument vector (no shell), waits for it and returns
-/// its exit status (-1 when it could not run or died of a signal). Its standard
-/// output goes to `out` when given.
-int RunProgram(const std::vector<std::string>& argv, std::string* out = nullptr);
+namespace mgmt::test {
 
 class SimulatedBmc {
  public:
-  /// `sourceDir`: the source tree (for scripts/ and etc/); `imbd`: the daemon to run.
+  /// `imbd`: the daemon to run (the build's imbd target file).
   /// Throws std::runtime_error when the simulator or imbd does not come up.
-  SimulatedBmc(const std::string& sourceDir, const std::string& imbd);
+  explicit SimulatedBmc(const std::string& imbd);
   ~SimulatedBmc();
   SimulatedBmc(const SimulatedBmc&) = delete;
   SimulatedBmc& operator=(const SimulatedBmc&) = delete;
@@ -43,11 +42,12 @@ class SimulatedBmc {
   bool Script(const std::vector<std::string>& args, std::string* out = nullptr);
 
   std::string script_;
+  std::unique_ptr<TempDir> dir_;
   std::string root_;
   int vmPort_ = 0;
   int lanPort_ = 0;
 };
 
-}  // namespace mgmt::fake
+}  // namespace mgmt::test
 
 #endif

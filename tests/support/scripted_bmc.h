@@ -1,8 +1,8 @@
 // A BMC that answers exactly what a test scripts, for unit tests of everything
 // above the driver: completion codes such as 0xC5 and 0xCA, short replies, and
 // requests that get no answer, which a real simulator cannot produce on demand.
-#ifndef MGMT_BMCLIB_SCRIPTEDBMC_H
-#define MGMT_BMCLIB_SCRIPTEDBMC_H
+#ifndef MGMT_TESTS_SUPPORT_SCRIPTED_BMC_H
+#define MGMT_TESTS_SUPPORT_SCRIPTED_BMC_H
 
 #include <chrono>
 #include <cstdint>
@@ -15,7 +15,7 @@
 
 #include "backend.h"
 
-namespace mgmt::fake {
+namespace mgmt::test {
 
 /// What the scripted BMC does with one request.
 struct Reply {
@@ -69,6 +69,6 @@ class ScriptedBmc final : public imbd::Backend {
   std::vector<Received> received_;
 };
 
-}  // namespace mgmt::fake
+}  // namespace mgmt::test
 
 #endif

@@ -1,8 +1,8 @@
-#include "scriptedbmc.h"
+#include "support/scripted_bmc.h"
 
 #include <thread>
 
-namespace mgmt::fake {
+namespace mgmt::test {
 
 void ScriptedBmc::Expect(uint8_t netFn, uint8_t cmd, Reply reply) {
   std::lock_guard lock(mutex_);
@@ -60,4 +60,4 @@ imbd::IpmiResponse ScriptedBmc::Transact(const imbd::IpmiRequest& request,
   return {imbd::Outcome::kAnswered, std::move(reply->bytes)};
 }
 
-}  // namespace mgmt::fake
+}  // namespace mgmt::test
