@@ -22,7 +22,16 @@ if [ "${SANITIZE:-0}" = 1 ]; then
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 fi
-cmake -S . -B "$BUILD_DIR" "${options[@]}" >/dev/null
+# Configure's output is kept in the build folder: shown whole when it fails,
+# and its warnings (e.g. a benchmark left out) shown always.
+mkdir -p "$BUILD_DIR"
+configure_log="$BUILD_DIR/configure.log"
+if ! cmake -S . -B "$BUILD_DIR" "${options[@]}" >"$configure_log" 2>&1; then
+  cat "$configure_log" >&2
+  echo "test.sh: configure failed (output kept in $configure_log)" >&2
+  exit 1
+fi
+grep -A4 "^CMake Warning" "$configure_log" >&2 || true
 cmake --build "$BUILD_DIR" -j "$JOBS"
 cd "$BUILD_DIR"
 ctest --output-on-failure -j "$JOBS" "$@"
