@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "fdio.h"
+#include "base/fdio.h"
 #include "imbapi.h"
 #include "support/sim_bmc.h"
 #include "vmcodec.h"
@@ -89,7 +89,7 @@ double DirectVm(int port, int rounds) {
   auto hello = vm::EncodeControl(vm::kVersion, vm::kProtocolVersion);
   const auto caps = vm::EncodeControl(vm::kCapabilities, vm::kCapPower | vm::kCapReset);
   hello.insert(hello.end(), caps.begin(), caps.end());
-  mgmt::dev::WriteFull(fd, hello);
+  mgmt::base::WriteFull(fd, hello);
 
   vm::Decoder decoder;
   std::vector<vm::Frame> frames;
@@ -98,7 +98,7 @@ double DirectVm(int port, int rounds) {
   for (int i = 0; i < rounds; ++i) {
     const auto wire =
         vm::EncodeRequest(static_cast<uint8_t>(i), kNetFnStorage, 0, kGetSelEntry, kFirstRecord);
-    mgmt::dev::WriteFull(fd, wire);
+    mgmt::base::WriteFull(fd, wire);
     bool answered = false;
     while (!answered) {
       const ssize_t n = ::read(fd, buffer, sizeof(buffer));

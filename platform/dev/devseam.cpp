@@ -10,7 +10,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "fdio.h"
+#include "base/fdio.h"
 #include "installroot.h"
 #include "sockdev.h"
 
@@ -52,7 +52,7 @@ extern "C" int DevOpen(const char* path, int flags) {
     registry.devices[fd] = std::move(device);
     return fd;
   }
-  return mgmt::dev::MoveAboveStdio(::open(resolved.c_str(), flags | O_CLOEXEC));
+  return mgmt::base::MoveAboveStdio(::open(resolved.c_str(), flags | O_CLOEXEC));
 }
 
 extern "C" int DevIoctl(int fd, unsigned long request, void* arg) {

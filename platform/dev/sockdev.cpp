@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/fdio.h"
 #include "devframe.h"
-#include "fdio.h"
 #include "imbioctl.h"
 
 namespace mgmt::dev {
@@ -34,11 +34,11 @@ int Exchange(int fd, uint32_t code, const IoctlBlock& block, ReplyHeader& reply)
   const HeaderBytes head = EncodeRequest({code, inLength, outCapacity});
   std::memcpy(frame.data(), head.data(), head.size());
   if (inLength > 0) std::memcpy(frame.data() + kHeaderSize, block.inBuffer, inLength);
-  if (WriteFull(fd, frame) != 0) return -1;
+  if (base::WriteFull(fd, frame) != 0) return -1;
 
   // Header and output usually arrive together: take both with one read.
   std::vector<uint8_t> replyBytes(kHeaderSize + outCapacity);
-  const long got = ReadAtLeast(fd, replyBytes, kHeaderSize);
+  const long got = base::ReadAtLeast(fd, replyBytes, kHeaderSize);
   if (got < 0) return -1;
   const auto decoded = DecodeReply(std::span(replyBytes).first<kHeaderSize>(), outCapacity);
   if (!decoded) {
@@ -52,8 +52,9 @@ int Exchange(int fd, uint32_t code, const IoctlBlock& block, ReplyHeader& reply)
     return -1;
   }
   if (static_cast<size_t>(got) < total &&
-      ReadFull(fd, std::span(replyBytes)
-                       .subspan(static_cast<size_t>(got), total - static_cast<size_t>(got))) != 0)
+      base::ReadFull(fd,
+                     std::span(replyBytes)
+                         .subspan(static_cast<size_t>(got), total - static_cast<size_t>(got))) != 0)
     return -1;
   if (reply.bytesReturned > 0)
     std::memcpy(block.outBuffer, replyBytes.data() + kHeaderSize, reply.bytesReturned);
@@ -81,7 +82,7 @@ int ConnectUnix(const std::string& path) {
     return -1;
   }
   std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  const int fd = MoveAboveStdio(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  const int fd = base::MoveAboveStdio(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (fd < 0) return -1;
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0) {
     const int err = errno;

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "base/fdio.h"
 #include "devframe.h"
-#include "fdio.h"
 #include "log.h"
 #include "sockdev.h"
 
@@ -158,7 +158,7 @@ void Server::Serve(Client& client) {
   while (true) {
     if (have < dev::kHeaderSize) {
       const long n =
-          dev::ReadAtLeast(client.fd, std::span(buffer).subspan(have), dev::kHeaderSize - have);
+          base::ReadAtLeast(client.fd, std::span(buffer).subspan(have), dev::kHeaderSize - have);
       if (n < 0) break;  // client closed or went away
       have += static_cast<size_t>(n);
     }
@@ -169,7 +169,7 @@ void Server::Serve(Client& client) {
     }
     const size_t total = dev::kHeaderSize + request->inLength;
     if (have < total) {
-      const long n = dev::ReadAtLeast(client.fd, std::span(buffer).subspan(have), total - have);
+      const long n = base::ReadAtLeast(client.fd, std::span(buffer).subspan(have), total - have);
       if (n < 0) break;
       have += static_cast<size_t>(n);
     }
@@ -180,7 +180,7 @@ void Server::Serve(Client& client) {
         {result.error, result.status, static_cast<uint32_t>(result.output.size())});
     std::vector<uint8_t> frame(reply.begin(), reply.end());
     frame.insert(frame.end(), result.output.begin(), result.output.end());
-    if (dev::WriteFull(client.fd, frame) != 0) break;  // e.g. the client was killed
+    if (base::WriteFull(client.fd, frame) != 0) break;  // e.g. the client was killed
     std::memmove(buffer.data(), buffer.data() + total, have - total);
     have -= total;
   }

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "fdio.h"
+#include "base/fdio.h"
 #include "log.h"
 #include "tcpconnect.h"
 
@@ -72,7 +72,7 @@ void VmBackend::Run() {
     std::vector<uint8_t> hello = vm::EncodeControl(vm::kVersion, vm::kProtocolVersion);
     const auto caps = vm::EncodeControl(vm::kCapabilities, options_.capabilities);
     hello.insert(hello.end(), caps.begin(), caps.end());
-    if (dev::WriteFull(fd, hello) != 0) {
+    if (base::WriteFull(fd, hello) != 0) {
       ::close(fd);
       continue;
     }
@@ -290,7 +290,7 @@ IpmiResponse VmBackend::Transact(const IpmiRequest& request, std::chrono::millis
     // not carried (every caller of this system addresses the BMC, 0x20).
     const auto wire =
         vm::EncodeRequest(seq, request.netFn, request.rsLun, request.cmd, request.data);
-    if (dev::WriteFull(fd_, wire) != 0) {
+    if (base::WriteFull(fd_, wire) != 0) {
       pending_.Remove(seq);
       // The reader sees the broken connection and reconnects.
       ::shutdown(fd_, SHUT_RDWR);

@@ -13,8 +13,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/fdio.h"
 #include "devframe.h"
-#include "fdio.h"
 #include "imbapi.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -60,11 +60,11 @@ class RawResponder {
     if (fd < 0) return;
     while (true) {
       mgmt::dev::HeaderBytes head{};
-      if (mgmt::dev::ReadFull(fd, head) != 0) break;
+      if (mgmt::base::ReadFull(fd, head) != 0) break;
       const auto request = mgmt::dev::DecodeRequest(head);
       if (!request) break;
       Bytes input(request->inLength);
-      if (mgmt::dev::ReadFull(fd, input) != 0) break;
+      if (mgmt::base::ReadFull(fd, input) != 0) break;
       inputs_.push_back(input);
       Canned reply = script_.empty() ? Canned{11, IMB_STATUS_NO_ASYNC_MSG, {}} : script_.front();
       if (!script_.empty()) script_.pop_front();
@@ -72,7 +72,7 @@ class RawResponder {
           {reply.error, reply.status, static_cast<uint32_t>(reply.output.size())});
       Bytes frame(out.begin(), out.end());
       frame.insert(frame.end(), reply.output.begin(), reply.output.end());
-      if (mgmt::dev::WriteFull(fd, frame) != 0) break;
+      if (mgmt::base::WriteFull(fd, frame) != 0) break;
     }
     ::close(fd);
   }

@@ -12,8 +12,8 @@
 #include <memory>
 #include <thread>
 
+#include "base/fdio.h"
 #include "devframe.h"
-#include "fdio.h"
 #include "imbapi.h"
 #include "sockdev.h"
 #include "support/process.h"
@@ -174,7 +174,7 @@ TEST_F(ImbApiWithSimulator, AClientKilledMidRequestDoesNotDisturbTheOthers) {
     frame[mgmt::dev::kHeaderSize + 8] = 0x20;
     frame[mgmt::dev::kHeaderSize + 9] = 0x01;
     frame[mgmt::dev::kHeaderSize + 10] = kNetFnApp;
-    mgmt::dev::WriteFull(fd, frame);
+    mgmt::base::WriteFull(fd, frame);
     ::raise(SIGKILL);
   }
   const pid_t looper = ::fork();

@@ -17,9 +17,9 @@
 #include <random>
 #include <thread>
 
+#include "base/fdio.h"
 #include "devframe.h"
 #include "devseam.h"
-#include "fdio.h"
 #include "imbioctl.h"
 #include "log.h"
 #include "sockdev.h"
@@ -82,22 +82,22 @@ TEST(ImbdSocket, MalformedClientsAreDroppedAndTheServerKeepsServing) {
   {  // wrong magic
     const int fd = mgmt::dev::ConnectUnix(path);
     const Bytes junk(16, 0x55);
-    ASSERT_EQ(mgmt::dev::WriteFull(fd, junk), 0);
+    ASSERT_EQ(mgmt::base::WriteFull(fd, junk), 0);
     EXPECT_TRUE(ServerClosed(fd));
     ::close(fd);
   }
   {  // announced input beyond the limit
     const int fd = mgmt::dev::ConnectUnix(path);
     const auto head = mgmt::dev::EncodeRequest({IMB_IOCTL_SEND_MESSAGE, 100000, 128});
-    ASSERT_EQ(mgmt::dev::WriteFull(fd, head), 0);
+    ASSERT_EQ(mgmt::base::WriteFull(fd, head), 0);
     EXPECT_TRUE(ServerClosed(fd));
     ::close(fd);
   }
   {  // header promises more input than comes before the client hangs up
     const int fd = mgmt::dev::ConnectUnix(path);
     auto head = mgmt::dev::EncodeRequest({IMB_IOCTL_SEND_MESSAGE, 128, 128});
-    ASSERT_EQ(mgmt::dev::WriteFull(fd, head), 0);
-    ASSERT_EQ(mgmt::dev::WriteFull(fd, Bytes(10, 0)), 0);
+    ASSERT_EQ(mgmt::base::WriteFull(fd, head), 0);
+    ASSERT_EQ(mgmt::base::WriteFull(fd, Bytes(10, 0)), 0);
     ::close(fd);
   }
   std::mt19937 random(12345);
@@ -110,7 +110,7 @@ TEST(ImbdSocket, MalformedClientsAreDroppedAndTheServerKeepsServing) {
       const auto head = mgmt::dev::EncodeRequest({0, 0, 0});
       std::copy(head.begin(), head.begin() + 4, noise.begin());
     }
-    mgmt::dev::WriteFull(fd, noise);
+    mgmt::base::WriteFull(fd, noise);
     ::shutdown(fd, SHUT_WR);
     uint8_t sink[512];
     while (::read(fd, sink, sizeof(sink)) > 0) {
@@ -174,9 +174,9 @@ TEST(ImbdSocket, RunningOutOfDescriptorsPausesAcceptingAndRecovers) {
       {IMB_IOCTL_SEND_MESSAGE, static_cast<uint32_t>(request.size()), 128});
   Bytes frame(head.begin(), head.end());
   frame.insert(frame.end(), request.begin(), request.end());
-  ASSERT_EQ(mgmt::dev::WriteFull(client, frame), 0);
+  ASSERT_EQ(mgmt::base::WriteFull(client, frame), 0);
   Bytes reply(mgmt::dev::kHeaderSize + 2);
-  ASSERT_EQ(mgmt::dev::ReadFull(client, reply), 0);
+  ASSERT_EQ(mgmt::base::ReadFull(client, reply), 0);
   EXPECT_EQ(Bytes(reply.end() - 2, reply.end()), (Bytes{0x00, 0x20}));
   ::close(client);
   mgmt::imbd::SetLogCapture(nullptr);

@@ -11,7 +11,7 @@
 
 #include <future>
 
-#include "fdio.h"
+#include "base/fdio.h"
 #include "log.h"
 #include "vmbackend.h"
 #include "vmcodec.h"
@@ -64,7 +64,7 @@ class FakeSimulator {
     if (conn_ >= 0) ::close(conn_);
     conn_ = -1;
   }
-  void Send(const Bytes& bytes) { mgmt::dev::WriteFull(conn_, bytes); }
+  void Send(const Bytes& bytes) { mgmt::base::WriteFull(conn_, bytes); }
   // The next frames the backend sent, waiting up to five seconds for `count`.
   std::vector<vm::Frame> Receive(size_t count) {
     while (frames_.size() < count) {

@@ -1,12 +1,12 @@
 // Whole-buffer reads and writes on stream descriptors, retrying after signals and
 // short transfers. Writes never raise SIGPIPE: a peer that went away is an error.
-#ifndef MGMT_PLATFORM_FDIO_H
-#define MGMT_PLATFORM_FDIO_H
+#ifndef MGMT_BASE_FDIO_H
+#define MGMT_BASE_FDIO_H
 
 #include <cstdint>
 #include <span>
 
-namespace mgmt::dev {
+namespace mgmt::base {
 
 /// Reads exactly bytes.size() bytes. Returns 0, or -1 with errno set (ECONNRESET
 /// for an end of file before the last byte).
@@ -27,6 +27,6 @@ int WriteFull(int fd, std::span<const uint8_t> bytes);
 /// descriptor to use (close-on-exec), or -1 with errno set (`fd` is then closed).
 int MoveAboveStdio(int fd);
 
-}  // namespace mgmt::dev
+}  // namespace mgmt::base
 
 #endif

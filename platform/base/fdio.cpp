@@ -1,11 +1,11 @@
-#include "fdio.h"
+#include "base/fdio.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
 
-namespace mgmt::dev {
+namespace mgmt::base {
 
 long ReadAtLeast(int fd, std::span<uint8_t> buffer, size_t minimum) {
   size_t done = 0;
@@ -51,4 +51,4 @@ int MoveAboveStdio(int fd) {
   return moved;
 }
 
-}  // namespace mgmt::dev
+}  // namespace mgmt::base
