@@ -1,7 +1,7 @@
 #include <cstdio>
-#include <memory>
 #include <string>
 
+#include "base/fd.h"
 #include "installroot.h"
 #include "provutil.h"
 
@@ -10,11 +10,7 @@ extern "C" int s_cat(const char* path, char* buf, int size) {
   buf[0] = '\0';
   if (path == nullptr) return 0;
 
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  const std::string resolved = mgmt::RootPath(path);
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(resolved.c_str(), "re"));
+  const mgmt::base::UniqueFile file = mgmt::base::OpenFile(mgmt::RootPath(path), "r");
   if (!file) return 0;
 
   const std::size_t room = static_cast<std::size_t>(size) - 1;

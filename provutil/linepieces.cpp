@@ -7,10 +7,7 @@
 
 namespace provutil {
 
-LinePieces::LinePieces(const char* path) {
-  const std::string resolved = mgmt::RootPath(path);
-  file_.reset(std::fopen(resolved.c_str(), "re"));
-}
+LinePieces::LinePieces(const char* path) : file_(mgmt::base::OpenFile(mgmt::RootPath(path), "r")) {}
 
 const char* LinePieces::next() {
   if (!file_ || std::fgets(buf_, sizeof buf_, file_.get()) == nullptr) return nullptr;

@@ -2,8 +2,7 @@
 #ifndef MGMT_PROVUTIL_LINEPIECES_H
 #define MGMT_PROVUTIL_LINEPIECES_H
 
-#include <cstdio>
-#include <memory>
+#include "base/fd.h"
 
 namespace provutil {
 
@@ -26,10 +25,7 @@ class LinePieces {
   const char* next();
 
  private:
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file_;
+  mgmt::base::UniqueFile file_;
   char buf_[kPieceBuffer] = {};
 };
 

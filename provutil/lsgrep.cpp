@@ -1,19 +1,15 @@
 #include <dirent.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 
+#include "base/fd.h"
 #include "installroot.h"
 #include "provutil.h"
 
 extern "C" int n_ls_grep(const char* dir, const char* pattern, int mode) {
   if (dir == nullptr || pattern == nullptr) return -1;
-  struct Closer {
-    void operator()(DIR* d) const { closedir(d); }
-  };
-  const std::string resolved = mgmt::RootPath(dir);
-  std::unique_ptr<DIR, Closer> listing(opendir(resolved.c_str()));
+  const mgmt::base::UniqueDir listing = mgmt::base::OpenDir(mgmt::RootPath(dir));
   if (!listing) return -1;
 
   const bool wantMatch = mode == 0;

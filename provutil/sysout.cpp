@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/fd.h"
 #include "installroot.h"
 #include "provutil.h"
 
@@ -23,33 +24,18 @@ namespace {
 constexpr int kOutputFd = 3;
 constexpr const char* kRedirect = " >&3 3>&-";
 
-/// RAII owner of a file descriptor.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  [[nodiscard]] int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 /// Opens the output file for writing, emptied, the way the shell's ">" would,
 /// but refusing a symbolic link, a special file (a FIFO would block) and a file
 /// with other names (a hard link planted to some other file).
-int OpenOutputFile(const char* name) {
+mgmt::base::UniqueFd OpenOutputFile(const char* name) {
   const std::string path = mgmt::RootPath(name);
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  if (fd < 0) return -1;
+  mgmt::base::UniqueFd fd(
+      open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+  if (!fd.Valid()) return fd;
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 || ftruncate(fd, 0) != 0) {
-    close(fd);
-    return -1;
-  }
+  if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 ||
+      ftruncate(fd.Get(), 0) != 0)
+    return mgmt::base::UniqueFd();
   return fd;
 }
 
@@ -62,12 +48,12 @@ extern "C" int system_out(const char* command, const char* outfile) {
   // else entirely).
   if (std::strlen(command) + 2 + std::strlen(outfile) > PROVUTIL_MAX_COMMAND_LINE) return -1;
 
-  const Fd out(OpenOutputFile(outfile));
-  if (out.get() < 0) return -1;
+  const mgmt::base::UniqueFd out = OpenOutputFile(outfile);
+  if (!out.Valid()) return -1;
   // Moved above the low numbers so the dup2 below never has the same number on
   // both sides (which would keep close-on-exec set).
-  const Fd high(fcntl(out.get(), F_DUPFD_CLOEXEC, 10));
-  if (high.get() < 0) return -1;
+  const mgmt::base::UniqueFd high(fcntl(out.Get(), F_DUPFD_CLOEXEC, 10));
+  if (!high.Valid()) return -1;
 
   // The shell redirects to the descriptor opened above instead of opening the
   // name itself; the line keeps the meaning of "<command> ><file>" otherwise
@@ -90,7 +76,7 @@ extern "C" int system_out(const char* command, const char* outfile) {
   posix_spawnattr_setsigdefault(&attr, &all);
   posix_spawnattr_setsigmask(&attr, &none);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  posix_spawn_file_actions_adddup2(&actions, high.get(), kOutputFd);
+  posix_spawn_file_actions_adddup2(&actions, high.Get(), kOutputFd);
 
   // The shell itself is the system's, not part of the installation: like system(),
   // it is run from its fixed place.

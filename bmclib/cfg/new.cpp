@@ -6,14 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "base/fd.h"
 #include "cfgstore.h"
 #include "installroot.h"
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 struct BufferFree {
   void operator()(char* p) const { std::free(p); }
 };
@@ -143,8 +141,7 @@ _CfgFile* CfgNew(const char* path) {
 
 int CfgCache(_CfgFile* cfg) {
   if (cfg == nullptr) return CFG_UNREADABLE;
-  const std::string path = mgmt::RootPath(cfg->path);
-  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
+  const mgmt::base::UniqueFile file = mgmt::base::OpenFile(mgmt::RootPath(cfg->path), "rb");
   if (!file) {
     cfg->status = errno == ENOENT ? CFG_NOFILE : CFG_UNREADABLE;
     return cfg->status;

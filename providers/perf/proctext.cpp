@@ -95,7 +95,7 @@ std::size_t ScanDecimals(std::string_view text, std::span<std::uint64_t> out) {
 }
 
 LineFile::LineFile(std::string_view absolutePath)
-    : file_(std::fopen(mgmt::RootPath(absolutePath).c_str(), "r")) {}
+    : file_(mgmt::base::OpenFile(mgmt::RootPath(absolutePath), "r")) {}
 
 bool LineFile::next(std::string& line) {
   line.clear();

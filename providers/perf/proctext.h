@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/fd.h"
+
 namespace perf {
 
 /// Words of a line: a word starts at every character other than a blank (' ') whose
@@ -60,10 +62,7 @@ class LineFile {
   int close();
 
  private:
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file_;
+  mgmt::base::UniqueFile file_;
 };
 
 }  // namespace perf

@@ -1,5 +1,6 @@
 #include "xfile.h"
 
+#include "base/fd.h"
 #include "installroot.h"
 #include "proctext.h"
 
@@ -22,10 +23,7 @@ namespace perf {
 std::optional<std::string> FindPiece(std::string_view path,
                                      const std::function<bool(std::string_view)>& match,
                                      bool* cut) {
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  const std::unique_ptr<std::FILE, Closer> file(std::fopen(mgmt::RootPath(path).c_str(), "r"));
+  const mgmt::base::UniqueFile file = mgmt::base::OpenFile(mgmt::RootPath(path), "r");
   if (!file) return std::nullopt;
   char buf[kGrepPiece];
   while (std::fgets(buf, sizeof buf, file.get()) != nullptr) {

@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -142,6 +146,38 @@ TEST(ProcText, LineFileReadsWholeLines) {
   EXPECT_FALSE(file.next(line));
   EXPECT_EQ(file.close(), 0);
   EXPECT_FALSE(perf::LineFile("/absent").isOpen());
+}
+
+// The descriptor this process holds open on `path`, or -1.
+int OpenDescriptorOf(const std::filesystem::path& path) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    if (std::filesystem::read_symlink(entry.path(), ec) == path)
+      return std::stoi(entry.path().filename().string());
+  }
+  return -1;
+}
+
+// A program the provider's host runs must not inherit the /proc files it reads.
+TEST(ProcText, FilesAreOpenedCloseOnExec) {
+  TempRoot root;
+  root.Write("/proc/meminfo", "MemTotal: 1 kB\n");
+  const auto real = root.Path() / "proc/meminfo";
+
+  perf::LineFile file("/proc/meminfo");
+  ASSERT_TRUE(file.isOpen());
+  const int fd = OpenDescriptorOf(real);
+  ASSERT_GE(fd, 0);
+  EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+
+  int flags = -1;  // looked at while FindPiece holds the file open
+  perf::FindPiece("/proc/meminfo", [&](std::string_view) {
+    const int open = OpenDescriptorOf(real);
+    flags = open < 0 ? -1 : ::fcntl(open, F_GETFD);
+    return true;
+  });
+  ASSERT_GE(flags, 0);
+  EXPECT_NE(flags & FD_CLOEXEC, 0);
 }
 
 }  // namespace
