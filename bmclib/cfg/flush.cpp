@@ -1,9 +1,9 @@
 #include <new>
 #include <string>
 
+#include "base/atomic_file.h"
 #include "cfgstore.h"
 #include "installroot.h"
-#include "replacefile.h"
 
 extern "C" {
 
@@ -20,7 +20,7 @@ int CfgFlush(_CfgFile* cfg) {
       if (line->text != nullptr) content += line->text;
       content += '\n';
     }
-    written = cfgstore::ReplaceFile(mgmt::RootPath(cfg->path), content);
+    written = mgmt::base::ReplaceFileContents(mgmt::RootPath(cfg->path), content) == 0;
   } catch (const std::bad_alloc&) {
     written = false;
   }

@@ -1,7 +1,6 @@
 #include "PasswordFile.h"
 
 #include <crypt.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,8 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+
+#include "base/atomic_file.h"
 
 namespace mgmt::cimom {
 
@@ -63,27 +64,11 @@ bool verifyPassword(const std::string& password, const std::string& hash) {
 namespace {
 
 std::string writeUsers(const std::string& path, const std::map<std::string, std::string>& users) {
-  const std::string tmp = path + ".tmp." + std::to_string(::getpid());
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return tmp + ": " + std::strerror(errno);
   std::string text;
   for (const auto& [u, h] : users) text += u + ":" + h + "\n";
-  bool ok = ::fchmod(fd, 0600) == 0;
-  std::size_t off = 0;
-  while (ok && off < text.size()) {
-    ssize_t w = ::write(fd, text.data() + off, text.size() - off);
-    if (w < 0 && errno == EINTR) continue;
-    ok = w > 0;
-    if (ok) off += static_cast<std::size_t>(w);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  int err = errno;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
-    if (ok) err = errno;
-    ::unlink(tmp.c_str());
-    return path + ": " + std::strerror(err);
-  }
+  // Hashes are secrets: the file is 0600 whatever mode it was found with.
+  if (base::ReplaceFileContents(path, text, {.mode = 0600}) != 0)
+    return path + ": " + std::strerror(errno);
   return {};
 }
 

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cfgtest.h"
 
@@ -100,6 +101,16 @@ TEST_F(CfgCrash, KilledWritersLeaveTheOldOrTheNewFile) {
   // Both contents turned up, so kills did land between and during flushes.
   EXPECT_GT(sawA, 0);
   EXPECT_GT(sawB, 0);
+
+  // The killed writers' half-written siblings go with the next flush.
+  CfgWriteString(toA.get(), "Big", "key0", std::string(200, 'c').c_str());
+  ASSERT_EQ(CfgFlush(toA.get()), 0);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "c.conf" && name != "probe.conf") left.push_back(name);
+  }
+  EXPECT_TRUE(left.empty()) << left.size() << " files left behind, first " << left.front();
   RecordProperty("rounds_old", sawA);
   RecordProperty("rounds_new", sawB);
 }

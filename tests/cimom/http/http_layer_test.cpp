@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "HttpServer.h"
 #include "PasswordFile.h"
@@ -301,6 +303,33 @@ TEST(PasswordFileTest, AddVerifyRemoveKeepsMode0600) {
   EXPECT_NE(cimom::removeUser(path, "alice"), "");
   EXPECT_FALSE(checker.check("alice", "new"));
   EXPECT_TRUE(checker.check("bob", "other:pw"));
+  std::filesystem::remove_all(dir);
+}
+
+TEST(PasswordFileTest, RewriteStaysPrivateAndClearsWhatKilledWritersLeft) {
+  auto dir = std::filesystem::temp_directory_path() / ("cimpw2." + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "passwd").string();
+  ASSERT_EQ(cimom::setPassword(path, "alice", "s3cret"), "");
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);  // loosened by hand
+  // What a cimuser killed between writing and renaming leaves behind.
+  const pid_t dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ::waitpid(dead, nullptr, 0);
+  const std::string leftover = ".passwd." + std::to_string(dead) + ".0.tmp";
+  std::ofstream(dir / leftover) << "alice:half";
+
+  ASSERT_EQ(cimom::setPassword(path, "bob", "pw"), "");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"passwd"});
+  cimom::PasswordChecker checker(path);
+  EXPECT_TRUE(checker.check("alice", "s3cret"));
+  EXPECT_TRUE(checker.check("bob", "pw"));
   std::filesystem::remove_all(dir);
 }
 
