@@ -1,0 +1,45 @@
+// Internal to the IPMI configuration commands: one request to the BMC with a
+// reply buffer as large as the IMB layer can fill.
+#ifndef MGMT_BMCLIB_IPMICONF_INTERNAL_H
+#define MGMT_BMCLIB_IPMICONF_INTERNAL_H
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+
+#include "imbapi.h"
+
+namespace mgmt::bmc {
+
+inline constexpr BYTE kBmcAddress = 0x20;
+inline constexpr BYTE kNetFnSensorEvent = 0x04;
+inline constexpr BYTE kNetFnApp = 0x06;
+inline constexpr BYTE kNetFnTransport = 0x0C;
+
+/// Result of one request: DoIpmiRequest's code and, on 0, the reply data.
+struct IpmiReply {
+  int rc = -1;
+  std::array<BYTE, IMB_MAX_RESPONSE_DATA> buffer{};
+  int length = 0;
+
+  bool Ok() const { return rc == 0; }
+  bool TransportFailed() const { return rc < 0; }
+  std::span<const BYTE> Data() const { return {buffer.data(), static_cast<size_t>(length)}; }
+  /// True when the reply holds byte `index`.
+  bool Has(size_t index) const { return Ok() && index < static_cast<size_t>(length); }
+};
+
+/// Sends one request with FillRequest and DoIpmiRequest (1 s asked, the IMB
+/// layer's floor applies). More than IMB_MAX_REQUEST_DATA bytes are not sent.
+IpmiReply Request(BYTE netFn, BYTE cmd, std::span<const BYTE> data = {});
+inline IpmiReply Request(BYTE netFn, BYTE cmd, std::initializer_list<BYTE> data) {
+  return Request(netFn, cmd, std::span<const BYTE>(data.begin(), data.size()));
+}
+
+/// Overwrites a buffer that held a secret so it does not linger on the stack.
+void WipeSecret(std::span<BYTE> buffer);
+
+}  // namespace mgmt::bmc
+
+#endif

@@ -1,0 +1,141 @@
+// The LAN configuration of the BMC's LAN channels: reading it whole, the table
+// of every LAN channel, and writing addresses, alerting and destinations.
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+#include "ipmiconf.h"
+#include "ipmiconf_internal.h"
+#include "util.h"
+
+lan_config_t g_lanconfs[MAX_CHANNELS];
+int g_nLanconfs = 0;
+
+namespace {
+
+constexpr BYTE kLanAuthTypeEnables = 2;
+constexpr BYTE kLanIp = 3;
+constexpr BYTE kLanIpSource = 4;
+constexpr BYTE kLanMac = 5;
+constexpr BYTE kLanSubnetMask = 6;
+constexpr BYTE kLanGatewayIp = 12;
+constexpr BYTE kLanGatewayMac = 13;
+constexpr BYTE kLanBackupGatewayIp = 14;
+constexpr BYTE kLanBackupGatewayMac = 15;
+constexpr BYTE kLanDestCount = 17;
+constexpr BYTE kLanDestAddress = 19;
+
+// The block's fields with their parameters, in reading order.
+struct BlockField {
+  BYTE parameter;
+  size_t offset;
+  int length;
+};
+constexpr BlockField kBlockFields[] = {
+    {kLanIp, offsetof(lan_param_block_t, ip), 4},
+    {kLanIpSource, offsetof(lan_param_block_t, ipSource), 1},
+    {kLanMac, offsetof(lan_param_block_t, mac), 6},
+    {kLanSubnetMask, offsetof(lan_param_block_t, subnetMask), 4},
+    {kLanGatewayIp, offsetof(lan_param_block_t, gatewayIp), 4},
+    {kLanGatewayMac, offsetof(lan_param_block_t, gatewayMac), 6},
+    {kLanBackupGatewayIp, offsetof(lan_param_block_t, backupGatewayIp), 4},
+    {kLanBackupGatewayMac, offsetof(lan_param_block_t, backupGatewayMac), 6},
+};
+
+// false when the transport failed: the caller's sequence ends there.
+bool ReadLan(BYTE channel, BYTE parameter, BYTE* out, int length, BYTE setSelector = 0) {
+  return GetLanConf(out, length, 0, channel, parameter, setSelector, 0) >= 0;
+}
+
+enum class LanRead { kRead, kNoAdminAuth, kNoTransport };
+
+LanRead ReadLanConfig(lan_config_t* record, BYTE channel) {
+  record->channel = channel;
+  BYTE auth[5] = {};
+  if (!ReadLan(channel, kLanAuthTypeEnables, auth, 5)) return LanRead::kNoTransport;
+  if ((auth[3] & 0x3F) == 0) return LanRead::kNoAdminAuth;
+
+  auto* block = reinterpret_cast<BYTE*>(&record->params);
+  for (const BlockField& field : kBlockFields) {
+    if (!ReadLan(channel, field.parameter, block + field.offset, field.length))
+      return LanRead::kNoTransport;
+  }
+  BYTE count = 0;
+  if (!ReadLan(channel, kLanDestCount, &count, 1)) return LanRead::kNoTransport;
+  record->numDests = count & 0x0F;
+  int stored = 0;
+  for (BYTE selector = 1; selector <= record->numDests; ++selector) {
+    // Filled with a mark the reply always overwrites: a destination that was
+    // refused or came back short leaves no gap.
+    lan_alert_dest_t dest;
+    std::memset(&dest, 0, sizeof dest);
+    dest.setSelector = 0xFF;
+    const int rc = GetLanConf(reinterpret_cast<BYTE*>(&dest), sizeof dest, 0, channel,
+                              kLanDestAddress, selector, 0);
+    if (rc < 0) return LanRead::kNoTransport;
+    if (rc == 0 && dest.setSelector != 0xFF) record->dests[stored++] = dest;
+  }
+  return LanRead::kRead;
+}
+
+}  // namespace
+
+int GetLanConfig(lan_config_t* record, BYTE channel) {
+  if (record == nullptr) return -1;
+  return ReadLanConfig(record, channel) == LanRead::kRead ? 0 : -1;
+}
+
+void GetLanConfs(void) {
+  g_nLanconfs = 0;
+  for (int i = 0; i < g_nChannels && i < MAX_CHANNELS; ++i) {
+    channel_info_t& channel = g_channels[i];
+    if (!IsLanChannel(&channel)) continue;
+    lan_config_t& record = g_lanconfs[g_nLanconfs];
+    const LanRead read = ReadLanConfig(&record, static_cast<BYTE>(channel.channel));
+    if (read == LanRead::kNoTransport) break;
+    if (read != LanRead::kRead) continue;
+    record.accessByte = channel.accessByte;
+    record.channelInfo = &channel;
+    ++g_nLanconfs;
+  }
+}
+
+int SetLanConfs(lan_config_t* record, unsigned long flags) {
+  if (record == nullptr || !IsValidIPSource(record->params.ipSource)) return -1;
+  const BYTE channel = static_cast<BYTE>(record->channel);
+  const lan_param_block_t& p = record->params;
+  if (SetLanConf(&p.ipSource, 1, channel, kLanIpSource) < 0) return 0;
+
+  struct Write {
+    unsigned long flag;
+    BYTE parameter;
+    const BYTE* data;
+    int length;
+  };
+  const Write writes[] = {
+      {LAN_SET_IP, kLanIp, p.ip, 4},
+      {LAN_SET_SUBNET_MASK, kLanSubnetMask, p.subnetMask, 4},
+      {LAN_SET_GATEWAY_IP, kLanGatewayIp, p.gatewayIp, 4},
+      {LAN_SET_GATEWAY_MAC, kLanGatewayMac, p.gatewayMac, 6},
+      {LAN_SET_BACKUP_GATEWAY_IP, kLanBackupGatewayIp, p.backupGatewayIp, 4},
+      {LAN_SET_BACKUP_GATEWAY_MAC, kLanBackupGatewayMac, p.backupGatewayMac, 6},
+  };
+  for (const Write& w : writes) {
+    if ((flags & w.flag) == 0) continue;
+    const int rc = SetLanConf(w.data, w.length, channel, w.parameter);
+    if (rc < 0) return 0;
+    // A new subnet mask takes effect on the BMC's restart.
+    if (w.parameter == kLanSubnetMask && rc == 0 && BMCColdReset() < 0) return 0;
+  }
+
+  if (EnableChannelAlerting(channel) < 0) return 0;
+
+  if ((flags & LAN_SET_ALERT_DESTS) != 0) {
+    const uint32_t count = std::min<uint32_t>(record->numDests, LAN_MAX_ALERT_DESTS);
+    for (uint32_t i = 0; i < count; ++i) {
+      const auto* dest = reinterpret_cast<const BYTE*>(&record->dests[i]);
+      if (SetLanConf(dest, sizeof(lan_alert_dest_t), channel, kLanDestAddress) < 0) break;
+    }
+  }
+  return 0;
+}
