@@ -7,9 +7,9 @@
 #include <fstream>
 #include <string>
 
+#include "base/atomic_file.h"
 #include "bmcpaths.h"
 #include "installroot.h"
-#include "replacefile.h"
 
 namespace {
 
@@ -149,7 +149,8 @@ void SMBLoadSettings(int* value) {
 }
 
 void SMBSaveSettings(int value) {
-  cfgstore::ReplaceFile(mgmt::RootPath(mgmt::bmc::kSmbiosConfPath), std::to_string(value));
+  mgmt::base::ReplaceFileContents(mgmt::RootPath(mgmt::bmc::kSmbiosConfPath),
+                                  std::to_string(value));
 }
 
 void IPMILoadSettings(int32_t* values) {
@@ -173,5 +174,5 @@ int IPMISaveSettings(const int32_t* values) {
   char text[80];
   std::snprintf(text, sizeof text, "%d %d %d %d %d", values[0], values[1], values[2], values[3],
                 values[4]);
-  return cfgstore::ReplaceFile(path, text) ? 0 : -1;
+  return mgmt::base::ReplaceFileContents(path, text) == 0 ? 0 : -1;
 }
