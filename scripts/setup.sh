@@ -15,6 +15,8 @@ packages=(
   snmptrapd snmp
   sblim-wbemcli
   dmidecode fdisk iputils-ping net-tools iproute2 procps
+  # a locale with a decimal comma (generated below) for the number-reading tests
+  locales
 )
 
 missing=()
@@ -23,10 +25,20 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+need_locale=0
+locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8' || need_locale=1
+[ ${#missing[@]} -eq 0 ] && [ $need_locale -eq 0 ] && exit 0
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+generate_locale() {
+  if [ $need_locale -eq 1 ]; then
+    echo "setup: generating the de_DE.UTF-8 locale"
+    $SUDO localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+  fi
+}
+[ ${#missing[@]} -eq 0 ] && { generate_locale; exit 0; }
 
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
@@ -43,4 +55,5 @@ if [ ! -e "$policy_rc" ]; then
 fi
 trap '[ $created_policy -eq 1 ] && $SUDO rm -f "$policy_rc"' EXIT
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+generate_locale
 echo "setup: done"

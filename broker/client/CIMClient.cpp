@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "CimNumber.h"
 #include "ClientTransport.h"
 #include "cimxml/CimXmlError.h"
 #include "cimxml/CimXmlReader.h"
@@ -107,7 +108,12 @@ class Request {
 
 // Throws the CIMException an ERROR element carries.
 [[noreturn]] void throwError(pugi::xml_node error) {
-  const auto code = static_cast<CIMStatusCode>(error.attribute("CODE").as_uint(CIM_ERR_FAILED));
+  // A CODE that is missing, not a number or 0 (success) still reports a failure.
+  Uint32 number = 0;
+  const bool known = mgmt::broker::ParseInteger(error.attribute("CODE").value(), number) ==
+                         mgmt::broker::NumberStatus::kOk &&
+                     number != 0;
+  const auto code = static_cast<CIMStatusCode>(known ? number : Uint32(CIM_ERR_FAILED));
   std::string description = error.attribute("DESCRIPTION").value();
   // The description repeats the symbol ("CIM_ERR_NOT_FOUND: text"); the message is the text.
   const std::string symbol = cimStatusCodeToString(code);

@@ -3,15 +3,15 @@
 #include <Pegasus/Common/CIMValue.h>
 #include <Pegasus/Common/Exception.h>
 
-#include "KeyText.h"
+#include "CimNumber.h"
 
-#include <cstdlib>
+#include <cmath>
 #include <string>
 
 namespace Pegasus {
 
-using broker::parseSigned;
-using broker::parseUnsigned;
+using mgmt::broker::IntegerText;
+using mgmt::broker::NumberStatus;
 
 namespace {
 
@@ -43,13 +43,19 @@ CIMKeyBinding::Type bindingTypeOf(CIMType type) {
   throw TypeMismatchException();
 }
 
+// NUMERIC values compare as numbers when both are integers ("16" == "0x10" ==
+// "+16") or both are reals ("1.5" == "1.5000000000000000e+00"); an integer never
+// equals a real, and text that is no number compares as text. makeHashCode
+// follows the same classes.
 bool numericEqual(const String& a, const String& b) {
-  auto ua = parseUnsigned(a.view());
-  auto ub = parseUnsigned(b.view());
-  if (ua && ub) return *ua == *ub;
-  auto sa = parseSigned(a.view());
-  auto sb = parseSigned(b.view());
-  if (sa && sb) return *sa == *sb;
+  IntegerText ia, ib;
+  const bool intA = mgmt::broker::ReadKeyInteger(a.view(), ia);
+  const bool intB = mgmt::broker::ReadKeyInteger(b.view(), ib);
+  if (intA && intB) return ia.negative == ib.negative && ia.magnitude == ib.magnitude;
+  double ra = 0, rb = 0;
+  if (!intA && !intB && mgmt::broker::ReadKeyReal(a.view(), ra) &&
+      mgmt::broker::ReadKeyReal(b.view(), rb))
+    return ra == rb || (std::isnan(ra) && std::isnan(rb));
   return a == b;
 }
 
@@ -65,24 +71,18 @@ template <class T>
 bool integerMatches(const String& text, const CIMValue& value) {
   T expected;
   value.get(expected);
-  if constexpr (std::is_signed_v<T>) {
-    auto v = parseSigned(text.view());
-    return v && *v == Sint64(expected);
-  } else {
-    auto v = parseUnsigned(text.view());
-    return v && *v == Uint64(expected);
-  }
+  T parsed{};
+  return mgmt::broker::ParseInteger(text.toUtf8(), parsed) == NumberStatus::kOk &&
+         parsed == expected;
 }
 
 template <class T>
 bool realMatches(const String& text, const CIMValue& value) {
   T expected;
   value.get(expected);
-  std::string s = text.toUtf8();
-  if (s.empty()) return false;
-  char* end = nullptr;
-  double parsed = strtod(s.c_str(), &end);
-  return end && *end == '\0' && T(parsed) == expected;
+  T parsed{};
+  return mgmt::broker::ParseReal(text.toUtf8(), parsed) == NumberStatus::kOk &&
+         (parsed == expected || (std::isnan(parsed) && std::isnan(expected)));
 }
 
 }  // namespace

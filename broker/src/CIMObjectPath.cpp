@@ -3,10 +3,12 @@
 #include <Pegasus/Common/CIMObjectPath.h>
 #include <Pegasus/Common/Exception.h>
 
-#include "KeyText.h"
+#include "CimNumber.h"
+#include "HostText.h"
 #include "ObjectPathRep.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace Pegasus {
 
@@ -148,6 +150,14 @@ struct PathHasher {
     if (negative) unit(u'-');
     for (char* p = buf; p != end; p++) unit(char16_t(*p));
   }
+  // Reals that compare equal hash alike: one zero, one NaN, shortest spelling.
+  void real(double x) {
+    unit(u'r');
+    if (std::isnan(x)) return text(u"nan", false);
+    char buf[32];
+    char* end = std::to_chars(buf, buf + sizeof buf, x == 0 ? 0.0 : x).ptr;
+    for (char* p = buf; p != end; p++) unit(char16_t(*p));
+  }
 };
 
 }  // namespace
@@ -171,14 +181,17 @@ Uint32 CIMObjectPath::makeHashCode() const {
       case CIMKeyBinding::BOOLEAN:
         hash.text(value, true);
         break;
-      case CIMKeyBinding::NUMERIC:
-        if (auto u = broker::parseUnsigned(value))
-          hash.number(*u, false);
-        else if (auto sv = broker::parseSigned(value))
-          hash.number(*sv < 0 ? Uint64(0) - Uint64(*sv) : Uint64(*sv), *sv < 0);
+      case CIMKeyBinding::NUMERIC: {
+        mgmt::broker::IntegerText integer;
+        double real = 0;
+        if (mgmt::broker::ReadKeyInteger(value, integer))
+          hash.number(integer.magnitude, integer.negative);
+        else if (mgmt::broker::ReadKeyReal(value, real))
+          hash.real(real);
         else
           hash.text(value, false);
         break;
+      }
       case CIMKeyBinding::REFERENCE:
         try {
           hash.number(CIMObjectPath(k.getValue()).makeHashCode(), false);

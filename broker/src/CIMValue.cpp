@@ -116,8 +116,14 @@ void appendText(String& out, Uint32 x) { appendInteger(out, x); }
 void appendText(String& out, Sint32 x) { appendInteger(out, x); }
 void appendText(String& out, Uint64 x) { appendInteger(out, x); }
 void appendText(String& out, Sint64 x) { appendInteger(out, x); }
-void appendText(String& out, Real32 x) { out.appendPrintf("%.16e", double(x)); }
-void appendText(String& out, Real64 x) { out.appendPrintf("%.16e", x); }
+// The printf form "%.16e", written without printf so that the process locale
+// cannot turn the point into a comma (key values are made from this text).
+void appendText(String& out, Real64 x) {
+  char buf[48];
+  auto result = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 16);
+  out.append(buf, Uint32(result.ptr - buf));
+}
+void appendText(String& out, Real32 x) { appendText(out, double(x)); }
 void appendText(String& out, const Char16& x) { out.append(x); }
 void appendText(String& out, const String& x) { out.append(x); }
 void appendText(String& out, const CIMDateTime& x) { out.append(x.toString()); }

@@ -5,7 +5,8 @@
 
 #include <Pegasus/Common/Exception.h>
 
-#include "KeyText.h"
+#include "CimNumber.h"
+#include "HostText.h"
 
 #include <algorithm>
 
@@ -103,8 +104,10 @@ Array<CIMKeyBinding> parseKeys(std::u16string_view s, size_t pos, const String& 
         word.toUpper();
         keys.append(CIMKeyBinding(name, word, CIMKeyBinding::BOOLEAN));
       } else {
-        if (!broker::parseUnsigned(raw) && !broker::parseSigned(raw)) malformed(whole);
-        keys.append(CIMKeyBinding(name, toString16(raw), CIMKeyBinding::NUMERIC));
+        mgmt::broker::IntegerText number;
+        if (!mgmt::broker::ReadKeyInteger(raw, number)) malformed(whole);
+        keys.append(CIMKeyBinding(name, toString16(mgmt::broker::StripNumberBlanks(raw)),
+                                  CIMKeyBinding::NUMERIC));
       }
       pos = end == s.npos ? s.size() : end;
     }

@@ -180,6 +180,12 @@ class Lexer {
         if (!isDigit(peek())) real = true;
         ++pos_;
       }
+      // A binary literal: binary digits with a "b" suffix (1010b).
+      std::string_view digits = s_.substr(start, pos_ - start);
+      if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.remove_prefix(1);
+      if (!real && !digits.empty() && (peek() == 'b' || peek() == 'B') &&
+          digits.find_first_not_of("01") == std::string_view::npos)
+        ++pos_;
     }
     if (isIdentChar(peek())) fail("malformed number");
     return {real ? MofTokenKind::Real : MofTokenKind::Integer,

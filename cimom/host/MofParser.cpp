@@ -10,9 +10,9 @@
 #include <Pegasus/Common/CIMQualifier.h>
 #include <Pegasus/Common/Exception.h>
 
-#include <charconv>
-#include <cstdlib>
 #include <optional>
+
+#include "CimNumber.h"
 
 using namespace Pegasus;
 
@@ -133,11 +133,17 @@ class Parser {
         return integerValue(tok.text);
       }
       case MofTokenKind::Real: {
-        ++pos_;
-        char* end = nullptr;
-        double d = std::strtod(tok.text.c_str(), &end);
-        if (end == nullptr || *end != '\0') fail("malformed real number " + tok.text);
-        return CIMValue(Real64(d));
+        Real64 d = 0;
+        switch (mgmt::broker::ParseReal(tok.text, d)) {
+          case mgmt::broker::NumberStatus::kOk:
+            ++pos_;
+            return CIMValue(d);
+          case mgmt::broker::NumberStatus::kOutOfRange:
+            fail("real number out of range " + tok.text);
+          case mgmt::broker::NumberStatus::kMalformed:
+            break;
+        }
+        fail("malformed real number " + tok.text);
       }
       case MofTokenKind::Identifier: {
         std::string word = foldCase(tok.text);
@@ -152,27 +158,27 @@ class Parser {
     }
   }
 
+  /// An integer literal has no declared type here: the narrowest of uint32,
+  /// uint64 and (negative) sint64 that holds it.
   CIMValue integerValue(const std::string& text) {
-    std::string_view digits = text;
-    bool negative = false;
-    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
-      negative = digits[0] == '-';
-      digits.remove_prefix(1);
+    using mgmt::broker::NumberStatus;
+    using mgmt::broker::NumberSyntax;
+    Uint32 u32 = 0;
+    Uint64 u64 = 0;
+    Sint64 s64 = 0;
+    if (mgmt::broker::ParseInteger(text, u32, NumberSyntax::kMof) == NumberStatus::kOk)
+      return CIMValue(u32);
+    if (mgmt::broker::ParseInteger(text, u64, NumberSyntax::kMof) == NumberStatus::kOk)
+      return CIMValue(u64);
+    switch (mgmt::broker::ParseInteger(text, s64, NumberSyntax::kMof)) {
+      case NumberStatus::kOk:
+        return CIMValue(s64);
+      case NumberStatus::kOutOfRange:
+        fail("integer out of range " + text);
+      case NumberStatus::kMalformed:
+        break;
     }
-    int base = 10;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-      base = 16;
-      digits.remove_prefix(2);
-    }
-    Uint64 magnitude = 0;
-    auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
-    if (ec != std::errc() || p != digits.data() + digits.size()) fail("malformed integer " + text);
-    if (!negative) {
-      if (magnitude <= 0xFFFFFFFFull) return CIMValue(Uint32(magnitude));
-      return CIMValue(Uint64(magnitude));
-    }
-    if (magnitude > Uint64(1) << 63) fail("integer out of range " + text);
-    return CIMValue(Sint64(-static_cast<Sint64>(magnitude - 1) - 1));
+    fail("malformed integer " + text);
   }
 
   // --- declarations ------------------------------------------------------
@@ -223,9 +229,9 @@ class Parser {
     if (!accept('[')) return {false, 0};
     Uint32 size = 0;
     if (cur().kind == MofTokenKind::Integer) {
-      auto [p, ec] =
-          std::from_chars(cur().text.data(), cur().text.data() + cur().text.size(), size);
-      if (ec != std::errc() || p != cur().text.data() + cur().text.size()) fail("bad array size");
+      if (mgmt::broker::ParseInteger(cur().text, size, mgmt::broker::NumberSyntax::kMof) !=
+          mgmt::broker::NumberStatus::kOk)
+        fail("bad array size");
       ++pos_;
     }
     expect(']');

@@ -7,11 +7,10 @@
 #include <Pegasus/Common/CIMParameter.h>
 #include <Pegasus/Common/Exception.h>
 
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
+#include <type_traits>
 #include <unordered_set>
+
+#include "CimNumber.h"
 
 using namespace Pegasus;
 
@@ -23,50 +22,18 @@ namespace {
 }
 
 template <class T>
-T parseInteger(const std::string& text) {
-  std::string_view s = text;
-  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
-  bool negative = !s.empty() && s.front() == '-';
-  std::string_view digits = negative ? s.substr(1) : s;
-  int base = 10;
-  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-    base = 16;
-    digits.remove_prefix(2);
-  }
-  if (digits.empty() || digits.front() == '-' || digits.front() == '+')
-    invalid("'" + text + "' is not an integer");
-  using Wide = std::conditional_t<std::is_signed_v<T>, long long, unsigned long long>;
-  Wide magnitude{};
-  if constexpr (std::is_signed_v<T>) {
-    unsigned long long m = 0;
-    auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), m, base);
-    if (ec != std::errc() || p != digits.data() + digits.size())
-      invalid("'" + text + "' is not an integer");
-    const unsigned long long limit =
-        negative ? static_cast<unsigned long long>(std::numeric_limits<T>::max()) + 1
-                 : static_cast<unsigned long long>(std::numeric_limits<T>::max());
-    if (m > limit) invalid("'" + text + "' is out of range");
-    magnitude =
-        negative ? static_cast<Wide>(-static_cast<long long>(m - 1) - 1) : static_cast<Wide>(m);
-  } else {
-    if (negative) invalid("'" + text + "' is out of range");
-    auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
-    if (ec != std::errc() || p != digits.data() + digits.size())
-      invalid("'" + text + "' is not an integer");
-    if (magnitude > std::numeric_limits<T>::max()) invalid("'" + text + "' is out of range");
-  }
-  return static_cast<T>(magnitude);
-}
-
-double parseReal(const std::string& text, bool single) {
-  if (text.empty()) invalid("empty text is not a real number");
-  char* end = nullptr;
-  double d = std::strtod(text.c_str(), &end);
-  if (end == nullptr || *end != '\0' || !std::isfinite(d))
-    invalid("'" + text + "' is not a real number");
-  if (single && std::fabs(d) > std::numeric_limits<float>::max())
-    invalid("'" + text + "' is out of range");
-  return d;
+T parseNumber(const std::string& text) {
+  T out{};
+  mgmt::broker::NumberStatus status;
+  if constexpr (std::is_floating_point_v<T>)
+    status = mgmt::broker::ParseReal(text, out);
+  else
+    status = mgmt::broker::ParseInteger(text, out);
+  if (status == mgmt::broker::NumberStatus::kOutOfRange) invalid("'" + text + "' is out of range");
+  if (status != mgmt::broker::NumberStatus::kOk)
+    invalid("'" + text +
+            (std::is_floating_point_v<T> ? "' is not a real number" : "' is not an integer"));
+  return out;
 }
 
 std::string textOf(const String& s) { return toStd(s); }
@@ -136,25 +103,25 @@ CIMValue convertText(const std::string& text, CIMType type) {
       invalid("'" + text + "' is not a boolean");
     }
     case CIMTYPE_UINT8:
-      return CIMValue(parseInteger<Uint8>(text));
+      return CIMValue(parseNumber<Uint8>(text));
     case CIMTYPE_SINT8:
-      return CIMValue(parseInteger<Sint8>(text));
+      return CIMValue(parseNumber<Sint8>(text));
     case CIMTYPE_UINT16:
-      return CIMValue(parseInteger<Uint16>(text));
+      return CIMValue(parseNumber<Uint16>(text));
     case CIMTYPE_SINT16:
-      return CIMValue(parseInteger<Sint16>(text));
+      return CIMValue(parseNumber<Sint16>(text));
     case CIMTYPE_UINT32:
-      return CIMValue(parseInteger<Uint32>(text));
+      return CIMValue(parseNumber<Uint32>(text));
     case CIMTYPE_SINT32:
-      return CIMValue(parseInteger<Sint32>(text));
+      return CIMValue(parseNumber<Sint32>(text));
     case CIMTYPE_UINT64:
-      return CIMValue(parseInteger<Uint64>(text));
+      return CIMValue(parseNumber<Uint64>(text));
     case CIMTYPE_SINT64:
-      return CIMValue(parseInteger<Sint64>(text));
+      return CIMValue(parseNumber<Sint64>(text));
     case CIMTYPE_REAL32:
-      return CIMValue(static_cast<Real32>(parseReal(text, true)));
+      return CIMValue(parseNumber<Real32>(text));
     case CIMTYPE_REAL64:
-      return CIMValue(static_cast<Real64>(parseReal(text, false)));
+      return CIMValue(parseNumber<Real64>(text));
     case CIMTYPE_CHAR16: {
       String s(text.c_str());
       if (s.size() != 1) invalid("'" + text + "' is not one character");

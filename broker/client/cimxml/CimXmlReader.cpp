@@ -8,9 +8,9 @@
 #include <Pegasus/Common/CIMQualifier.h>
 #include <Pegasus/Common/Exception.h>
 
-#include <charconv>
 #include <cstring>
 
+#include "CimNumber.h"
 #include "cimxml/CimXmlError.h"
 #include "cimxml/ValueText.h"
 
@@ -82,9 +82,8 @@ Uint32 arraySizeAttr(pugi::xml_node node) {
   pugi::xml_attribute a = node.attribute("ARRAYSIZE");
   if (!a) return 0;
   Uint32 n = 0;
-  const char* v = a.value();
-  auto [p, ec] = std::from_chars(v, v + std::strlen(v), n);
-  if (ec != std::errc() || *p != '\0') throw CimXmlError("invalid ARRAYSIZE");
+  if (mgmt::broker::ParseInteger(a.value(), n) != mgmt::broker::NumberStatus::kOk)
+    throw CimXmlError("invalid ARRAYSIZE");
   return n;
 }
 
@@ -105,7 +104,16 @@ CIMKeyBinding readKeyBinding(pugi::xml_node kb) {
     scalarFromText(CIMTYPE_BOOLEAN, text);  // validates
     for (char& ch : text) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   } else if (vt == "numeric") {
+    // Kept as written (less the blanks around it); it must be a number a key
+    // can hold, or path equality would silently fall back to comparing text.
     type = CIMKeyBinding::NUMERIC;
+    text = std::string(mgmt::broker::StripNumberBlanks(text));
+    const String value = fromUtf8(text);
+    mgmt::broker::IntegerText integer;
+    double real = 0;
+    if (!mgmt::broker::ReadKeyInteger(value.view(), integer) &&
+        !mgmt::broker::ReadKeyReal(value.view(), real))
+      throw CimXmlError("invalid numeric KEYVALUE \"" + text + "\"");
   } else {
     throw CimXmlError("unsupported KEYVALUE VALUETYPE \"" + vt + "\"");
   }

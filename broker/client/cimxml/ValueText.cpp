@@ -7,9 +7,10 @@
 #include <Pegasus/Common/String.h>
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
-#include <limits>
 
+#include "CimNumber.h"
 #include "cimxml/CimXmlError.h"
 
 using namespace Pegasus;
@@ -39,9 +40,16 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string shown(const std::string& text) {
+  return text.size() > 64 ? text.substr(0, 64) + "…" : text;
+}
+
 [[noreturn]] void bad(CIMType type, const std::string& text) {
-  std::string shown = text.size() > 64 ? text.substr(0, 64) + "…" : text;
-  throw CimXmlError(std::string("invalid ") + typeName(type) + " value \"" + shown + "\"");
+  throw CimXmlError(std::string("invalid ") + typeName(type) + " value \"" + shown(text) + "\"");
+}
+
+[[noreturn]] void outOfRange(CIMType type, const std::string& text) {
+  throw CimXmlError(std::string(typeName(type)) + " value \"" + shown(text) + "\" is out of range");
 }
 
 std::string_view trimmed(std::string_view s) {
@@ -51,46 +59,24 @@ std::string_view trimmed(std::string_view s) {
 }
 
 template <typename T>
-T parseInteger(CIMType type, const std::string& text) {
-  std::string_view v = trimmed(text);
-  bool negative = false;
-  if (!v.empty() && (v.front() == '+' || v.front() == '-')) {
-    negative = v.front() == '-';
-    v.remove_prefix(1);
-  }
-  int base = 10;
-  if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
-    base = 16;
-    v.remove_prefix(2);
-  }
-  unsigned long long magnitude = 0;
-  auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), magnitude, base);
-  if (v.empty() || ec != std::errc() || p != v.data() + v.size()) bad(type, text);
-  if constexpr (std::is_signed_v<T>) {
-    using L = std::numeric_limits<T>;
-    const unsigned long long limit = negative ? static_cast<unsigned long long>(L::max()) + 1
-                                              : static_cast<unsigned long long>(L::max());
-    if (magnitude > limit) bad(type, text);
-    if (negative) return static_cast<T>(-static_cast<long long>(magnitude - 1) - 1);
-    return static_cast<T>(magnitude);
-  } else {
-    if ((negative && magnitude != 0) || magnitude > std::numeric_limits<T>::max()) bad(type, text);
-    return static_cast<T>(magnitude);
-  }
-}
-
-template <typename T>
-T parseReal(CIMType type, const std::string& text) {
-  std::string_view v = trimmed(text);
-  if (!v.empty() && v.front() == '+') v.remove_prefix(1);
+T parseNumber(CIMType type, const std::string& text) {
   T out{};
-  auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), out);
-  if (v.empty() || ec != std::errc() || p != v.data() + v.size()) bad(type, text);
+  mgmt::broker::NumberStatus status;
+  if constexpr (std::is_floating_point_v<T>)
+    status = mgmt::broker::ParseReal(text, out);
+  else
+    status = mgmt::broker::ParseInteger(text, out);
+  if (status == mgmt::broker::NumberStatus::kOutOfRange) outOfRange(type, text);
+  if (status != mgmt::broker::NumberStatus::kOk) bad(type, text);
   return out;
 }
 
+// Shortest text that reads back to the same value; infinities and NaN in the
+// spelling of XML Schema's float and double, which the reader takes back.
 template <typename T>
 std::string realText(T x) {
+  if (std::isnan(x)) return "NaN";
+  if (std::isinf(x)) return x < 0 ? "-INF" : "INF";
   char buf[64];
   auto [p, ec] = std::to_chars(buf, buf + sizeof buf, x);
   return ec == std::errc() ? std::string(buf, p) : std::string("0");
@@ -145,10 +131,8 @@ T parseScalar(CIMType type, const std::string& text) {
     if (equalsNoCase(t, "true")) return true;
     if (equalsNoCase(t, "false")) return false;
     bad(type, text);
-  } else if constexpr (std::is_integral_v<T>) {
-    return parseInteger<T>(type, text);
-  } else if constexpr (std::is_floating_point_v<T>) {
-    return parseReal<T>(type, text);
+  } else if constexpr (std::is_integral_v<T> || std::is_floating_point_v<T>) {
+    return parseNumber<T>(type, text);
   } else if constexpr (std::is_same_v<T, Char16>) {
     String s = fromUtf8(text);
     if (s.size() != 1) bad(type, text);

@@ -1,6 +1,4 @@
-#include "KeyText.h"
-
-#include <limits>
+#include "HostText.h"
 
 namespace Pegasus::broker {
 
@@ -24,40 +22,6 @@ bool validPort(std::u16string_view port) {
 }
 
 }  // namespace
-
-std::optional<Uint64> parseUnsigned(std::u16string_view text) {
-  if (text.empty()) return std::nullopt;
-  Uint64 value = 0;
-  if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
-    for (size_t i = 2; i < text.size(); i++) {
-      int d = hexDigit(text[i]);
-      if (d < 0 || value > (std::numeric_limits<Uint64>::max() >> 4)) return std::nullopt;
-      value = (value << 4) | Uint64(d);
-    }
-    return value;
-  }
-  if (text.size() > 1 && text[0] == u'0') return std::nullopt;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9') return std::nullopt;
-    Uint64 d = Uint64(c - u'0');
-    if (value > (std::numeric_limits<Uint64>::max() - d) / 10) return std::nullopt;
-    value = value * 10 + d;
-  }
-  return value;
-}
-
-std::optional<Sint64> parseSigned(std::u16string_view text) {
-  bool negative = !text.empty() && text[0] == u'-';
-  auto magnitude = parseUnsigned(negative ? text.substr(1) : text);
-  if (!magnitude) return std::nullopt;
-  constexpr Uint64 maxPositive = Uint64(std::numeric_limits<Sint64>::max());
-  if (negative) {
-    if (*magnitude > maxPositive + 1) return std::nullopt;
-    return *magnitude == maxPositive + 1 ? std::numeric_limits<Sint64>::min() : -Sint64(*magnitude);
-  }
-  if (*magnitude > maxPositive) return std::nullopt;
-  return Sint64(*magnitude);
-}
 
 bool validHost(std::u16string_view host) {
   if (host.empty()) return false;
