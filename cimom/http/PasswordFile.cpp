@@ -49,16 +49,31 @@ std::optional<std::string> hashPassword(const std::string& password) {
   return std::string(h);
 }
 
-bool verifyPassword(const std::string& password, const std::string& hash) {
-  if (hash.empty() || hash[0] == '*' || hash[0] == '!') return false;
+std::optional<std::string> CryptHash(const std::string& password, const std::string& setting) {
   auto data = std::make_unique<crypt_data>();
-  const char* h = crypt_r(password.c_str(), hash.c_str(), data.get());
-  if (h == nullptr || h[0] == '*') return false;
-  const std::size_t n = std::strlen(h);
+  const char* h = crypt_r(password.c_str(), setting.c_str(), data.get());
+  if (h == nullptr || h[0] == '*') return std::nullopt;
+  return std::string(h);
+}
+
+namespace {
+
+bool verifyWith(const HashFunction& hashFunction, const std::string& password,
+                const std::string& hash) {
+  if (hash.empty() || hash[0] == '*' || hash[0] == '!') return false;
+  auto h = hashFunction(password, hash);
+  if (!h) return false;
+  const std::size_t n = h->size();
   if (n != hash.size()) return false;
   unsigned char diff = 0;  // constant time over the hash length
-  for (std::size_t i = 0; i < n; ++i) diff |= static_cast<unsigned char>(h[i] ^ hash[i]);
+  for (std::size_t i = 0; i < n; ++i) diff |= static_cast<unsigned char>((*h)[i] ^ hash[i]);
   return diff == 0;
+}
+
+}  // namespace
+
+bool verifyPassword(const std::string& password, const std::string& hash) {
+  return verifyWith(CryptHash, password, hash);
 }
 
 namespace {
@@ -127,7 +142,7 @@ bool PasswordChecker::check(const std::string& user, const std::string& password
     if (it == users_.end()) return false;
     hash = it->second;
   }
-  return verifyPassword(password, hash);
+  return verifyWith(hash_, password, hash);
 }
 
 std::optional<std::string> base64Decode(std::string_view in) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -26,6 +27,14 @@ std::optional<std::map<std::string, std::string>> readPasswordFile(const std::st
 /// Hashes `password` with the system's preferred crypt(3) method and a fresh salt.
 std::optional<std::string> hashPassword(const std::string& password);
 
+/// crypt(3) of `password` with `setting` (a salt string or a whole hash, whose
+/// method, cost and salt are used); nullopt when crypt refuses the setting.
+std::optional<std::string> CryptHash(const std::string& password, const std::string& setting);
+
+/// Computes a password's hash from a setting: CryptHash, or a test's stand-in.
+using HashFunction = std::function<std::optional<std::string>(const std::string& password,
+                                                              const std::string& setting)>;
+
 /// True when `password` matches the crypt(3) `hash`.
 bool verifyPassword(const std::string& password, const std::string& hash);
 
@@ -41,7 +50,8 @@ std::string removeUser(const std::string& path, const std::string& user);
 /// so that users added while the server runs can log in at once. Thread-safe.
 class PasswordChecker {
  public:
-  explicit PasswordChecker(std::string path) : path_(std::move(path)) {}
+  explicit PasswordChecker(std::string path, HashFunction hash = CryptHash)
+      : path_(std::move(path)), hash_(std::move(hash)) {}
   bool check(const std::string& user, const std::string& password);
   /// Changes whenever the file is seen to change; credentials accepted under one
   /// generation must be checked again under the next (a user removed or re-keyed).
@@ -51,6 +61,7 @@ class PasswordChecker {
   void refreshLocked();  // re-reads the file if it changed; mutex_ held
   std::uint64_t generation_ = 0;
   std::string path_;
+  HashFunction hash_;
   std::mutex mutex_;
   std::map<std::string, std::string> users_;
   std::optional<std::pair<timespec, off_t>> seen_;  // mtime and size when last read
