@@ -1,6 +1,7 @@
 #include "PasswordFile.h"
 
 #include <crypt.h>
+#include <openssl/crypto.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,22 +59,55 @@ std::optional<std::string> CryptHash(const std::string& password, const std::str
 
 namespace {
 
-bool verifyWith(const HashFunction& hashFunction, const std::string& password,
-                const std::string& hash) {
-  if (hash.empty() || hash[0] == '*' || hash[0] == '!') return false;
+// A hash no password can match ("*", "!..." locked).
+bool usableHash(const std::string& hash) {
+  return !hash.empty() && hash[0] != '*' && hash[0] != '!';
+}
+
+// Always computes one hash, then compares in constant time (the lengths of
+// crypt(3) strings are no secret).
+bool hashMatches(const HashFunction& hashFunction, const std::string& password,
+                 const std::string& hash) {
   auto h = hashFunction(password, hash);
-  if (!h) return false;
-  const std::size_t n = h->size();
-  if (n != hash.size()) return false;
-  unsigned char diff = 0;  // constant time over the hash length
-  for (std::size_t i = 0; i < n; ++i) diff |= static_cast<unsigned char>((*h)[i] ^ hash[i]);
-  return diff == 0;
+  return h && h->size() == hash.size() && CRYPTO_memcmp(h->data(), hash.data(), hash.size()) == 0;
+}
+
+// The crypt(3) method of an entry: "$id$", or "" for the traditional DES form.
+std::string methodOf(const std::string& hash) {
+  if (hash.empty() || hash[0] != '$') return {};
+  return hash.substr(0, hash.find('$', 1) + 1);
+}
+
+// What an unknown or locked user is checked against, so that refusing one costs
+// what refusing a known user with a wrong password costs: the hash of an entry
+// of the method most entries use (its method, cost and salt). The result is
+// thrown away, so matching it lets nobody in. Without usable entries, a fresh
+// salt of crypt's preferred method.
+std::string dummySetting(const std::map<std::string, std::string>& users) {
+  std::map<std::string, std::pair<int, const std::string*>> byMethod;
+  for (const auto& entry : users) {
+    if (!usableHash(entry.second)) continue;
+    auto& [count, first] = byMethod[methodOf(entry.second)];
+    if (count++ == 0) first = &entry.second;
+  }
+  const std::string* best = nullptr;
+  int bestCount = 0;
+  for (const auto& [method, seen] : byMethod) {
+    if (seen.first > bestCount) {
+      bestCount = seen.first;
+      best = seen.second;
+    }
+  }
+  if (best != nullptr) return *best;
+  char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+  if (crypt_gensalt_rn(nullptr, 0, nullptr, 0, salt, sizeof salt) == nullptr) return {};
+  return salt;
 }
 
 }  // namespace
 
 bool verifyPassword(const std::string& password, const std::string& hash) {
-  return verifyWith(CryptHash, password, hash);
+  return usableHash(hash) && hashMatches(CryptHash, password, hash);
 }
 
 namespace {
@@ -117,10 +151,12 @@ void PasswordChecker::refreshLocked() {
     if (seen_ || !users_.empty()) ++generation_;
     users_.clear();
     seen_.reset();
+    if (dummySetting_.empty()) dummySetting_ = dummySetting(users_);
   } else if (!seen_ || seen_->first.tv_sec != st.st_mtim.tv_sec ||
              seen_->first.tv_nsec != st.st_mtim.tv_nsec || seen_->second != st.st_size ||
              inode_ != st.st_ino) {
     users_ = readPasswordFile(path_).value_or(std::map<std::string, std::string>{});
+    dummySetting_ = dummySetting(users_);
     seen_ = std::make_pair(st.st_mtim, st.st_size);
     inode_ = st.st_ino;
     ++generation_;
@@ -134,15 +170,19 @@ std::uint64_t PasswordChecker::generation() {
 }
 
 bool PasswordChecker::check(const std::string& user, const std::string& password) {
+  // Known or not, one hash is computed: an early refusal would tell a remote
+  // caller by its speed which user names exist.
   std::string hash;
+  bool known = false;
   {
     std::lock_guard lock(mutex_);
     refreshLocked();
     auto it = users_.find(user);
-    if (it == users_.end()) return false;
-    hash = it->second;
+    known = it != users_.end() && usableHash(it->second);
+    hash = known ? it->second : dummySetting_;
   }
-  return verifyWith(hash_, password, hash);
+  const bool matches = hashMatches(hash_, password, hash);
+  return known && matches;
 }
 
 std::optional<std::string> base64Decode(std::string_view in) {

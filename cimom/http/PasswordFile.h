@@ -64,6 +64,7 @@ class PasswordChecker {
   HashFunction hash_;
   std::mutex mutex_;
   std::map<std::string, std::string> users_;
+  std::string dummySetting_;                        // hashed with for unknown and locked users
   std::optional<std::pair<timespec, off_t>> seen_;  // mtime and size when last read
   ino_t inode_ = 0;
 };
