@@ -151,7 +151,7 @@ struct PathHasher {
     for (char* p = buf; p != end; p++) unit(char16_t(*p));
   }
   // Reals that compare equal hash alike: one zero, one NaN, shortest spelling.
-  void real(double x) {
+  void Real(double x) {
     unit(u'r');
     if (std::isnan(x)) return text(u"nan", false);
     char buf[32];
@@ -187,7 +187,7 @@ Uint32 CIMObjectPath::makeHashCode() const {
         if (mgmt::broker::ReadKeyInteger(value, integer))
           hash.number(integer.magnitude, integer.negative);
         else if (mgmt::broker::ReadKeyReal(value, real))
-          hash.real(real);
+          hash.Real(real);
         else
           hash.text(value, false);
         break;

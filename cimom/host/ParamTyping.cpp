@@ -22,7 +22,7 @@ namespace {
 }
 
 template <class T>
-T parseNumber(const std::string& text) {
+T ParseNumber(const std::string& text) {
   T out{};
   mgmt::broker::NumberStatus status;
   if constexpr (std::is_floating_point_v<T>)
@@ -103,25 +103,25 @@ CIMValue convertText(const std::string& text, CIMType type) {
       invalid("'" + text + "' is not a boolean");
     }
     case CIMTYPE_UINT8:
-      return CIMValue(parseNumber<Uint8>(text));
+      return CIMValue(ParseNumber<Uint8>(text));
     case CIMTYPE_SINT8:
-      return CIMValue(parseNumber<Sint8>(text));
+      return CIMValue(ParseNumber<Sint8>(text));
     case CIMTYPE_UINT16:
-      return CIMValue(parseNumber<Uint16>(text));
+      return CIMValue(ParseNumber<Uint16>(text));
     case CIMTYPE_SINT16:
-      return CIMValue(parseNumber<Sint16>(text));
+      return CIMValue(ParseNumber<Sint16>(text));
     case CIMTYPE_UINT32:
-      return CIMValue(parseNumber<Uint32>(text));
+      return CIMValue(ParseNumber<Uint32>(text));
     case CIMTYPE_SINT32:
-      return CIMValue(parseNumber<Sint32>(text));
+      return CIMValue(ParseNumber<Sint32>(text));
     case CIMTYPE_UINT64:
-      return CIMValue(parseNumber<Uint64>(text));
+      return CIMValue(ParseNumber<Uint64>(text));
     case CIMTYPE_SINT64:
-      return CIMValue(parseNumber<Sint64>(text));
+      return CIMValue(ParseNumber<Sint64>(text));
     case CIMTYPE_REAL32:
-      return CIMValue(parseNumber<Real32>(text));
+      return CIMValue(ParseNumber<Real32>(text));
     case CIMTYPE_REAL64:
-      return CIMValue(parseNumber<Real64>(text));
+      return CIMValue(ParseNumber<Real64>(text));
     case CIMTYPE_CHAR16: {
       String s(text.c_str());
       if (s.size() != 1) invalid("'" + text + "' is not one character");

@@ -60,20 +60,20 @@ std::optional<std::string> CryptHash(const std::string& password, const std::str
 namespace {
 
 // A hash no password can match ("*", "!..." locked).
-bool usableHash(const std::string& hash) {
+bool UsableHash(const std::string& hash) {
   return !hash.empty() && hash[0] != '*' && hash[0] != '!';
 }
 
 // Always computes one hash, then compares in constant time (the lengths of
 // crypt(3) strings are no secret).
-bool hashMatches(const HashFunction& hashFunction, const std::string& password,
+bool HashMatches(const HashFunction& hashFunction, const std::string& password,
                  const std::string& hash) {
   auto h = hashFunction(password, hash);
   return h && h->size() == hash.size() && CRYPTO_memcmp(h->data(), hash.data(), hash.size()) == 0;
 }
 
 // The crypt(3) method of an entry: "$id$", or "" for the traditional DES form.
-std::string methodOf(const std::string& hash) {
+std::string MethodOf(const std::string& hash) {
   if (hash.empty() || hash[0] != '$') return {};
   return hash.substr(0, hash.find('$', 1) + 1);
 }
@@ -83,11 +83,11 @@ std::string methodOf(const std::string& hash) {
 // of the method most entries use (its method, cost and salt). The result is
 // thrown away, so matching it lets nobody in. Without usable entries, a fresh
 // salt of crypt's preferred method.
-std::string dummySetting(const std::map<std::string, std::string>& users) {
+std::string DummySetting(const std::map<std::string, std::string>& users) {
   std::map<std::string, std::pair<int, const std::string*>> byMethod;
   for (const auto& entry : users) {
-    if (!usableHash(entry.second)) continue;
-    auto& [count, first] = byMethod[methodOf(entry.second)];
+    if (!UsableHash(entry.second)) continue;
+    auto& [count, first] = byMethod[MethodOf(entry.second)];
     if (count++ == 0) first = &entry.second;
   }
   const std::string* best = nullptr;
@@ -107,7 +107,7 @@ std::string dummySetting(const std::map<std::string, std::string>& users) {
 }  // namespace
 
 bool verifyPassword(const std::string& password, const std::string& hash) {
-  return usableHash(hash) && hashMatches(CryptHash, password, hash);
+  return UsableHash(hash) && HashMatches(CryptHash, password, hash);
 }
 
 namespace {
@@ -151,12 +151,12 @@ void PasswordChecker::refreshLocked() {
     if (seen_ || !users_.empty()) ++generation_;
     users_.clear();
     seen_.reset();
-    if (dummySetting_.empty()) dummySetting_ = dummySetting(users_);
+    if (dummySetting_.empty()) dummySetting_ = DummySetting(users_);
   } else if (!seen_ || seen_->first.tv_sec != st.st_mtim.tv_sec ||
              seen_->first.tv_nsec != st.st_mtim.tv_nsec || seen_->second != st.st_size ||
              inode_ != st.st_ino) {
     users_ = readPasswordFile(path_).value_or(std::map<std::string, std::string>{});
-    dummySetting_ = dummySetting(users_);
+    dummySetting_ = DummySetting(users_);
     seen_ = std::make_pair(st.st_mtim, st.st_size);
     inode_ = st.st_ino;
     ++generation_;
@@ -178,10 +178,10 @@ bool PasswordChecker::check(const std::string& user, const std::string& password
     std::lock_guard lock(mutex_);
     refreshLocked();
     auto it = users_.find(user);
-    known = it != users_.end() && usableHash(it->second);
+    known = it != users_.end() && UsableHash(it->second);
     hash = known ? it->second : dummySetting_;
   }
-  const bool matches = hashMatches(hash_, password, hash);
+  const bool matches = HashMatches(hash_, password, hash);
   return known && matches;
 }
 

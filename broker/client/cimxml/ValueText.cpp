@@ -40,16 +40,16 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::string shown(const std::string& text) {
+std::string Shown(const std::string& text) {
   return text.size() > 64 ? text.substr(0, 64) + "…" : text;
 }
 
 [[noreturn]] void bad(CIMType type, const std::string& text) {
-  throw CimXmlError(std::string("invalid ") + typeName(type) + " value \"" + shown(text) + "\"");
+  throw CimXmlError(std::string("invalid ") + typeName(type) + " value \"" + Shown(text) + "\"");
 }
 
-[[noreturn]] void outOfRange(CIMType type, const std::string& text) {
-  throw CimXmlError(std::string(typeName(type)) + " value \"" + shown(text) + "\" is out of range");
+[[noreturn]] void OutOfRange(CIMType type, const std::string& text) {
+  throw CimXmlError(std::string(typeName(type)) + " value \"" + Shown(text) + "\" is out of range");
 }
 
 std::string_view trimmed(std::string_view s) {
@@ -59,14 +59,14 @@ std::string_view trimmed(std::string_view s) {
 }
 
 template <typename T>
-T parseNumber(CIMType type, const std::string& text) {
+T ParseNumber(CIMType type, const std::string& text) {
   T out{};
   mgmt::broker::NumberStatus status;
   if constexpr (std::is_floating_point_v<T>)
     status = mgmt::broker::ParseReal(text, out);
   else
     status = mgmt::broker::ParseInteger(text, out);
-  if (status == mgmt::broker::NumberStatus::kOutOfRange) outOfRange(type, text);
+  if (status == mgmt::broker::NumberStatus::kOutOfRange) OutOfRange(type, text);
   if (status != mgmt::broker::NumberStatus::kOk) bad(type, text);
   return out;
 }
@@ -132,7 +132,7 @@ T parseScalar(CIMType type, const std::string& text) {
     if (equalsNoCase(t, "false")) return false;
     bad(type, text);
   } else if constexpr (std::is_integral_v<T> || std::is_floating_point_v<T>) {
-    return parseNumber<T>(type, text);
+    return ParseNumber<T>(type, text);
   } else if constexpr (std::is_same_v<T, Char16>) {
     String s = fromUtf8(text);
     if (s.size() != 1) bad(type, text);
