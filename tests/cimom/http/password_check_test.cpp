@@ -3,14 +3,13 @@
 // user with a wrong password, so the time of a refusal tells nothing about which
 // user names exist. Counted through the hash seam, never timed.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "PasswordFile.h"
+#include "support/temp_dir.h"
 
 namespace cimom = mgmt::cimom;
 
@@ -31,15 +30,6 @@ std::string MethodAndCost(const std::string& hash) {
 
 class PasswordCheckWork : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("cimpwwork." + std::to_string(::getpid()) + "." +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-    path_ = (dir_ / "passwd").string();
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   cimom::PasswordChecker Checker() {
     return cimom::PasswordChecker(path_, [this](const std::string& pw, const std::string& setting) {
       settings_.push_back(setting);
@@ -54,8 +44,8 @@ class PasswordCheckWork : public ::testing::Test {
     return settings_;
   }
 
-  std::filesystem::path dir_;
-  std::string path_;
+  mgmt::test::TempDir dir_{"cimpwwork"};
+  std::string path_ = (dir_ / "passwd").string();
   std::vector<std::string> settings_;
 };
 
