@@ -121,14 +121,23 @@ NumberStatus ParseRealAs(std::string_view text, T& out) {
   return NumberStatus::kOk;
 }
 
-std::optional<std::string> NarrowAscii(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char16_t c : text) {
-    if (c == 0 || c > 0x7F) return std::nullopt;
-    out.push_back(static_cast<char>(c));
+// Calls read(ascii) with a key value narrowed to ASCII (false for any other
+// character: no number has one). Short texts, all real ones, stay on the stack.
+template <class Read>
+bool WithAscii(std::u16string_view text, Read read) {
+  text = StripBlanks(text);
+  char small[64];
+  std::string large;
+  char* out = small;
+  if (text.size() > sizeof small) {
+    large.resize(text.size());
+    out = large.data();
   }
-  return out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == 0 || text[i] > 0x7F) return false;
+    out[i] = static_cast<char>(text[i]);
+  }
+  return read(std::string_view(out, text.size()));
 }
 
 }  // namespace
@@ -165,18 +174,19 @@ NumberStatus ParseReal(std::string_view text, float& out) { return ParseRealAs(t
 NumberStatus ParseReal(std::string_view text, double& out) { return ParseRealAs(text, out); }
 
 bool ReadKeyInteger(std::u16string_view text, IntegerText& out) {
-  auto narrow = NarrowAscii(text);
-  IntegerText read;
-  if (!narrow || ReadInteger(*narrow, read) != NumberStatus::kOk) return false;
-  constexpr std::uint64_t kSint64Limit = std::uint64_t(1) << 63;
-  if (read.negative && read.magnitude > kSint64Limit) return false;
-  out = read;
-  return true;
+  return WithAscii(text, [&out](std::string_view ascii) {
+    IntegerText read;
+    if (ReadInteger(ascii, read) != NumberStatus::kOk) return false;
+    constexpr std::uint64_t kSint64Limit = std::uint64_t(1) << 63;
+    if (read.negative && read.magnitude > kSint64Limit) return false;
+    out = read;
+    return true;
+  });
 }
 
 bool ReadKeyReal(std::u16string_view text, double& out) {
-  auto narrow = NarrowAscii(text);
-  return narrow && ParseReal(*narrow, out) == NumberStatus::kOk;
+  return WithAscii(
+      text, [&out](std::string_view ascii) { return ParseReal(ascii, out) == NumberStatus::kOk; });
 }
 
 }  // namespace mgmt::broker
