@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "base/fdio.h"
+#include "firmwaredev.h"
 #include "installroot.h"
 #include "sockdev.h"
 
@@ -42,10 +43,20 @@ extern "C" int DevOpen(const char* path, int flags) {
     return -1;
   }
   const std::string resolved = mgmt::RootPath(path);
+  std::shared_ptr<mgmt::dev::Device> device;
   struct stat st {};
-  if (::stat(resolved.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
-    std::shared_ptr<mgmt::dev::Device> device = mgmt::dev::SocketDevice::Connect(resolved);
+  if (::stat(resolved.c_str(), &st) == 0) {
+    if (S_ISSOCK(st.st_mode)) {
+      device = mgmt::dev::SocketDevice::Connect(resolved);
+      if (!device) return -1;
+    }
+  } else if (errno == ENOENT && mgmt::dev::IsFirmwareDriverPath(path)) {
+    // No driver installed: the firmware-table drivers are served from the tables
+    // the kernel exports, when it does.
+    device = mgmt::dev::OpenFirmwareDevice(path);
     if (!device) return -1;
+  }
+  if (device) {
     const int fd = device->Handle();
     auto& registry = Devices();
     std::lock_guard lock(registry.mutex);

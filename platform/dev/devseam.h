@@ -7,7 +7,9 @@
 //     exchange with the server (see devframe.h); the argument must be an IMB
 //     IoctlBlock. Threads of a process may share one descriptor: concurrent calls
 //     use separate connections, so one slow request does not hold up the others.
-// Further emulated devices register themselves here in the same way.
+//   - /dev/smbdrv or /dev/hmpdrv absent, but the firmware tables exported under
+//     /sys/firmware/dmi/tables/ readable: the driver is served in-process from them
+//     (firmwaredev.h); otherwise the open fails as for a missing driver.
 #ifndef MGMT_PLATFORM_DEVSEAM_H
 #define MGMT_PLATFORM_DEVSEAM_H
 

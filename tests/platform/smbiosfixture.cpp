@@ -1,0 +1,263 @@
+#include "smbiosfixture.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace mgmt::test {
+namespace {
+
+Bytes ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void FixChecksum(uint8_t* bytes, size_t count, size_t at) {
+  bytes[at] = 0;
+  uint8_t sum = 0;
+  for (size_t i = 0; i < count; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
+  bytes[at] = static_cast<uint8_t>(-sum);
+}
+
+void PutLe(Bytes& bytes, size_t at, uint64_t value, size_t width) {
+  for (size_t i = 0; i < width; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+std::filesystem::path SmbiosDataDir() {
+  return std::filesystem::path(MGMT_SOURCE_DIR) / "tests/data/smbios";
+}
+
+std::vector<std::string> SmbiosDumpNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(SmbiosDataDir())) {
+    if (entry.path().extension() == ".bin") names.push_back(entry.path().stem().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+SmbiosDump LoadSmbiosDump(const std::string& name) {
+  const Bytes file = ReadFile(SmbiosDataDir() / (name + ".bin"));
+  if (file.size() < 0x20) throw std::runtime_error(name + ": too short");
+  SmbiosDump dump;
+  dump.name = name;
+  // "_SM3_" keeps its length at byte 6, "_SM_" at byte 5.
+  const bool sm3 = std::equal(file.begin(), file.begin() + 5, "_SM3_");
+  const size_t length = std::min<size_t>(file[sm3 ? 6 : 5], 0x20);
+  dump.entryPoint.assign(file.begin(), file.begin() + static_cast<long>(length));
+  dump.table.assign(file.begin() + 0x20, file.end());
+  const Bytes text = ReadFile(SmbiosDataDir() / (name + ".dmidecode.txt"));
+  dump.dmidecodeText.assign(text.begin(), text.end());
+  return dump;
+}
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "smbios.XXXXXX").string();
+  if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::filesystem::path TempDir::Write(const std::string& relative, std::string_view bytes) const {
+  const auto path = path_ / relative;
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+  return path;
+}
+
+std::filesystem::path TempDir::Write(const std::string& relative, const Bytes& bytes) const {
+  return Write(relative,
+               std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+void WriteFirmwareTables(const std::filesystem::path& root, const Bytes& entryPoint,
+                         const Bytes& table) {
+  const auto dir = root / "sys/firmware/dmi/tables";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "smbios_entry_point", std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(entryPoint.data()),
+             static_cast<std::streamsize>(entryPoint.size()));
+  std::ofstream(dir / "DMI", std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(table.data()),
+             static_cast<std::streamsize>(table.size()));
+}
+
+ScopedRoot::ScopedRoot(const std::filesystem::path& root) {
+  if (const char* old = std::getenv("MGMTAGENT_ROOT")) previous_ = old;
+  setenv("MGMTAGENT_ROOT", root.c_str(), 1);
+}
+
+ScopedRoot::~ScopedRoot() {
+  if (previous_) {
+    setenv("MGMTAGENT_ROOT", previous_->c_str(), 1);
+  } else {
+    unsetenv("MGMTAGENT_ROOT");
+  }
+}
+
+std::ostream& operator<<(std::ostream& out, const DecodedStructure& s) {
+  char handle[8];
+  std::snprintf(handle, sizeof handle, "0x%04X", s.handle);
+  return out << "{" << handle << " type " << s.type << ", " << s.length << " bytes}";
+}
+
+std::vector<DecodedStructure> DecodedStructures(const std::string& dmidecodeText) {
+  static const std::regex line(R"(^Handle 0x([0-9A-Fa-f]{4}), DMI type (\d+), (\d+) bytes$)");
+  std::vector<DecodedStructure> result;
+  std::istringstream in(dmidecodeText);
+  std::string text;
+  std::smatch m;
+  while (std::getline(in, text)) {
+    if (std::regex_match(text, m, line)) {
+      result.push_back(
+          {static_cast<uint16_t>(std::stoul(m[1], nullptr, 16)), std::stoi(m[2]), std::stoi(m[3])});
+    }
+  }
+  return result;
+}
+
+std::optional<std::string> DmidecodeValue(const std::string& dmidecodeText, int type,
+                                          const std::string& key) {
+  std::istringstream in(dmidecodeText);
+  std::string text;
+  const std::string header = ", DMI type " + std::to_string(type) + ",";
+  const std::string prefix = "\t" + key + ": ";
+  bool inRecord = false;
+  while (std::getline(in, text)) {
+    if (text.rfind("Handle ", 0) == 0) {
+      inRecord = text.find(header) != std::string::npos;
+    } else if (inRecord && text.rfind(prefix, 0) == 0) {
+      return text.substr(prefix.size());
+    }
+  }
+  return std::nullopt;
+}
+
+std::string DmidecodeFromDump(const std::filesystem::path& dump,
+                              const std::vector<std::string>& extraArgs) {
+  std::vector<std::string> args = {"dmidecode", "--from-dump", dump.string()};
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int rc = posix_spawnp(&pid, "dmidecode", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeFds[1]);
+  if (rc != 0) {
+    close(pipeFds[0]);
+    throw std::runtime_error("cannot run dmidecode");
+  }
+  std::string out;
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(pipeFds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0) out.append(buf, static_cast<size_t>(n));
+  }
+  close(pipeFds[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return out;
+}
+
+Bytes AssembleDump(Bytes entryPoint, const Bytes& table) {
+  Bytes dump(0x20, 0);
+  if (std::equal(entryPoint.begin(), entryPoint.begin() + 4, "_SM_")) {
+    PutLe(entryPoint, 0x18, 0x20, 4);
+    FixChecksum(entryPoint.data() + 0x10, 0x0F, 0x05);
+    FixChecksum(entryPoint.data(), entryPoint[5], 0x04);
+  } else if (std::equal(entryPoint.begin(), entryPoint.begin() + 5, "_DMI_")) {
+    PutLe(entryPoint, 0x08, 0x20, 4);
+    FixChecksum(entryPoint.data(), 0x0F, 0x05);
+  }
+  std::copy_n(entryPoint.begin(), std::min<size_t>(entryPoint.size(), 0x20), dump.begin());
+  dump.insert(dump.end(), table.begin(), table.end());
+  return dump;
+}
+
+Bytes MakeStructure(uint8_t type, uint16_t handle, const Bytes& fields,
+                    std::initializer_list<std::string_view> strings) {
+  Bytes s = {type, static_cast<uint8_t>(4 + fields.size()), static_cast<uint8_t>(handle),
+             static_cast<uint8_t>(handle >> 8)};
+  s.insert(s.end(), fields.begin(), fields.end());
+  for (std::string_view text : strings) {
+    s.insert(s.end(), text.begin(), text.end());
+    s.push_back(0);
+  }
+  if (strings.size() == 0) s.push_back(0);
+  s.push_back(0);
+  return s;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+Bytes MakeSmEntryPoint(uint16_t tableLength, uint16_t structureCount, uint8_t major,
+                       uint8_t minor) {
+  Bytes ep(0x1F, 0);
+  std::copy_n("_SM_", 4, ep.begin());
+  ep[5] = 0x1F;
+  ep[6] = major;
+  ep[7] = minor;
+  std::copy_n("_DMI_", 5, ep.begin() + 0x10);
+  PutLe(ep, 0x16, tableLength, 2);
+  PutLe(ep, 0x18, 0x000F0000, 4);
+  PutLe(ep, 0x1C, structureCount, 2);
+  ep[0x1E] = static_cast<uint8_t>(major << 4 | (minor & 0x0F));
+  FixChecksum(ep.data() + 0x10, 0x0F, 0x05);
+  FixChecksum(ep.data(), 0x1F, 0x04);
+  return ep;
+}
+
+Bytes MakeSm3EntryPoint(uint32_t maximumSize, uint8_t major, uint8_t minor) {
+  Bytes ep(0x18, 0);
+  std::copy_n("_SM3_", 5, ep.begin());
+  ep[6] = 0x18;
+  ep[7] = major;
+  ep[8] = minor;
+  ep[0x0A] = 1;
+  PutLe(ep, 0x0C, maximumSize, 4);
+  PutLe(ep, 0x10, 0x7A000000, 8);
+  FixChecksum(ep.data(), 0x18, 0x05);
+  return ep;
+}
+
+bool ChecksumValid(const uint8_t* bytes, size_t count) {
+  uint8_t sum = 0;
+  for (size_t i = 0; i < count; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
+  return sum == 0;
+}
+
+}  // namespace mgmt::test
