@@ -1,0 +1,53 @@
+// Replays the fuzzer's entry over the real tables, every cut of one of them, and
+// reproducible random mutations, so the invariants hold in every unit run too.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "smbios_fuzz_entry.h"
+#include "smbiosfixture.h"
+
+namespace mgmt::test {
+namespace {
+
+Bytes ReadBin(const std::string& name) {
+  std::ifstream in(SmbiosDataDir() / (name + ".bin"), std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Fuzz(const Bytes& bytes) { return FuzzSmbiosTable(bytes.data(), bytes.size()); }
+
+TEST(SmbiosFuzzReplay, RealTablesAndEveryCutOfOne) {
+  for (const std::string& name : SmbiosDumpNames()) {
+    const Bytes file = ReadBin(name);
+    EXPECT_EQ(Fuzz(file), "") << name;
+    EXPECT_EQ(Fuzz(Bytes(file.begin() + 0x20, file.end())), "") << name;
+  }
+  const Bytes table = LoadSmbiosDump("07-dell-poweredge-1300").table;
+  for (size_t cut = 0; cut <= table.size(); ++cut) {
+    const Bytes prefix(table.begin(), table.begin() + static_cast<long>(cut));
+    ASSERT_EQ(Fuzz(prefix), "") << "cut at " << cut;
+  }
+}
+
+TEST(SmbiosFuzzReplay, RandomMutationsOfRealTables) {
+  std::mt19937 random(20240611);
+  const auto names = SmbiosDumpNames();
+  for (int round = 0; round < 3000; ++round) {
+    Bytes bytes = ReadBin(names[round % names.size()]);
+    const int flips = 1 + static_cast<int>(random() % 8);
+    for (int i = 0; i < flips; ++i) {
+      const size_t at = random() % bytes.size();
+      // Mostly the bytes walks depend on: lengths, NULs, end markers.
+      const uint8_t values[] = {0, 1, 3, 4, 0x7F, 0xFF, static_cast<uint8_t>(random())};
+      bytes[at] = values[random() % std::size(values)];
+    }
+    if (random() % 4 == 0) bytes.resize(random() % bytes.size());
+    ASSERT_EQ(Fuzz(bytes), "") << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace mgmt::test
