@@ -122,7 +122,7 @@ TEST_F(FirmwareDeviceTest, SmbdrvAnswersEveryRealTableAsDmidecodeDecodesIt) {
     }
 
     // Re-assembled into a dump, it decodes to the same structures.
-    const auto file = dir_.Write("dump.bin", test::AssembleDump(h, answer.table));
+    const auto file = dir_.Write("dump.bin", test::AsText(test::AssembleDump(h, answer.table)));
     const std::string decoded = test::DmidecodeFromDump(file);
     EXPECT_EQ(test::DecodedStructures(decoded), expected);
     EXPECT_EQ(decoded.find("Wrong DMI structures"), std::string::npos);
@@ -250,7 +250,8 @@ TEST_F(FirmwareDeviceTest, OpenFailsAsForAMissingDriverWithoutUsableTables) {
   EXPECT_EQ(errno, ENOENT);
 
   // Only the entry point: still missing.
-  dir_.Write("sys/firmware/dmi/tables/smbios_entry_point", test::MakeSmEntryPoint(10, 1));
+  dir_.Write("sys/firmware/dmi/tables/smbios_entry_point",
+             test::AsText(test::MakeSmEntryPoint(10, 1)));
   EXPECT_EQ(DevOpen("/dev/smbdrv", O_RDONLY), -1);
   EXPECT_EQ(errno, ENOENT);
 

@@ -1,25 +1,19 @@
 #include "smbiosfixture.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
 
-extern char** environ;
+#include "support/process.h"
+#include "support/temp_dir.h"
 
 namespace mgmt::test {
 namespace {
 
-Bytes ReadFile(const std::filesystem::path& path) {
+Bytes ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -38,9 +32,7 @@ void PutLe(Bytes& bytes, size_t at, uint64_t value, size_t width) {
 
 }  // namespace
 
-std::filesystem::path SmbiosDataDir() {
-  return std::filesystem::path(MGMT_SOURCE_DIR) / "tests/data/smbios";
-}
+std::filesystem::path SmbiosDataDir() { return SourcePath("tests/data/smbios"); }
 
 std::vector<std::string> SmbiosDumpNames() {
   std::vector<std::string> names;
@@ -52,7 +44,7 @@ std::vector<std::string> SmbiosDumpNames() {
 }
 
 SmbiosDump LoadSmbiosDump(const std::string& name) {
-  const Bytes file = ReadFile(SmbiosDataDir() / (name + ".bin"));
+  const Bytes file = ReadBytes(SmbiosDataDir() / (name + ".bin"));
   if (file.size() < 0x20) throw std::runtime_error(name + ": too short");
   SmbiosDump dump;
   dump.name = name;
@@ -61,59 +53,20 @@ SmbiosDump LoadSmbiosDump(const std::string& name) {
   const size_t length = std::min<size_t>(file[sm3 ? 6 : 5], 0x20);
   dump.entryPoint.assign(file.begin(), file.begin() + static_cast<long>(length));
   dump.table.assign(file.begin() + 0x20, file.end());
-  const Bytes text = ReadFile(SmbiosDataDir() / (name + ".dmidecode.txt"));
+  const Bytes text = ReadBytes(SmbiosDataDir() / (name + ".dmidecode.txt"));
   dump.dmidecodeText.assign(text.begin(), text.end());
   return dump;
 }
 
-TempDir::TempDir() {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "smbios.XXXXXX").string();
-  if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::filesystem::path TempDir::Write(const std::string& relative, std::string_view bytes) const {
-  const auto path = path_ / relative;
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-  return path;
-}
-
-std::filesystem::path TempDir::Write(const std::string& relative, const Bytes& bytes) const {
-  return Write(relative,
-               std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+std::string_view AsText(const Bytes& bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
 void WriteFirmwareTables(const std::filesystem::path& root, const Bytes& entryPoint,
                          const Bytes& table) {
   const auto dir = root / "sys/firmware/dmi/tables";
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir / "smbios_entry_point", std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(entryPoint.data()),
-             static_cast<std::streamsize>(entryPoint.size()));
-  std::ofstream(dir / "DMI", std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(table.data()),
-             static_cast<std::streamsize>(table.size()));
-}
-
-ScopedRoot::ScopedRoot(const std::filesystem::path& root) {
-  if (const char* old = std::getenv("MGMTAGENT_ROOT")) previous_ = old;
-  setenv("MGMTAGENT_ROOT", root.c_str(), 1);
-}
-
-ScopedRoot::~ScopedRoot() {
-  if (previous_) {
-    setenv("MGMTAGENT_ROOT", previous_->c_str(), 1);
-  } else {
-    unsetenv("MGMTAGENT_ROOT");
-  }
+  WriteFile(dir / "smbios_entry_point", AsText(entryPoint));
+  WriteFile(dir / "DMI", AsText(table));
 }
 
 std::ostream& operator<<(std::ostream& out, const DecodedStructure& s) {
@@ -156,37 +109,11 @@ std::optional<std::string> DmidecodeValue(const std::string& dmidecodeText, int 
 
 std::string DmidecodeFromDump(const std::filesystem::path& dump,
                               const std::vector<std::string>& extraArgs) {
-  std::vector<std::string> args = {"dmidecode", "--from-dump", dump.string()};
-  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  int pipeFds[2];
-  if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  const int rc = posix_spawnp(&pid, "dmidecode", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipeFds[1]);
-  if (rc != 0) {
-    close(pipeFds[0]);
-    throw std::runtime_error("cannot run dmidecode");
-  }
-  std::string out;
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(pipeFds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
-    if (n > 0) out.append(buf, static_cast<size_t>(n));
-  }
-  close(pipeFds[0]);
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return out;
+  std::vector<std::string> argv = {"dmidecode", "--from-dump", dump.string()};
+  argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
+  const RunResult r = RunProgram(argv);
+  if (r.status < 0) throw std::runtime_error("cannot run dmidecode: " + r.err);
+  return r.out;
 }
 
 Bytes AssembleDump(Bytes entryPoint, const Bytes& table) {

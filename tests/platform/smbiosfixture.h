@@ -1,7 +1,7 @@
 // Test helpers for everything that reads SMBIOS: the real tables kept under
 // tests/data/smbios (dmidecode dumps with dmidecode's output beside each),
 // installation roots made from them, synthetic tables, and dmidecode's view of a
-// dump.
+// dump. Temporary directories and roots: support/temp_dir.h.
 #ifndef MGMT_TESTS_PLATFORM_SMBIOSFIXTURE_H
 #define MGMT_TESTS_PLATFORM_SMBIOSFIXTURE_H
 
@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "support/temp_dir.h"
 
 namespace mgmt::test {
 
@@ -33,37 +35,12 @@ std::filesystem::path SmbiosDataDir();
 std::vector<std::string> SmbiosDumpNames();
 SmbiosDump LoadSmbiosDump(const std::string& name);
 
-/// A temporary directory, removed with its contents on destruction.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-  /// Writes `bytes` to `relative` below the directory, making folders.
-  std::filesystem::path Write(const std::string& relative, std::string_view bytes) const;
-  std::filesystem::path Write(const std::string& relative, const Bytes& bytes) const;
-
- private:
-  std::filesystem::path path_;
-};
+/// The bytes as text, for the file writers of support/temp_dir.h.
+std::string_view AsText(const Bytes& bytes);
 
 /// Writes sys/firmware/dmi/tables/{smbios_entry_point,DMI} under `root`.
 void WriteFirmwareTables(const std::filesystem::path& root, const Bytes& entryPoint,
                          const Bytes& table);
-
-/// Sets MGMTAGENT_ROOT for its lifetime and restores what was there before.
-class ScopedRoot {
- public:
-  explicit ScopedRoot(const std::filesystem::path& root);
-  ~ScopedRoot();
-  ScopedRoot(const ScopedRoot&) = delete;
-  ScopedRoot& operator=(const ScopedRoot&) = delete;
-
- private:
-  std::optional<std::string> previous_;
-};
 
 /// One "Handle 0x...., DMI type N, L bytes" line of dmidecode's output.
 struct DecodedStructure {

@@ -6,18 +6,19 @@
 #include <filesystem>
 #include <memory>
 
-#include "simbmc.h"
 #include "smbapi.h"
 #include "smbiosfixture.h"
+#include "support/process.h"
+#include "support/sim_bmc.h"
 
 namespace {
 
-using mgmt::fake::SimulatedBmc;
+using mgmt::test::SimulatedBmc;
 
 class SmbiosInfoWithSimulator : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    sim_ = std::make_unique<SimulatedBmc>(MGMT_SOURCE_DIR, IMBD_PATH);
+    sim_ = std::make_unique<SimulatedBmc>(IMBD_PATH);
     root_ = std::make_unique<mgmt::test::ScopedRoot>(sim_->Root());
     const auto dir = std::filesystem::path(sim_->Root()) / "usr/local/share/mgmtagent/smbdrv";
     std::filesystem::create_directories(dir);
@@ -44,9 +45,9 @@ std::unique_ptr<mgmt::test::ScopedRoot> SmbiosInfoWithSimulator::root_;
 TEST_F(SmbiosInfoWithSimulator, BmcAnswerWhenTheTableHasNoIpmiDevice) {
   // 03 has probe structures but no IPMI device: the BMC comes first.
   UseTable("03-supermicro-x10dal-i");
-  std::string out;
-  EXPECT_EQ(mgmt::fake::RunProgram({SMBIOSINFO_PATH, "-t"}, &out), 0);
-  EXPECT_EQ(out, "IPMI2.0\n");
+  const auto run = mgmt::test::RunProgram({SMBIOSINFO_PATH, "-t"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "IPMI2.0\n");
   char text[mgmt::smbapi::kToolOutputSize];
   mgmt::smbapi::GetPlatformType(text);
   EXPECT_STREQ(text, "IPMI2.0\n");

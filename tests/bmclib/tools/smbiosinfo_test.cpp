@@ -7,9 +7,9 @@
 
 #include <filesystem>
 
-#include "simbmc.h"
 #include "smbapi.h"
 #include "smbiosfixture.h"
+#include "support/process.h"
 
 namespace mgmt::smbiosinfo {
 namespace {
@@ -104,9 +104,8 @@ class SmbiosInfoProgram : public ::testing::Test {
                                std::filesystem::copy_options::overwrite_existing);
   }
   Result Program(const std::string& option) {
-    Result r;
-    r.status = fake::RunProgram({SMBIOSINFO_PATH, option}, &r.out);
-    return r;
+    const test::RunResult run = test::RunProgram({SMBIOSINFO_PATH, option});
+    return {run.status, run.out, run.err};
   }
   test::TempDir dir_;
 };
