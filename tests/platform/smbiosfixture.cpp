@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -76,15 +75,19 @@ std::ostream& operator<<(std::ostream& out, const DecodedStructure& s) {
 }
 
 std::vector<DecodedStructure> DecodedStructures(const std::string& dmidecodeText) {
-  static const std::regex line(R"(^Handle 0x([0-9A-Fa-f]{4}), DMI type (\d+), (\d+) bytes$)");
+  // "Handle 0x0000, DMI type 0, 24 bytes"
   std::vector<DecodedStructure> result;
   std::istringstream in(dmidecodeText);
   std::string text;
-  std::smatch m;
   while (std::getline(in, text)) {
-    if (std::regex_match(text, m, line)) {
-      result.push_back(
-          {static_cast<uint16_t>(std::stoul(m[1], nullptr, 16)), std::stoi(m[2]), std::stoi(m[3])});
+    unsigned handle = 0;
+    int type = 0;
+    int length = 0;
+    int consumed = 0;
+    if (std::sscanf(text.c_str(), "Handle 0x%4x, DMI type %d, %d bytes%n", &handle, &type, &length,
+                    &consumed) == 3 &&
+        static_cast<size_t>(consumed) == text.size()) {
+      result.push_back({static_cast<uint16_t>(handle), type, length});
     }
   }
   return result;
