@@ -54,7 +54,8 @@ void WaitWithLimit(pid_t pid, std::chrono::seconds limit) {
 }
 
 // Opens the output file the way the shell's ">" would, but never through a
-// symbolic link or onto anything but a plain file.
+// symbolic link, onto anything but a plain file, or onto a file with other names
+// (a hard link planted to some other file).
 base::UniqueFd OpenOutput(const std::string& path) {
   // Above the standard numbers, so the dup2 onto the child's standard output
   // never has the same number on both sides (which would keep close-on-exec).
@@ -62,7 +63,8 @@ base::UniqueFd OpenOutput(const std::string& path) {
       ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644)));
   if (!fd.Valid()) return fd;
   struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd.Get(), 0) != 0) {
+  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 ||
+      ::ftruncate(fd.Get(), 0) != 0) {
     fd.Reset();
   }
   return fd;

@@ -282,6 +282,23 @@ TEST_F(SmbapiToolTest, PlatformTypeIsTheToolsFirstLine) {
   EXPECT_STREQ(out, "");
 }
 
+TEST_F(SmbapiToolTest, OutputFileIsNeverWrittenThroughALink) {
+  InstallTool("IPMI2.0\n");
+  const auto victim = dir_.Write("victim", "precious\n");
+  const auto file = root_ / "usr/local/share/mgmtagent/smbdrv/platformtype";
+  char out[256];
+  for (const bool hard : {false, true}) {
+    std::filesystem::remove(file);
+    if (hard) {
+      std::filesystem::create_hard_link(victim, file);
+    } else {
+      std::filesystem::create_symlink(victim, file);
+    }
+    mgmt::smbapi::GetPlatformType(out);
+    EXPECT_EQ(mgmt::test::ReadFile(victim), "precious\n");
+  }
+}
+
 TEST_F(SmbapiToolTest, ModelNameFollowsThePrefix) {
   char out[256];
   InstallTool("Product Name: Rack  Server __\n");
