@@ -11,7 +11,7 @@ namespace mgmt::smbiosinfo {
 namespace {
 
 constexpr uint8_t kIpmiDeviceType = 38;
-constexpr size_t kSpecRevisionOffset = 5;
+constexpr size_t kIpmiRevisionOffset = 5;
 constexpr uint8_t kVoltageProbeType = 26;
 constexpr uint8_t kCoolingDeviceType = 27;
 constexpr uint8_t kTemperatureProbeType = 28;
@@ -56,7 +56,7 @@ std::string IpmiPlatformType(unsigned major, unsigned minor) {
 std::optional<std::string> PlatformTypeFromTable(std::span<const uint8_t> table) {
   const auto ipmi = smbios::FindStructure(table, kIpmiDeviceType);
   if (!ipmi) return std::nullopt;
-  const auto revision = ipmi->Byte(kSpecRevisionOffset);
+  const auto revision = ipmi->Byte(kIpmiRevisionOffset);
   if (!revision) return std::nullopt;
   return IpmiPlatformType(*revision >> 4, *revision & 0x0F);
 }

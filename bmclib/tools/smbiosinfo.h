@@ -25,7 +25,7 @@ namespace mgmt::smbiosinfo {
 /// The platform type of an IPMI version given as major and minor digits.
 std::string IpmiPlatformType(unsigned major, unsigned minor);
 
-/// From the table's first IPMI device structure (type 38): its specification
+/// From the table's first IPMI device structure (type 38): its IPMI
 /// revision byte holds the major version in the high nibble. nullopt without one.
 std::optional<std::string> PlatformTypeFromTable(std::span<const uint8_t> table);
 
