@@ -46,17 +46,12 @@ DWORD MillisToMicros(int ms) {
   return us > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(us);
 }
 
-ImbRequestBuffer RequestBuffer(const IMBPREQUESTDATA& req, DWORD flags, DWORD timeOutUs) {
-  ImbRequestBuffer request{};
-  request.flags = flags;
-  request.timeOut = timeOutUs;
-  request.rsSa = req.rsSA;
-  request.cmd = req.cmd;
-  request.netFn = req.netFn;
-  request.rsLun = req.rsLUN;
-  request.dataLength = static_cast<BYTE>(req.dataLen);
-  if (req.dataLen > 0) std::memcpy(request.data, req.data, static_cast<size_t>(req.dataLen));
-  return request;
+std::optional<ImbRequestBuffer> RequestBuffer(const IMBPREQUESTDATA& req, DWORD flags,
+                                              DWORD timeOutUs) {
+  if (req.dataLen < 0 || (req.dataLen > 0 && req.data == nullptr)) return std::nullopt;
+  const std::span<const BYTE> data(req.data, static_cast<size_t>(req.dataLen));
+  return mgmt::dev::EncodeSendMessage(
+      {flags, timeOutUs, req.rsSA, req.cmd, req.netFn, req.rsLUN, data});
 }
 
 }  // namespace imbapi
@@ -125,13 +120,14 @@ int SendTimedImbpRequest(IMBPREQUESTDATA* reqPtr, int timeOut, BYTE* respDataPtr
   if (reqPtr == nullptr || reqPtr->dataLen < 0 || reqPtr->dataLen > IMB_MAX_REQUEST_DATA ||
       (reqPtr->dataLen > 0 && reqPtr->data == nullptr))
     return 1;
-  ImbRequestBuffer request = imbapi::RequestBuffer(
+  auto request = imbapi::RequestBuffer(
       *reqPtr, 0,
       imbapi::MillisToMicros(timeOut < IMB_MIN_TIMEOUT_MS ? IMB_MIN_TIMEOUT_MS : timeOut));
+  if (!request) return 1;
 
   ImbResponseBuffer response{};
   DWORD returned = sizeof(response);
-  if (!DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &request, sizeof(request), &response,
+  if (!DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &*request, sizeof(*request), &response,
                        sizeof(response), &returned, nullptr))
     return 1;
   if (returned == 0) return 1;

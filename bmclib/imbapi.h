@@ -26,13 +26,8 @@ enum {
   IMB_NO_MESSAGE = 3,
 };
 
-/// Sizes of the driver buffers.
 enum {
-  IMB_SEND_BUFFER_SIZE = 128,   ///< synchronous sender, input and output
-  IMB_SMALL_BUFFER_SIZE = 67,   ///< I2C, EMP and asynchronous senders
-  IMB_MAX_REQUEST_DATA = 115,   ///< 128 less the request header
-  IMB_MAX_RESPONSE_DATA = 127,  ///< 128 less the completion code
-  IMB_MIN_TIMEOUT_MS = 30000,   ///< floor of SendTimedImbpRequest's time-out
+  IMB_MIN_TIMEOUT_MS = 30000,  ///< floor of SendTimedImbpRequest's time-out
 };
 
 /// The caller's IPMI request.
@@ -72,17 +67,8 @@ static_assert(offsetof(I2cRequest, dataLen) == 2 * sizeof(void*));
 // Driver buffers: little-endian integers at fixed offsets.
 static_assert(std::endian::native == std::endian::little);
 #pragma pack(push, 1)
-/// Input of the send-message code (0x1082).
-struct ImbRequestBuffer {
-  DWORD flags;    ///< 0 synchronous, 1 asynchronous
-  DWORD timeOut;  ///< microseconds (0 for asynchronous)
-  BYTE rsSa;
-  BYTE cmd;
-  BYTE netFn;
-  BYTE rsLun;
-  BYTE dataLength;
-  BYTE data[IMB_MAX_REQUEST_DATA];
-};
+// ImbRequestBuffer, the input of the send-message code, is in imbioctl.h: imbd
+// decodes it too.
 /// Output of the send-message code: completion code, then response data.
 struct ImbResponseBuffer {
   BYTE cCode;
@@ -106,14 +92,6 @@ struct ImbShutdownCode {
 };
 #pragma pack(pop)
 
-static_assert(sizeof(ImbRequestBuffer) == IMB_SEND_BUFFER_SIZE);
-static_assert(offsetof(ImbRequestBuffer, timeOut) == 4);
-static_assert(offsetof(ImbRequestBuffer, rsSa) == 8);
-static_assert(offsetof(ImbRequestBuffer, cmd) == 9);
-static_assert(offsetof(ImbRequestBuffer, netFn) == 10);
-static_assert(offsetof(ImbRequestBuffer, rsLun) == 11);
-static_assert(offsetof(ImbRequestBuffer, dataLength) == 12);
-static_assert(offsetof(ImbRequestBuffer, data) == IMB_REQ_HEADER_SIZE);
 static_assert(sizeof(ImbResponseBuffer) == IMB_SEND_BUFFER_SIZE);
 static_assert(sizeof(ImbAsyncRequest) == 8);
 static_assert(sizeof(ImbAsyncResponse) == 70);

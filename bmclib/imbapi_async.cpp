@@ -10,11 +10,12 @@ int SendAsyncImbpRequest(IMBPREQUESTDATA* reqPtr, BYTE* seqNo) {
   if (reqPtr == nullptr || seqNo == nullptr || reqPtr->dataLen < 0 || reqPtr->dataLen > kMaxData ||
       (reqPtr->dataLen > 0 && reqPtr->data == nullptr))
     return 1;
-  ImbRequestBuffer request = imbapi::RequestBuffer(*reqPtr, IMB_REQ_FLAG_ASYNC, 0);
+  auto request = imbapi::RequestBuffer(*reqPtr, IMB_REQ_FLAG_ASYNC, 0);
+  if (!request) return 1;
   ImbResponseBuffer response{};
   DWORD returned = IMB_SMALL_BUFFER_SIZE;
-  if (!DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &request, IMB_SMALL_BUFFER_SIZE, &response,
-                       IMB_SMALL_BUFFER_SIZE, &returned, nullptr) ||
+  if (!DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &*request, IMB_SMALL_BUFFER_SIZE,
+                       &response, IMB_SMALL_BUFFER_SIZE, &returned, nullptr) ||
       returned != 2)
     return 1;
   *seqNo = response.data[0];

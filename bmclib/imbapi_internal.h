@@ -2,7 +2,10 @@
 #ifndef MGMT_BMCLIB_IMBAPI_INTERNAL_H
 #define MGMT_BMCLIB_IMBAPI_INTERNAL_H
 
+#include <optional>
+
 #include "imbapi.h"
+#include "sendmessage.h"
 
 namespace imbapi {
 
@@ -15,9 +18,10 @@ DWORD LastStatus();
 /// Milliseconds as the drivers' microsecond field (negative: 0; saturates).
 DWORD MillisToMicros(int ms);
 
-/// The send-message input for `req` (its data length already checked against
-/// the buffer the caller sends).
-ImbRequestBuffer RequestBuffer(const IMBPREQUESTDATA& req, DWORD flags, DWORD timeOutUs);
+/// The send-message input for `req`; nullopt when its data do not fit the
+/// 128-byte buffer (callers of the 67-byte senders check their smaller limit).
+std::optional<ImbRequestBuffer> RequestBuffer(const IMBPREQUESTDATA& req, DWORD flags,
+                                              DWORD timeOutUs);
 
 }  // namespace imbapi
 

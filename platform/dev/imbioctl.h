@@ -65,10 +65,44 @@ enum : uint32_t {
   IMB_STATUS_DEVICE_BUSY = 0x80000011u,
 };
 
-/// Layout of the send-message request (ImbRequestBuffer) as far as the driver reads it.
+/// Sizes of the driver buffers.
+enum {
+  IMB_SEND_BUFFER_SIZE = 128,   ///< synchronous sender, input and output
+  IMB_SMALL_BUFFER_SIZE = 67,   ///< I2C, EMP and asynchronous senders
+  IMB_MAX_REQUEST_DATA = 115,   ///< 128 less the request header
+  IMB_MAX_RESPONSE_DATA = 127,  ///< 128 less the completion code
+};
+
 enum : size_t {
   IMB_REQ_HEADER_SIZE = 13,  ///< flags, time-out, rsSa, cmd, netFn, rsLun, dataLength
   IMB_REQ_FLAG_ASYNC = 1,
 };
+
+/// Input of the send-message code (0x1082): little-endian words at fixed offsets.
+/// The library fills it (mgmt::dev::EncodeSendMessage) and imbd takes it apart
+/// (mgmt::dev::DecodeSendMessage), both in sendmessage.h. The 67-byte senders
+/// pass only the first 67 bytes of it.
+#pragma pack(push, 1)
+struct ImbRequestBuffer {
+  uint32_t flags;    ///< 0 synchronous, 1 asynchronous (IMB_REQ_FLAG_ASYNC)
+  uint32_t timeOut;  ///< microseconds (0 for asynchronous)
+  uint8_t rsSa;
+  uint8_t cmd;
+  uint8_t netFn;
+  uint8_t rsLun;
+  uint8_t dataLength;
+  uint8_t data[IMB_MAX_REQUEST_DATA];
+};
+#pragma pack(pop)
+
+static_assert(sizeof(ImbRequestBuffer) == IMB_SEND_BUFFER_SIZE);
+static_assert(offsetof(ImbRequestBuffer, flags) == 0);
+static_assert(offsetof(ImbRequestBuffer, timeOut) == 4);
+static_assert(offsetof(ImbRequestBuffer, rsSa) == 8);
+static_assert(offsetof(ImbRequestBuffer, cmd) == 9);
+static_assert(offsetof(ImbRequestBuffer, netFn) == 10);
+static_assert(offsetof(ImbRequestBuffer, rsLun) == 11);
+static_assert(offsetof(ImbRequestBuffer, dataLength) == 12);
+static_assert(offsetof(ImbRequestBuffer, data) == IMB_REQ_HEADER_SIZE);
 
 #endif

@@ -2,20 +2,13 @@
 
 #include <cerrno>
 
+#include "base/bytes.h"
 #include "imbioctl.h"
 #include "log.h"
+#include "sendmessage.h"
 
 namespace mgmt::imbd {
 namespace {
-
-uint32_t GetLe32(std::span<const uint8_t> p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 
 CallResult Fail(int error, uint32_t status) { return {static_cast<uint32_t>(error), status, {}}; }
 
@@ -26,7 +19,7 @@ CallResult Ok(std::vector<uint8_t> output = {}) {
 // A four-byte answer where the caller has room for it.
 CallResult OkWord(uint32_t value, uint32_t outCapacity) {
   std::vector<uint8_t> out;
-  if (outCapacity >= 4) PutLe32(out, value);
+  if (outCapacity >= 4) base::AppendLe32(out, value);
   return Ok(std::move(out));
 }
 
@@ -42,8 +35,8 @@ CallResult ImbService::Call(uint32_t code, std::span<const uint8_t> input, uint3
       return Fail(EAGAIN, IMB_STATUS_NO_ASYNC_MSG);
     case IMB_IOCTL_SHUTDOWN_CODE:
       if (input.size() < 8) return Fail(EINVAL, IMB_STATUS_INVALID_PARAMETER);
-      shutdownCode_ = GetLe32(input.first(4));
-      shutdownDelay_ = GetLe32(input.subspan(4, 4));
+      shutdownCode_ = base::GetLe32(input, 0);
+      shutdownDelay_ = base::GetLe32(input, 4);
       Log(LOG_INFO, "shutdown code %u set, delay %u", shutdownCode_.load(), shutdownDelay_.load());
       return Ok();
     case IMB_IOCTL_START_ASYNC_POLL:
@@ -62,23 +55,18 @@ CallResult ImbService::Call(uint32_t code, std::span<const uint8_t> input, uint3
 }
 
 CallResult ImbService::SendMessage(std::span<const uint8_t> input, uint32_t outCapacity) {
-  // ImbRequestBuffer: flags, time-out (us), rsSa, cmd, netFn, rsLun, data length, data.
-  if (input.size() < IMB_REQ_HEADER_SIZE) return Fail(EINVAL, IMB_STATUS_INVALID_PARAMETER);
-  const uint32_t flags = GetLe32(input.first(4));
-  const uint32_t timeoutUs = GetLe32(input.subspan(4, 4));
-  IpmiRequest request;
-  request.rsSa = input[8];
-  request.cmd = input[9];
-  request.netFn = input[10];
-  request.rsLun = input[11];
-  const size_t dataLength = input[12];
-  if (dataLength > input.size() - IMB_REQ_HEADER_SIZE || request.netFn > 0x3F || request.rsLun > 3)
+  const auto message = dev::DecodeSendMessage(input);
+  if (!message || message->netFn > 0x3F || message->rsLun > 3)
     return Fail(EINVAL, IMB_STATUS_INVALID_PARAMETER);
-  const auto data = input.subspan(IMB_REQ_HEADER_SIZE, dataLength);
-  request.data.assign(data.begin(), data.end());
+  IpmiRequest request;
+  request.rsSa = message->rsSa;
+  request.cmd = message->cmd;
+  request.netFn = message->netFn;
+  request.rsLun = message->rsLun;
+  request.data.assign(message->data.begin(), message->data.end());
 
-  const bool async = (flags & IMB_REQ_FLAG_ASYNC) != 0;
-  auto timeout = std::chrono::milliseconds(timeoutUs / 1000);
+  const bool async = (message->flags & IMB_REQ_FLAG_ASYNC) != 0;
+  auto timeout = std::chrono::milliseconds(message->timeoutUs / 1000);
   if (async || timeout.count() == 0) timeout = defaultTimeout_;
 
   IpmiResponse response = backend_.Transact(request, timeout);
