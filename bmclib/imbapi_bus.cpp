@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ipmi_checksum.h"
 #include "imbapi.h"
 #include "imbapi_internal.h"
 
@@ -15,26 +16,14 @@ constexpr BYTE kCmdSendMessage = 0x34;
 // The small senders' 67-byte buffer less the request header.
 constexpr size_t kSmallMaxData = size_t{IMB_SMALL_BUFFER_SIZE} - size_t{IMB_REQ_HEADER_SIZE};
 
-BYTE TwosComplementSum(const BYTE* bytes, size_t count) {
-  BYTE sum = 0;
-  for (size_t i = 0; i < count; ++i) sum = static_cast<BYTE>(sum + bytes[i]);
-  return static_cast<BYTE>(-sum);
-}
-
 // Sends `data` as application request `cmd` through the 67-byte buffers.
 bool SendSmall(BYTE cmd, const std::vector<BYTE>& data, int timeOutMs, ImbResponseBuffer& response,
                DWORD& returned) {
-  ImbRequestBuffer request{};
-  request.flags = 0;
-  request.timeOut = imbapi::MillisToMicros(timeOutMs);
-  request.rsSa = kBmcAddress;
-  request.cmd = cmd;
-  request.netFn = kNetFnApp;
-  request.rsLun = 0;
-  request.dataLength = static_cast<BYTE>(data.size());
-  std::memcpy(request.data, data.data(), data.size());
+  auto request = mgmt::dev::EncodeSendMessage(
+      {0, imbapi::MillisToMicros(timeOutMs), kBmcAddress, cmd, kNetFnApp, 0, data});
+  if (!request) return false;
   returned = IMB_SMALL_BUFFER_SIZE;
-  return DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &request, IMB_SMALL_BUFFER_SIZE,
+  return DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &*request, IMB_SMALL_BUFFER_SIZE,
                          &response, IMB_SMALL_BUFFER_SIZE, &returned, nullptr) != 0;
 }
 
@@ -71,13 +60,13 @@ int SendTimedEmpMessageResponse(BYTE* msgHeader, BYTE* responseDataBuf, int resp
   data.push_back(1);  // channel
   data.push_back(msgHeader[3]);
   data.push_back(static_cast<BYTE>((msgHeader[1] & 0xFC) | (msgHeader[4] & 0x03) | 0x04));
-  data.push_back(TwosComplementSum(&data[1], 2));
+  data.push_back(mgmt::base::IpmiChecksum(std::span(data).subspan(1, 2)));
   const size_t bodyStart = data.size();
   data.push_back(kBmcAddress);
   data.push_back(static_cast<BYTE>((msgHeader[4] & 0xFC) | (msgHeader[1] & 0x03)));
   data.push_back(msgHeader[5]);
   data.insert(data.end(), responseDataBuf, responseDataBuf + responseDataLen);
-  data.push_back(TwosComplementSum(&data[bodyStart], data.size() - bodyStart));
+  data.push_back(mgmt::base::IpmiChecksum(std::span(data).subspan(bodyStart)));
   ImbResponseBuffer response{};
   DWORD returned = 0;
   if (!SendSmall(kCmdSendMessage, data, timeOut, response, returned)) return 1;

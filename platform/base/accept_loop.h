@@ -56,6 +56,9 @@ class AcceptLoop {
   AcceptLoop& operator=(const AcceptLoop&) = delete;
   ~AcceptLoop() = default;
 
+  /// False when the loop could not set itself up (no descriptor for its wake-up).
+  [[nodiscard]] bool Ready() const { return wake_.Valid(); }
+
   /// Accepts until Stop(). Returns 0 after Stop(), or -1 with errno set when
   /// waiting on the sockets failed for good.
   int Run();

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/connect.h"
 #include "base/fdio.h"
 #include "devframe.h"
 #include "imbioctl.h"
@@ -61,6 +62,13 @@ int Exchange(int fd, uint32_t code, const IoctlBlock& block, ReplyHeader& reply)
   return 0;
 }
 
+// How long a connect waits for a server whose accept queue is full.
+constexpr std::chrono::seconds kConnectTimeout{10};
+
+int ConnectUnix(const std::string& path) {
+  return base::ConnectUnix(path, kConnectTimeout).Release();
+}
+
 // Advanced in every child process at fork; async-signal-safe.
 std::atomic<unsigned> g_forkGeneration{0};
 
@@ -73,25 +81,6 @@ unsigned ForkGeneration() {
 }
 
 }  // namespace
-
-int ConnectUnix(const std::string& path) {
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  if (path.size() >= sizeof(addr.sun_path)) {
-    errno = ENAMETOOLONG;
-    return -1;
-  }
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  const int fd = base::MoveAboveStdio(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (fd < 0) return -1;
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0) {
-    const int err = errno;
-    ::close(fd);
-    errno = err;
-    return -1;
-  }
-  return fd;
-}
 
 std::unique_ptr<SocketDevice> SocketDevice::Connect(const std::string& path) {
   const int fd = ConnectUnix(path);
@@ -117,7 +106,7 @@ void SocketDevice::ForgetInheritedConnections() {
   idle_.clear();
   const int placeholder = ::open("/dev/null", O_RDWR | O_CLOEXEC);
   if (placeholder >= 0) {
-    ::dup2(placeholder, handle_);
+    ::dup3(placeholder, handle_, O_CLOEXEC);
     ::close(placeholder);
   }
   generation_ = ForkGeneration();
@@ -148,12 +137,12 @@ void SocketDevice::Release(int fd, bool healthy) {
     // connection under the same number, or a placeholder the next call replaces.
     const int fresh = ConnectUnix(path_);
     if (fresh >= 0) {
-      ::dup2(fresh, handle_);
+      ::dup3(fresh, handle_, O_CLOEXEC);
       ::close(fresh);
     } else {
       const int placeholder = ::open("/dev/null", O_RDWR | O_CLOEXEC);
       if (placeholder >= 0) {
-        ::dup2(placeholder, handle_);
+        ::dup3(placeholder, handle_, O_CLOEXEC);
         ::close(placeholder);
       }
     }

@@ -43,9 +43,6 @@ class SocketDevice final : public Device {
   unsigned generation_;  // fork generation of the process whose connections idle_ holds
 };
 
-/// Connects a new stream socket to the Unix socket at `path`: a descriptor, or -1.
-int ConnectUnix(const std::string& path);
-
 }  // namespace mgmt::dev
 
 #endif

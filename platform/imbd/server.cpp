@@ -1,7 +1,6 @@
 #include "server.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -10,24 +9,23 @@
 #include <cstring>
 #include <system_error>
 
+#include "base/connect.h"
 #include "base/fdio.h"
 #include "devframe.h"
 #include "log.h"
-#include "sockdev.h"
 
 namespace mgmt::imbd {
+namespace {
+
+/// How long the check for a live server at the socket path may wait.
+constexpr std::chrono::seconds kProbeTimeout{2};
+
+}  // namespace
 
 Server::Server(ImbService& service, std::string socketPath)
     : service_(service), path_(std::move(socketPath)) {}
 
-Server::~Server() {
-  Stop();
-  // A Start that failed half-way leaves these behind.
-  for (int* fd : {&listen_, &wake_[0], &wake_[1]}) {
-    if (*fd >= 0) ::close(*fd);
-    *fd = -1;
-  }
-}
+Server::~Server() { Stop(); }
 
 bool Server::Start(std::string& error) {
   sockaddr_un addr{};
@@ -42,40 +40,53 @@ bool Server::Start(std::string& error) {
       error = path_ + " exists and is not a socket";
       return false;
     }
-    const int probe = dev::ConnectUnix(path_);
-    if (probe >= 0) {
-      ::close(probe);
+    if (base::ConnectUnix(path_, kProbeTimeout).Valid()) {
       error = path_ + " is served by another process";
       return false;
     }
     ::unlink(path_.c_str());
   }
   std::memcpy(addr.sun_path, path_.c_str(), path_.size() + 1);
-  listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listen_ < 0 || ::pipe2(wake_, O_CLOEXEC) != 0) {
+  listen_.Reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!listen_.Valid()) {
     error = std::string("socket: ") + std::strerror(errno);
     return false;
   }
   // Nobody can connect between bind and listen, so the socket is never reachable
   // with the umask's wider permissions.
-  if (::bind(listen_, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0 ||
-      ::chmod(path_.c_str(), 0600) != 0 || ::listen(listen_, 64) != 0) {
+  if (::bind(listen_.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0 ||
+      ::chmod(path_.c_str(), 0600) != 0 || ::listen(listen_.Get(), 64) != 0) {
     error = "cannot listen at " + path_ + ": " + std::strerror(errno);
-    ::close(listen_);
-    listen_ = -1;
+    listen_.Reset();
     return false;
   }
-  started_ = true;
-  acceptor_ = std::thread([this] { AcceptLoop(); });
+  acceptLoop_ = std::make_unique<base::AcceptLoop>(
+      std::vector<int>{listen_.Get()},
+      base::AcceptLoop::Handlers{
+          .beforeAccept = [this] { ReapFinished(); },
+          .accepted = [this](base::AcceptedConnection c) { Take(std::move(c.fd)); },
+          .acceptFailed =
+              [](int err) { Log(LOG_WARNING, "accept failed: %s", std::strerror(err)); }},
+      base::AcceptLoop::Options{.pause = kAcceptPause});
+  if (!acceptLoop_->Ready()) {
+    error = std::string("cannot set up accepting: ") + std::strerror(errno);
+    acceptLoop_.reset();
+    listen_.Reset();
+    ::unlink(path_.c_str());
+    return false;
+  }
+  acceptor_ = std::thread([this] {
+    if (acceptLoop_->Run() != 0)
+      Log(LOG_ERR, "poll on the listening socket failed: %s", std::strerror(errno));
+  });
   return true;
 }
 
 void Server::Stop() {
-  if (!started_) return;
-  started_ = false;
-  const uint8_t b = 1;
-  [[maybe_unused]] const ssize_t n = ::write(wake_[1], &b, 1);
+  if (!acceptLoop_) return;
+  acceptLoop_->Stop();
   acceptor_.join();
+  acceptLoop_.reset();
   {
     std::lock_guard lock(mutex_);
     for (auto& client : clients_) ::shutdown(client.fd, SHUT_RDWR);
@@ -83,13 +94,8 @@ void Server::Stop() {
   for (auto& client : clients_) client.thread.join();
   for (auto& client : clients_) ::close(client.fd);
   clients_.clear();
-  ::close(listen_);
-  listen_ = -1;
+  listen_.Reset();
   ::unlink(path_.c_str());
-  for (int& fd : wake_) {
-    ::close(fd);
-    fd = -1;
-  }
 }
 
 void Server::ReapFinished() {
@@ -108,45 +114,22 @@ void Server::ReapFinished() {
   }
 }
 
-void Server::AcceptLoop() {
-  while (true) {
-    pollfd p[2] = {{listen_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    if (::poll(p, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      Log(LOG_ERR, "poll on the listening socket failed: %s", std::strerror(errno));
-      return;
-    }
-    if (p[1].revents != 0) return;
-    // Finished clients give their descriptors back before the next is taken.
-    ReapFinished();
-    const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
-      const int err = errno;
-      if (err == EINTR || err == ECONNABORTED) continue;
-      Log(LOG_WARNING, "accept failed: %s", std::strerror(err));
-      // Out of descriptors or memory: the connection stays queued and the socket
-      // readable, so pause (still stoppable) instead of spinning until it frees.
-      pollfd wake{wake_[0], POLLIN, 0};
-      ::poll(&wake, 1, kAcceptPauseMs);
-      continue;
-    }
-    std::lock_guard lock(mutex_);
-    if (clients_.size() >= kMaxClients) {
-      Log(LOG_WARNING, "too many clients; connection refused");
-      ::close(fd);
-      continue;
-    }
-    Client& client = clients_.emplace_back();
-    client.fd = fd;
-    try {
-      client.thread = std::thread([this, &client] { Serve(client); });
-    } catch (const std::system_error& e) {
-      // Out of threads: refuse this client rather than let the exception end
-      // the daemon.
-      Log(LOG_WARNING, "cannot serve a client: %s", e.what());
-      clients_.pop_back();
-      ::close(fd);
-    }
+void Server::Take(base::UniqueFd fd) {
+  std::lock_guard lock(mutex_);
+  if (clients_.size() >= kMaxClients) {
+    Log(LOG_WARNING, "too many clients; connection refused");
+    return;
+  }
+  Client& client = clients_.emplace_back();
+  client.fd = fd.Get();
+  try {
+    client.thread = std::thread([this, &client] { Serve(client); });
+    (void)fd.Release();  // the client owns it now
+  } catch (const std::system_error& e) {
+    // Out of threads: refuse this client rather than let the exception end
+    // the daemon.
+    Log(LOG_WARNING, "cannot serve a client: %s", e.what());
+    clients_.pop_back();
   }
 }
 

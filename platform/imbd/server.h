@@ -3,12 +3,15 @@
 #ifndef MGMT_IMBD_SERVER_H
 #define MGMT_IMBD_SERVER_H
 
+#include <chrono>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "base/accept_loop.h"
+#include "base/fd.h"
 #include "imbservice.h"
 
 namespace mgmt::imbd {
@@ -30,7 +33,7 @@ class Server {
   /// Most connections served at once; further ones are closed at once.
   static constexpr size_t kMaxClients = 512;
   /// How long accepting pauses when it fails for want of descriptors or memory.
-  static constexpr int kAcceptPauseMs = 100;
+  static constexpr std::chrono::milliseconds kAcceptPause{100};
 
  private:
   struct Client {
@@ -38,14 +41,14 @@ class Server {
     std::thread thread;
     bool done = false;
   };
-  void AcceptLoop();
+  void Take(base::UniqueFd fd);
   void Serve(Client& client);
   void ReapFinished();
 
   ImbService& service_;
   const std::string path_;
-  int listen_ = -1;
-  int wake_[2] = {-1, -1};
+  base::UniqueFd listen_;
+  std::unique_ptr<base::AcceptLoop> acceptLoop_;
   std::thread acceptor_;
   std::mutex mutex_;
   std::list<Client> clients_;

@@ -4,12 +4,14 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
+#include "base/connect.h"
 #include "base/fdio.h"
 #include "log.h"
-#include "tcpconnect.h"
 
 namespace mgmt::imbd {
 namespace {
@@ -18,6 +20,15 @@ int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
+}
+
+/// A simulator that drops packets must not stall reconnection or shutdown.
+constexpr std::chrono::seconds kConnectTimeout{2};
+
+/// Milliseconds for poll(2), rounded up so that a wait never ends before `wait`.
+int PollMs(base::Clock::Duration wait) {
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+  return ms <= 0 ? 0 : static_cast<int>(std::min<int64_t>(ms, INT32_MAX));
 }
 
 }  // namespace
@@ -53,8 +64,8 @@ void VmBackend::Run() {
   auto backoff = options_.minBackoff;
   bool reportedDown = false;
   while (!stop_) {
-    const int fd = ConnectTcp(options_.host, options_.port, std::chrono::seconds(2),
-                              std::chrono::milliseconds(100));
+    const auto port = static_cast<unsigned>(std::strtoul(options_.port.c_str(), nullptr, 10));
+    const int fd = base::ConnectTcp(options_.host, port, kConnectTimeout).Release();
     if (fd < 0) {
       if (!reportedDown) {
         Log(LOG_WARNING, "BMC simulator %s:%s not reachable: %s; retrying", options_.host.c_str(),
@@ -133,10 +144,17 @@ void VmBackend::Serve(int fd) {
   }
 }
 
-// One read from the connection (called with the reader role held); frames go to
-// their requests. False when the connection broke.
+// One read from the connection (called with the reader role held) once it is
+// readable, waiting at most `timeoutMs`; frames go to their requests. False when
+// the connection broke.
 bool VmBackend::ReadOnce(int fd, int timeoutMs, bool yieldToRequests) {
-  if (yieldToRequests) {
+  if (!yieldToRequests) {
+    // A request reading for itself waits no longer than its own deadline allows.
+    pollfd p{fd, POLLIN, 0};
+    const int n = ::poll(&p, 1, timeoutMs);
+    if (n < 0) return errno == EINTR;
+    if (n == 0) return true;
+  } else {
     // The connection thread waits in poll, so a request can take the role over.
     pollfd p[3] = {{fd, POLLIN, 0}, {wake_[0], POLLIN, 0}, {kick_[0], POLLIN, 0}};
     const int n = ::poll(p, 3, timeoutMs);
@@ -149,7 +167,6 @@ bool VmBackend::ReadOnce(int fd, int timeoutMs, bool yieldToRequests) {
       if (p[0].revents == 0) return true;
     }
   }
-  // A waiting request reads directly; the socket's receive time-out bounds it.
   uint8_t buffer[512];
   const ssize_t got = ::read(fd, buffer, sizeof(buffer));
   if (got < 0) return errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
@@ -177,15 +194,15 @@ void VmBackend::ConnectionLost(int fd) {
   Kick();
 }
 
-IpmiResponse VmBackend::Await(uint8_t seq, std::chrono::steady_clock::time_point deadline) {
-  constexpr auto kSlice = std::chrono::milliseconds(100);
+IpmiResponse VmBackend::Await(uint8_t seq, base::Clock::TimePoint deadline) {
   while (true) {
     if (auto done = pending_.TakeIfDone(seq)) return std::move(*done);
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) {
+    const auto left = deadline - options_.clock->Now();
+    if (left <= base::Clock::Duration::zero()) {
       pending_.Remove(seq);
       return {Outcome::kTimedOut, {}};
     }
+    const auto wait = std::min<base::Clock::Duration>(left, options_.waitSlice);
     const uint64_t generation = pending_.Generation();
     std::unique_lock role(readMutex_, std::try_to_lock);
     if (role) {
@@ -200,14 +217,14 @@ IpmiResponse VmBackend::Await(uint8_t seq, std::chrono::steady_clock::time_point
         pending_.Remove(seq);
         return {Outcome::kUnavailable, {}};
       }
-      const bool ok = ReadOnce(fd, 0, /*yieldToRequests=*/false);
+      const bool ok = ReadOnce(fd, PollMs(wait), /*yieldToRequests=*/false);
       role.unlock();
       pending_.Notify();
       if (!ok) ConnectionLost(fd);
       continue;
     }
     if (backgroundReading_) Kick();
-    pending_.WaitSlice(seq, std::min(deadline, now + kSlice), generation);
+    pending_.WaitSlice(seq, std::chrono::steady_clock::now() + wait, generation);
   }
 }
 
@@ -262,7 +279,7 @@ void VmBackend::Shutdown() {
 }
 
 IpmiResponse VmBackend::Transact(const IpmiRequest& request, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = options_.clock->Now() + timeout;
   struct Waiting {
     VmBackend& self;
     explicit Waiting(VmBackend& b) : self(b) {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "backend.h"
+#include "base/clock.h"
 #include "pending.h"
 #include "vmcodec.h"
 
@@ -35,6 +36,11 @@ class VmBackend final : public Backend {
     std::chrono::milliseconds maxBackoff{2000};
     /// Announced on connecting: power and reset, so the BMC's watchdog may act.
     uint8_t capabilities = vm::kCapPower | vm::kCapReset;
+    /// The clock requests' time-outs are measured on.
+    base::Clock* clock = &base::SystemClock();
+    /// Longest single wait of a request before it looks again whether it may read
+    /// the connection itself; never past the request's deadline.
+    std::chrono::milliseconds waitSlice{100};
   };
 
   explicit VmBackend(Options options);
@@ -53,7 +59,7 @@ class VmBackend final : public Backend {
  private:
   void Run();
   void Serve(int fd);
-  IpmiResponse Await(uint8_t seq, std::chrono::steady_clock::time_point deadline);
+  IpmiResponse Await(uint8_t seq, base::Clock::TimePoint deadline);
   bool ReadOnce(int fd, int timeoutMs, bool yieldToRequests);
   void ConnectionLost(int fd);
   void Kick();

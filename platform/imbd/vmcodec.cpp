@@ -1,5 +1,7 @@
 #include "vmcodec.h"
 
+#include "base/ipmi_checksum.h"
+
 namespace mgmt::imbd::vm {
 namespace {
 
@@ -16,17 +18,11 @@ void PutEscaped(std::vector<uint8_t>& out, uint8_t b) {
 
 }  // namespace
 
-uint8_t Checksum(std::span<const uint8_t> bytes) {
-  uint8_t sum = 0;
-  for (const uint8_t b : bytes) sum = static_cast<uint8_t>(sum + b);
-  return static_cast<uint8_t>(-sum);
-}
-
 std::vector<uint8_t> EncodeRequest(uint8_t seq, uint8_t netFn, uint8_t lun, uint8_t cmd,
                                    std::span<const uint8_t> data) {
   std::vector<uint8_t> raw{seq, static_cast<uint8_t>((netFn << 2) | (lun & 0x03)), cmd};
   raw.insert(raw.end(), data.begin(), data.end());
-  raw.push_back(Checksum(raw));
+  raw.push_back(base::IpmiChecksum(raw));
   std::vector<uint8_t> out;
   out.reserve(raw.size() * 2 + 1);
   for (const uint8_t b : raw) PutEscaped(out, b);
@@ -74,9 +70,7 @@ void Decoder::Feed(std::span<const uint8_t> bytes, std::vector<Frame>& out) {
 
 std::optional<Response> ParseResponse(std::span<const uint8_t> message) {
   if (message.size() < 5) return std::nullopt;
-  uint8_t sum = 0;
-  for (const uint8_t b : message) sum = static_cast<uint8_t>(sum + b);
-  if (sum != 0) return std::nullopt;
+  if (!base::IpmiChecksumValid(message)) return std::nullopt;
   Response r;
   r.seq = message[0];
   r.netFn = static_cast<uint8_t>(message[1] >> 2);

@@ -47,10 +47,7 @@ enum Capability : uint8_t {
 
 inline constexpr uint8_t kProtocolVersion = 1;
 
-/// Two's complement of the 8-bit sum of `bytes`.
-uint8_t Checksum(std::span<const uint8_t> bytes);
-
-/// A request: seq, netFn << 2 | lun, cmd, data, checksum; escaped; 0xA0.
+/// A request: seq, netFn << 2 | lun, cmd, data, IPMI checksum; escaped; 0xA0.
 std::vector<uint8_t> EncodeRequest(uint8_t seq, uint8_t netFn, uint8_t lun, uint8_t cmd,
                                    std::span<const uint8_t> data);
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <thread>
 
+#include "base/connect.h"
 #include "base/fdio.h"
 #include "devframe.h"
 #include "imbapi.h"
@@ -167,7 +168,8 @@ TEST_F(ImbApiWithSimulator, AClientKilledMidRequestDoesNotDisturbTheOthers) {
   const pid_t quitter = ::fork();
   ASSERT_GE(quitter, 0);
   if (quitter == 0) {
-    const int fd = mgmt::dev::ConnectUnix(sim_->Root() + "/dev/imb");
+    const int fd =
+        mgmt::base::ConnectUnix(sim_->Root() + "/dev/imb", std::chrono::seconds(5)).Release();
     Bytes frame(mgmt::dev::kHeaderSize + 128, 0);
     const auto head = mgmt::dev::EncodeRequest({IMB_IOCTL_SEND_MESSAGE, 128, 128});
     std::memcpy(frame.data(), head.data(), head.size());

@@ -17,6 +17,7 @@
 #include <random>
 #include <thread>
 
+#include "base/connect.h"
 #include "base/fdio.h"
 #include "devframe.h"
 #include "devseam.h"
@@ -80,21 +81,21 @@ TEST(ImbdSocket, MalformedClientsAreDroppedAndTheServerKeepsServing) {
   const std::string path = device.SocketPath();
 
   {  // wrong magic
-    const int fd = mgmt::dev::ConnectUnix(path);
+    const int fd = mgmt::base::ConnectUnix(path, std::chrono::seconds(5)).Release();
     const Bytes junk(16, 0x55);
     ASSERT_EQ(mgmt::base::WriteFull(fd, junk), 0);
     EXPECT_TRUE(ServerClosed(fd));
     ::close(fd);
   }
   {  // announced input beyond the limit
-    const int fd = mgmt::dev::ConnectUnix(path);
+    const int fd = mgmt::base::ConnectUnix(path, std::chrono::seconds(5)).Release();
     const auto head = mgmt::dev::EncodeRequest({IMB_IOCTL_SEND_MESSAGE, 100000, 128});
     ASSERT_EQ(mgmt::base::WriteFull(fd, head), 0);
     EXPECT_TRUE(ServerClosed(fd));
     ::close(fd);
   }
   {  // header promises more input than comes before the client hangs up
-    const int fd = mgmt::dev::ConnectUnix(path);
+    const int fd = mgmt::base::ConnectUnix(path, std::chrono::seconds(5)).Release();
     auto head = mgmt::dev::EncodeRequest({IMB_IOCTL_SEND_MESSAGE, 128, 128});
     ASSERT_EQ(mgmt::base::WriteFull(fd, head), 0);
     ASSERT_EQ(mgmt::base::WriteFull(fd, Bytes(10, 0)), 0);
@@ -102,7 +103,7 @@ TEST(ImbdSocket, MalformedClientsAreDroppedAndTheServerKeepsServing) {
   }
   std::mt19937 random(12345);
   for (int i = 0; i < 100; ++i) {  // random streams, some with a valid magic
-    const int fd = mgmt::dev::ConnectUnix(path);
+    const int fd = mgmt::base::ConnectUnix(path, std::chrono::seconds(5)).Release();
     ASSERT_GE(fd, 0);
     Bytes noise(random() % 300);
     for (auto& b : noise) b = static_cast<uint8_t>(random());

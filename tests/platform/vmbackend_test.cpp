@@ -9,9 +9,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <sys/syscall.h>
+
+#include <atomic>
+#include <fstream>
 #include <future>
 
+#include "base/clock.h"
 #include "base/fdio.h"
+#include "base/ipmi_checksum.h"
 #include "log.h"
 #include "vmbackend.h"
 #include "vmcodec.h"
@@ -84,7 +90,7 @@ class FakeSimulator {
   void Answer(const vm::Frame& request, Bytes ccAndData, bool corrupt = false) {
     Bytes raw{request.bytes[0], static_cast<uint8_t>(request.bytes[1] + 4), request.bytes[2]};
     raw.insert(raw.end(), ccAndData.begin(), ccAndData.end());
-    raw.push_back(static_cast<uint8_t>(vm::Checksum(raw) + (corrupt ? 1 : 0)));
+    raw.push_back(static_cast<uint8_t>(mgmt::base::IpmiChecksum(raw) + (corrupt ? 1 : 0)));
     Bytes wire;
     for (uint8_t b : raw) {
       if (b == 0xA0 || b == 0xA1 || b == 0xAA) {
@@ -120,6 +126,14 @@ VmBackend::Options OptionsFor(uint16_t port) {
   o.minBackoff = 10ms;
   o.maxBackoff = 50ms;
   return o;
+}
+
+// True while thread `tid` of this process waits in poll(2).
+bool InPoll(pid_t tid) {
+  std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/syscall");
+  long number = -1;
+  in >> number;
+  return number == SYS_poll || number == SYS_ppoll;
 }
 
 void WaitConnected(const VmBackend& backend) {
@@ -187,6 +201,37 @@ TEST_F(VmBackendTest, AnnouncesVersionAndPowerResetCapabilitiesAndMatchesAnswers
   EXPECT_EQ(a.bytes, (Bytes{0x00, 0x01, 0xAA}));
   EXPECT_EQ(b.outcome, Outcome::kAnswered);
   EXPECT_EQ(b.bytes, (Bytes{0x00, 0x02}));
+}
+
+TEST_F(VmBackendTest, ARequestTimesOutAtItsDeadlineNotAtTheNextSlice) {
+  // Time passes only when the test says so; a request's single waits could last
+  // an hour, so only the deadline can end this one in time.
+  mgmt::base::ManualClock clock;
+  auto options = OptionsFor(0);
+  FakeSimulator sim;
+  options.port = std::to_string(sim.Port());
+  options.clock = &clock;
+  options.waitSlice = std::chrono::hours(1);
+  VmBackend backend(options);
+  ASSERT_TRUE(sim.Accept());
+  sim.Receive(2);
+  WaitConnected(backend);
+
+  std::atomic<pid_t> tid{0};
+  auto pending = std::async(std::launch::async, [&] {
+    tid = static_cast<pid_t>(::syscall(SYS_gettid));
+    return backend.Transact(Request(0x01), 50ms);
+  });
+  ASSERT_EQ(sim.Receive(1).size(), 1u);  // sent; the simulator stays silent
+  // The request reads the connection for itself, waiting in poll(2).
+  while (tid == 0 || !InPoll(tid)) std::this_thread::yield();
+  clock.Advance(49ms);
+  EXPECT_EQ(pending.wait_for(0s), std::future_status::timeout);
+  clock.Advance(1ms);
+  const bool done = pending.wait_for(60s) == std::future_status::ready;
+  if (!done) sim.Drop();  // ends the wait, so the test itself ends
+  EXPECT_TRUE(done) << "the request waited past its deadline";
+  EXPECT_EQ(pending.get().outcome, Outcome::kTimedOut);
 }
 
 TEST_F(VmBackendTest, CorruptAnswersAreDroppedAndTheTimeOutIsEnforced) {

@@ -1,6 +1,7 @@
 // The VM serial protocol framing, against the byte sequences the simulator sends.
 #include <gtest/gtest.h>
 
+#include "base/ipmi_checksum.h"
 #include "vmcodec.h"
 
 namespace vm = mgmt::imbd::vm;
@@ -47,7 +48,7 @@ TEST(VmCodec, RequestEscapesSpecialBytesAndChecksumsEverything) {
 TEST(VmCodec, FramesSplitAcrossReadsAtEveryPointDecodeTheSame) {
   // A response with an escaped data byte, then a control command.
   Bytes response{0x07, 0x1C, 0x01, 0x00, 0xA0};
-  response.push_back(vm::Checksum(response));
+  response.push_back(mgmt::base::IpmiChecksum(response));
   Bytes wire{0x07, 0x1C, 0x01, 0x00, 0xAA, 0xB0};
   if (response.back() == 0xA0 || response.back() == 0xA1 || response.back() == 0xAA) {
     wire.push_back(0xAA);
@@ -77,7 +78,7 @@ TEST(VmCodec, FramesSplitAcrossReadsAtEveryPointDecodeTheSame) {
 
 TEST(VmCodec, ResponsesWithBadChecksumOrTooShortAreRejected) {
   Bytes good{0x05, 0x1C, 0x01, 0x00, 0x20};
-  good.push_back(vm::Checksum(good));
+  good.push_back(mgmt::base::IpmiChecksum(good));
   const auto parsed = vm::ParseResponse(good);
   ASSERT_TRUE(parsed);
   EXPECT_EQ(parsed->seq, 0x05);
@@ -89,7 +90,7 @@ TEST(VmCodec, ResponsesWithBadChecksumOrTooShortAreRejected) {
   corrupted[4] ^= 0x01;
   EXPECT_FALSE(vm::ParseResponse(corrupted));
   Bytes four{0x05, 0x1C, 0x01};
-  four.push_back(vm::Checksum(four));
+  four.push_back(mgmt::base::IpmiChecksum(four));
   EXPECT_FALSE(vm::ParseResponse(four));
   EXPECT_FALSE(vm::ParseResponse({}));
 }
