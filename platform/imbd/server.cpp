@@ -52,10 +52,15 @@ bool Server::Start(std::string& error) {
     error = std::string("socket: ") + std::strerror(errno);
     return false;
   }
-  // Nobody can connect between bind and listen, so the socket is never reachable
-  // with the umask's wider permissions.
-  if (::bind(listen_.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) != 0 ||
-      ::chmod(path_.c_str(), 0600) != 0 || ::listen(listen_.Get(), 64) != 0) {
+  // The socket file is created private, so no one ever sees it with the umask's
+  // wider permissions (the umask is process-wide, but no other thread of imbd
+  // creates files); chmod makes sure of 0600 whatever the umask was.
+  const mode_t oldUmask = ::umask(0177);
+  const int bound = ::bind(listen_.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
+  const int bindError = errno;
+  ::umask(oldUmask);
+  errno = bindError;
+  if (bound != 0 || ::chmod(path_.c_str(), 0600) != 0 || ::listen(listen_.Get(), 64) != 0) {
     error = "cannot listen at " + path_ + ": " + std::strerror(errno);
     listen_.Reset();
     return false;
