@@ -20,6 +20,7 @@ Bytes ReadBin(const std::string& name) {
 std::string Fuzz(const Bytes& bytes) { return FuzzSmbiosTable(bytes.data(), bytes.size()); }
 
 TEST(SmbiosFuzzReplay, RealTablesAndEveryCutOfOne) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   for (const std::string& name : SmbiosDumpNames()) {
     const Bytes file = ReadBin(name);
     EXPECT_EQ(Fuzz(file), "") << name;
@@ -33,6 +34,7 @@ TEST(SmbiosFuzzReplay, RealTablesAndEveryCutOfOne) {
 }
 
 TEST(SmbiosFuzzReplay, RandomMutationsOfRealTables) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   std::mt19937 random(20240611);
   const auto names = SmbiosDumpNames();
   for (int round = 0; round < 3000; ++round) {

@@ -137,6 +137,7 @@ TEST(SmbiosWalker, MoreThan32StringsKeepsTheFirst32AndGoesOn) {
 }
 
 TEST(SmbiosWalker, RealTablesWalkLikeDmidecode) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   for (const std::string& name : test::SmbiosDumpNames()) {
     SCOPED_TRACE(name);
     const auto dump = test::LoadSmbiosDump(name);

@@ -31,10 +31,14 @@ void PutLe(Bytes& bytes, size_t at, uint64_t value, size_t width) {
 
 }  // namespace
 
-std::filesystem::path SmbiosDataDir() { return SourcePath("tests/data/smbios"); }
+std::filesystem::path SmbiosDataDir() { return MGMT_SMBIOS_DATA_DIR; }
+
+bool SmbiosDataAvailable() { return !SmbiosDumpNames().empty(); }
 
 std::vector<std::string> SmbiosDumpNames() {
   std::vector<std::string> names;
+  std::error_code error;
+  if (!std::filesystem::is_directory(SmbiosDataDir(), error)) return names;
   for (const auto& entry : std::filesystem::directory_iterator(SmbiosDataDir())) {
     if (entry.path().extension() == ".bin") names.push_back(entry.path().stem().string());
   }

@@ -1,5 +1,6 @@
-// Test helpers for everything that reads SMBIOS: the real tables kept under
-// tests/data/smbios (dmidecode dumps with dmidecode's output beside each),
+// Test helpers for everything that reads SMBIOS: the real tables of the shared test
+// data (dmidecode dumps with dmidecode's output beside each, read in place from
+// MGMT_SMBIOS_DATA_DIR, by default ../shared/data/smbios beside the checkout),
 // installation roots made from them, synthetic tables, and dmidecode's view of a
 // dump. Temporary directories and roots: support/temp_dir.h.
 #ifndef MGMT_TESTS_PLATFORM_SMBIOSFIXTURE_H
@@ -16,6 +17,13 @@
 
 #include "support/temp_dir.h"
 
+/// First statement of a test that reads the real tables: skips it without them.
+#define MGMT_REQUIRE_SMBIOS_DATA()                                                  \
+  do {                                                                              \
+    if (!::mgmt::test::SmbiosDataAvailable())                                       \
+      GTEST_SKIP() << "no real SMBIOS tables in " << ::mgmt::test::SmbiosDataDir(); \
+  } while (0)
+
 namespace mgmt::test {
 
 using Bytes = std::vector<uint8_t>;
@@ -29,9 +37,13 @@ struct SmbiosDump {
   std::string dmidecodeText;
 };
 
-/// Folder of the kept tables.
+/// Folder of the real tables (the build's MGMT_SMBIOS_DATA_DIR).
 std::filesystem::path SmbiosDataDir();
-/// Every kept dump, in name order.
+/// True when that folder holds at least one dump. The tables are shared test data
+/// kept outside the project, so a checkout without them skips the tests that read
+/// them (MGMT_REQUIRE_SMBIOS_DATA) instead of failing.
+bool SmbiosDataAvailable();
+/// Every dump there, in name order (none when the folder is absent).
 std::vector<std::string> SmbiosDumpNames();
 SmbiosDump LoadSmbiosDump(const std::string& name);
 

@@ -43,6 +43,7 @@ std::unique_ptr<SimulatedBmc> SmbiosInfoWithSimulator::sim_;
 std::unique_ptr<mgmt::test::ScopedRoot> SmbiosInfoWithSimulator::root_;
 
 TEST_F(SmbiosInfoWithSimulator, BmcAnswerWhenTheTableHasNoIpmiDevice) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   // 03 has probe structures but no IPMI device: the BMC comes first.
   UseTable("03-supermicro-x10dal-i");
   const auto run = mgmt::test::RunProgram({SMBIOSINFO_PATH, "-t"});
@@ -59,6 +60,7 @@ TEST_F(SmbiosInfoWithSimulator, BmcAnswerWhenTheTableHasNoIpmiDevice) {
 }
 
 TEST_F(SmbiosInfoWithSimulator, TableStructureWinsOverTheBmc) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   // 06 describes an IPMI 1.0 BMC; the table's word is taken.
   UseTable("06-dell-poweredge-2650");
   char text[mgmt::smbapi::kToolOutputSize];

@@ -33,6 +33,7 @@ Result RunWith(const std::string& option, const Sources& sources) {
 }
 
 TEST(SmbiosInfo, PlatformTypeFromTheIpmiDeviceStructureOfRealTables) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   for (const std::string& name : test::SmbiosDumpNames()) {
     SCOPED_TRACE(name);
     const auto dump = test::LoadSmbiosDump(name);
@@ -51,6 +52,7 @@ TEST(SmbiosInfo, PlatformTypeFromTheIpmiDeviceStructureOfRealTables) {
 }
 
 TEST(SmbiosInfo, PlatformTypeWithoutAnIpmiDeviceStructure) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   // 07 has probes (types 26-28) and no IPMI device; 14 has neither.
   const Bytes probes = test::LoadSmbiosDump("07-dell-poweredge-1300").table;
   const Bytes plain = test::LoadSmbiosDump("14-vmware-smbios-2.31").table;
@@ -74,6 +76,7 @@ TEST(SmbiosInfo, PlatformTypeWithoutAnIpmiDeviceStructure) {
 }
 
 TEST(SmbiosInfo, ProductNameLineAndUsage) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   const auto dump = test::LoadSmbiosDump("10-ibm-x3950-m2");
   const Result r = RunWith("-m", Fixed(dump.table, std::nullopt));
   EXPECT_EQ(r.status, 0);
@@ -111,6 +114,7 @@ class SmbiosInfoProgram : public ::testing::Test {
 };
 
 TEST_F(SmbiosInfoProgram, AnswersFromTheTablesUnderTheRoot) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   const test::ScopedRoot root(dir_.Path());
   Install(dir_.Path(), "06-dell-poweredge-2650");
   EXPECT_EQ(Program("-t").out, "IPMI10\n");
