@@ -10,6 +10,7 @@ packages=(
   build-essential cmake pkg-config git
   libgtest-dev libgmock-dev libbenchmark-dev
   libsnmp-dev libpugixml-dev libcpp-httplib-dev libssl-dev libcrypt-dev openssl
+  nlohmann-json3-dev
   # runtime peers used by the demo and the integration tests
   openipmi ipmitool freeipmi-tools
   snmptrapd snmp
