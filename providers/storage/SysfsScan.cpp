@@ -110,6 +110,9 @@ std::optional<BlockDevice> ReadBlockDevice(const std::string& name,
   const std::string dir = std::string(kSysBlock) + "/" + name;
   const auto deviceLink = ReadLinkText(dir + "/device");
   if (!deviceLink) return std::nullopt;
+  // The per-path devices of multipath NVMe (nvme0c0n1) stand behind the one
+  // namespace device the system uses; the kernel marks them hidden.
+  if (ReadNumber(dir + "/hidden").value_or(0) != 0) return std::nullopt;
   const std::string deviceDir = dir + "/device";
 
   BlockDevice device;

@@ -36,7 +36,8 @@ bool HaveSysBlock();
  * lists, in the order of the kernel names:
  *  - a device counts when it has a "device" link (hardware: no loop, zram, ram,
  *    device-mapper or md device has one; loop, zram and ram names are passed
- *    over in any case); SCSI devices of type 0 or 14 are disks, of type 5
+ *    over in any case) and is not hidden (the per-path devices of multipath
+ *    NVMe are); SCSI devices of type 0 or 14 are disks, of type 5
  *    optical drives, other types are passed over; an IDE device's "media" file
  *    says disk or cdrom; everything else with a device link is a disk;
  *  - sizes from "size" (512-byte units), sector size from

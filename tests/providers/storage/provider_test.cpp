@@ -11,13 +11,13 @@
 
 #include <atomic>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "StorageData.h"
 #include "StorageProviderMain.h"
+#include "support/process.h"
 #include "support/provider_driver.h"
 #include "support/temp_dir.h"
 
@@ -392,34 +392,6 @@ TEST(StorageLinux24, MissingToolsAndFilesLeaveTheirFieldsEmpty) {
   EXPECT_TRUE(Enumerate("SMLogicalDiskProvider", "SM_LogicalDisk").empty());
 }
 
-// --- the /sys/block fixture ------------------------------------------------------
-
-TEST(StorageCurrent, ProvidersServeTheSysBlockScan) {
-  ScopedEnv env("MGMTAGENT_ROOT", Fixture("current").string());
-  const auto disks = Enumerate("SMDiskDriveProvider", "SM_DiskDrive");
-  ASSERT_EQ(disks.size(), 5u);
-  EXPECT_EQ(disks[3], Disk("/dev/sdaa", "SCSI", "SEAGATE", "ST4000NM0023", true, 2, 3, 4096, 1, 0,
-                           0, 0, 3, 6, 976754646, 0, 0, 7814037168ull * 512));
-  const auto cdroms = Enumerate("SMCDROMDriveProvider", "SM_CDROMDrive");
-  ASSERT_EQ(cdroms.size(), 1u);
-  EXPECT_EQ(cdroms[0][7], "Manufacturer:string=HL-DT-ST");
-  const auto logical = Enumerate("SMLogicalDiskProvider", "SM_LogicalDisk");
-  std::set<std::string> withFreeSpace;
-  std::vector<std::string> names;
-  for (const Lines& l : logical) {
-    names.push_back(l[3].substr(l[3].find('=') + 1));
-    for (const std::string& p : l) {
-      if (p.rfind("FreeSpace:", 0) == 0) withFreeSpace.insert(names.back());
-    }
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"mmcblk0p1", "nvme0n1p1", "nvme0n1p2", "sda1", "sda2",
-                                             "sdaa1", "vda"}));
-  // Mounted at "/", which exists in the fixture root; the other mount points do not.
-  EXPECT_EQ(withFreeSpace, (std::set<std::string>{"nvme0n1p2"}));
-  EXPECT_TRUE(Enumerate("SMDVDDriveProvider", "SM_DVDDrive").empty());
-  EXPECT_TRUE(Enumerate("SMFloppyDriveProvider", "SM_FloppyDrive").empty());
-}
-
 // --- life cycle and concurrency ------------------------------------------------------
 
 TEST(StorageCollector, ConcurrentRequestsEachSeeOneWholeScan) {
@@ -453,6 +425,26 @@ TEST(StorageCollector, ConcurrentRequestsEachSeeOneWholeScan) {
   }
   for (auto& th : threads) th.join();
   EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(StorageCollector, HostNameIsTheCanonicalNameFromAnyThread) {
+  // hostname -f asks the resolver for the canonical name of gethostname's answer.
+  const auto fqdn = mgmt::test::RunProgram({"hostname", "-f"});
+  const auto plain = mgmt::test::RunProgram({"hostname"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  // A canonical name beyond the 63 characters kept is not cut: the short one stays.
+  const bool useFqdn = fqdn.status == 0 && fqdn.out.size() <= 64;
+  const std::string expected = useFqdn ? fqdn.out : plain.out;
+  std::vector<std::string> names(4);
+  std::vector<std::thread> threads;
+  for (std::string& name : names) {
+    threads.emplace_back([&name] {
+      String found;
+      if (getUtilGetHostName(found)) name = Text(found);
+    });
+  }
+  for (auto& t : threads) t.join();
+  for (const std::string& name : names) EXPECT_EQ(name + "\n", expected);
 }
 
 TEST(StorageCollector, TerminateEmptiesTheArraysAndTheIdleThreadBodyEnds) {

@@ -197,6 +197,10 @@ TEST(SysfsScan, OnlyHardwareDisksAndOpticalDrivesCount) {
   MakeDisk(root, "hda", 10, "../../devices/ide0/0.0");
   MakeDisk(root, "hdb", 0, "../../devices/ide0/0.1");
   MakeDisk(root, "hdc", 10, "../../devices/ide0/1.0");
+  MakeDisk(root, "nvme0n1", 10, "../../devices/nvme0");
+  MakeDisk(root, "nvme0c0n1", 10, "../../devices/nvme0");
+  root.Write("/sys/block/nvme0n1/hidden", "0\n");
+  root.Write("/sys/block/nvme0c0n1/hidden", "1\n");
   MakeDisk(root, "md0", 10, "");
   MakeDisk(root, "dm-0", 10, "");
   // Even with a device link a loop, zram or ram device is no drive.
@@ -210,7 +214,7 @@ TEST(SysfsScan, OnlyHardwareDisksAndOpticalDrivesCount) {
   for (const auto& d : t.disks) disks.push_back(d.deviceId);
   std::vector<std::string> opticals;
   for (const auto& o : t.opticals) opticals.push_back(o.deviceId);
-  EXPECT_EQ(disks, (std::vector<std::string>{"/dev/hda", "/dev/sdc"}));
+  EXPECT_EQ(disks, (std::vector<std::string>{"/dev/hda", "/dev/nvme0n1", "/dev/sdc"}));
   EXPECT_EQ(opticals, (std::vector<std::string>{"/dev/hdb", "/dev/sr0"}));
 }
 

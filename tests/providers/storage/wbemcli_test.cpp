@@ -202,13 +202,17 @@ TEST(StorageWbemcli, CurrentFixtureServesNvmeSataSasVirtioAndMmc) {
   const auto cdroms = Instances(*server, "SM_CDROMDrive");
   ASSERT_EQ(cdroms.size(), 1u);
   EXPECT_EQ(Prop(cdroms[0], "DeviceID"), "/dev/sr0");
+  // Free space is known where the mount point exists in the root: only "/".
   std::vector<std::string> logical;
   for (const auto& i : Instances(*server, "SM_LogicalDisk")) {
-    logical.push_back(Prop(i, "DeviceID") + " " + Prop(i, "FileSystem"));
+    logical.push_back(Prop(i, "DeviceID") + " " + Prop(i, "FileSystem") +
+                      (Prop(i, "FreeSpace") == "<absent>" ? "" : " (free space)"));
   }
   EXPECT_EQ(logical, (std::vector<std::string>{"mmcblk0p1 W95 FAT32 (LBA)", "nvme0n1p1 EFI System",
-                                               "nvme0n1p2 Linux filesystem", "sda1 W95 FAT32 (LBA)",
-                                               "sda2 Linux", "sdaa1 Linux filesystem", "vda "}));
+                                               "nvme0n1p2 Linux filesystem (free space)",
+                                               "sda1 W95 FAT32 (LBA)", "sda2 Linux",
+                                               "sdaa1 Linux filesystem", "vda "}));
+  EXPECT_TRUE(Instances(*server, "SM_DVDDrive").empty());
 }
 
 // --- this machine -------------------------------------------------------------------
