@@ -198,7 +198,15 @@ const std::map<std::string, std::uint64_t>& LegacyScanInputs::DfAvailable() {
   return *df_;
 }
 
-void LegacyScanInputs::Reset() { *this = LegacyScanInputs(); }
+void LegacyScanInputs::Reset() {
+  scsi_.reset();
+  bootLog_.reset();
+  partitionsRead_ = false;
+  partitions_.reset();
+  mtab_.reset();
+  fdisk_.reset();
+  df_.reset();
+}
 
 LegacyScanInputs& ModuleScanInputs() {
   static LegacyScanInputs inputs;
