@@ -100,7 +100,7 @@ int CChannelConf::GetFromFile(_CfgFile* given) {
   return 0;
 }
 
-int CChannelConf::Set2File(_CfgFile* given) {
+int CChannelConf::Set2File(_CfgFile* given) const {
   if (isChannel_ == 0) return 0;
   if (!IsValidIPSource(ipSource_) || !EmptyOrIPv4(ip_) || !EmptyOrMac(mac_) ||
       !EmptyOrIPv4(netmask_) || !EmptyOrIPv4(gatewayIp_) || !EmptyOrMac(gatewayMac_))
@@ -135,5 +135,21 @@ int CChannelConf::MarkAbsentInFile(_CfgFile* given) const {
   char section[16];
   ChannelSectionName(channel_, section, sizeof section);
   if (WriteNumber(cfg, section, kIsChannelKey, 0) != 0) return -1;
+  return scope.FlushIfOwn();
+}
+
+int CChannelConf::WriteAddressesToFile() const {
+  mgmt::bmc::CfgScope scope(nullptr, mgmt::bmc::kBmcChannelConfPath,
+                            mgmt::bmc::CfgScope::Use::kWrite);
+  _CfgFile* cfg = scope.Get();
+  if (cfg == nullptr) return -1;
+  char section[16];
+  ChannelSectionName(channel_, section, sizeof section);
+  int failed = 0;
+  failed |= CfgWriteString(cfg, section, kIPKey, ip_);
+  failed |= CfgWriteString(cfg, section, kNetmaskKey, netmask_);
+  failed |= CfgWriteString(cfg, section, kGatewayIPKey, gatewayIp_);
+  failed |= CfgWriteString(cfg, section, kGatewayMACKey, gatewayMac_);
+  if (failed != 0) return -1;
   return scope.FlushIfOwn();
 }

@@ -30,10 +30,50 @@ class CChannelConf {
   /// Writes the section of a present channel into `cfg` or bmcchannel.conf;
   /// an absent channel writes nothing. Nothing is written when an address or
   /// the IP source is invalid. @return 0 or -1.
-  int Set2File(_CfgFile* cfg);
+  int Set2File(_CfgFile* cfg) const;
   /// Writes "IsChannel=0" for the channel and nothing else (a channel the BMC
   /// no longer offers). @return 0 or -1.
   int MarkAbsentInFile(_CfgFile* cfg) const;
+
+  /// How a read from the BMC ended.
+  enum class BmcRead {
+    kRead,         ///< a LAN channel with administrator authentication: read
+    kAbsent,       ///< no such LAN channel (or no administrator authentication)
+    kNoTransport,  ///< the BMC did not answer; what was read so far is kept
+  };
+  /// Reads the channel from the BMC: its LAN parameters, alert destinations
+  /// (up to three), IP source capability and RMCP+ support. A channel that is
+  /// not a LAN channel with administrator authentication is left as it was.
+  BmcRead ReadFromBMC();
+  void GetFromBMC() { ReadFromBMC(); }
+
+  /// Writes a present channel to the BMC. Targets only: the alert destinations
+  /// the BMC offers (beyond three cleared, then the held targets from the last
+  /// down). Otherwise the IP source and, when static, the address, netmask and
+  /// gateway, PEF alerting on the channel, and a cold reset. Every address is
+  /// checked first: an invalid one writes nothing at all.
+  /// @return 0, -1 (invalid address or no answer), or the completion code of
+  /// the first refused write.
+  int ApplyToBMC(bool targetsOnly);
+  /// ApplyToBMC without its outcome. @return 0.
+  int Set2BMC(bool targetsOnly) {
+    ApplyToBMC(targetsOnly);
+    return 0;
+  }
+  /// Sends the stored channel access triple (present channels only).
+  /// @return the request's result, or 0.
+  int SetAccess2BMC();
+  /// Sets the triple SetAccess2BMC sends: access byte and privilege-limit byte.
+  void SetAccess(uint8_t accessByte, uint8_t privilegeLimit);
+  /// True when the BMC calls the channel 802.3 LAN with sessions.
+  bool IsLanChannel();
+  /// For a present channel with IP source 3: when a host adapter has the
+  /// channel's MAC and another IP than the channel, the adapter's address and
+  /// netmask and the gateway go to the BMC and then to bmcchannel.conf.
+  /// Adapters without a MAC are passed over; the list ends at `count` or at
+  /// an entry without IP and MAC. @return 0, or -1 when a write failed.
+  int SynchBMCIP(const netconf_t* adapters, int count, const char* gatewayIp,
+                 const char* gatewayMac);
 
   uint8_t GetChannel() const { return channel_; }
   void SetChannel(uint8_t channel) { channel_ = channel; }
@@ -68,6 +108,9 @@ class CChannelConf {
   const uint8_t* GetAuthTypeEnables() const { return authTypeEnables_; }
 
  private:
+  /// The address keys of the channel's section in bmcchannel.conf.
+  int WriteAddressesToFile() const;
+
   uint8_t channel_;
   uint8_t ipSource_;
   uint8_t ipSourceCap_;

@@ -9,6 +9,7 @@
 #include "bmcpaths.h"
 #include "cfghandle.h"
 #include "imbchannel.h"
+#include "platformmodel.h"
 #include "util.h"
 
 namespace {
@@ -106,11 +107,11 @@ int CBMCLanConf::GetFromFile(_CfgFile* given) {
   asrEnabled_ = ReadNumber(cfg, kWatchdogSection, kAsrEnabledKey) != 0 ? 1 : 0;
   asrTimer_ = ToInt32(ReadNumber(cfg, kWatchdogSection, kAsrTimerKey));
   asrAction_ = ToInt32(ReadNumber(cfg, kWatchdogSection, kAsrActionKey));
-  CfgReadStringDef(cfg, kUserInfoSection, kUserNameKey, userName_, sizeof userName_, "");
-  CfgReadStringDef(cfg, kRmcpConfigSection, kRmcpSupportingKey, rmcpSupporting_,
-                   sizeof rmcpSupporting_, "");
-  CfgReadStringDef(cfg, kRmcpConfigSection, kRmtAdminKey, rmtAdminSupport_, sizeof rmtAdminSupport_,
-                   "");
+  // A missing text key keeps the value held (a new object's default).
+  CfgReadString(cfg, kUserInfoSection, kUserNameKey, userName_, sizeof userName_);
+  CfgReadString(cfg, kRmcpConfigSection, kRmcpSupportingKey, rmcpSupporting_,
+                sizeof rmcpSupporting_);
+  CfgReadString(cfg, kRmcpConfigSection, kRmtAdminKey, rmtAdminSupport_, sizeof rmtAdminSupport_);
 
   // "AvailableRMCPs" holds two words: the first up to the first blank, the
   // second everything after it.
@@ -148,7 +149,7 @@ int CBMCLanConf::GetFromFile(_CfgFile* cfg, CChannelConf* channels) {
   return -1;
 }
 
-int CBMCLanConf::Set2File(_CfgFile* given) {
+int CBMCLanConf::Set2File(_CfgFile* given) const {
   for (int i = 0; i < CEventTargets::kCount; ++i) {
     const char* ip = FileIP(targets_.GetTargetIPAt(i));
     const char* mac = FileMac(targets_.GetTargetMACAt(i));
@@ -177,6 +178,36 @@ int CBMCLanConf::Set2File(_CfgFile* given) {
   }
   if (failed != 0) return -1;
   return scope.FlushIfOwn();
+}
+
+void CBMCLanConf::GetFromBMC(CChannelConf* channels) {
+  if (channels == nullptr) return;
+  int collected = 0;
+  int destinations = 0;
+  for (int c = 0; c < kChannelCount; ++c) {
+    const CChannelConf& channel = channels[c];
+    if (!channel.GetIsChannel() || !channel.GetLanRead()) continue;
+    destinations += channel.GetNumTargets();
+    for (int t = 0; t < channel.GetNumTargets() && t < CEventTargets::kCount; ++t) {
+      const char* ip = channel.Targets().GetTargetIPAt(t);
+      if (collected == CEventTargets::kCount || ip[0] == '\0' || IsPlaceholderIP(ip)) continue;
+      // The same destination on two channels is one trap target.
+      bool seen = false;
+      for (int k = 0; k < collected; ++k)
+        seen = seen || std::strcmp(targets_.GetTargetIPAt(k), ip) == 0;
+      if (seen) continue;
+      targets_.SetTargetIPAt(collected, ip);
+      targets_.SetTargetMACAt(collected, channel.Targets().GetTargetMACAt(t));
+      ++collected;
+    }
+  }
+  for (int k = collected; k < CEventTargets::kCount; ++k) {
+    targets_.SetTargetIPAt(k, "255.255.255.255");
+    targets_.SetTargetMACAt(k, "000000000000");
+  }
+  sendEvent_ = destinations > 0 ? 1 : 0;
+  // On these two platforms the BMC's alerts are not used.
+  if (mgmt::bmc::ModelIs("corvid_hazel") || mgmt::bmc::ModelIs("corvid_ivy")) sendEvent_ = 0;
 }
 
 int CBMCLanConf::Set2BMC() { return 0; }

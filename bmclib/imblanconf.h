@@ -35,7 +35,8 @@ class CBMCLanConf {
 
   /// Reads ipmi.conf from `cfg`, or from its own handle when `cfg` is null (a
   /// file that cannot be read then changes nothing). Missing numbers read as 0,
-  /// missing texts as empty. @return 0.
+  /// missing targets and RMCP words as empty; the other texts keep their value.
+  /// @return 0.
   int GetFromFile(_CfgFile* cfg);
   /// The same, then the trap targets go to every channel that is present and
   /// was read from the BMC. @return -1.
@@ -45,7 +46,7 @@ class CBMCLanConf {
   /// Nothing is written when a target holds an invalid address.
   /// @return 0, or -1 when something could not be written (nothing is written
   /// over a file that exists but cannot be read).
-  int Set2File(_CfgFile* cfg);
+  int Set2File(_CfgFile* cfg) const;
   /// Collects up to three trap targets from the channels read from the BMC and
   /// sets the send-events flag from them.
   void GetFromBMC(CChannelConf* channels);

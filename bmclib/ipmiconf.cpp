@@ -24,6 +24,14 @@ IpmiReply Request(BYTE netFn, BYTE cmd, std::span<const BYTE> data) {
   return reply;
 }
 
+std::optional<std::vector<BYTE>> ReadLanParameter(BYTE channel, BYTE parameter, BYTE setSelector,
+                                                  size_t length, bool& transportFailed) {
+  const IpmiReply reply = Request(kNetFnTransport, 0x02, {channel, parameter, setSelector, 0});
+  transportFailed = reply.TransportFailed();
+  if (!reply.Has(length)) return std::nullopt;
+  return std::vector<BYTE>(reply.buffer.begin() + 1, reply.buffer.begin() + 1 + length);
+}
+
 void WipeSecret(std::span<BYTE> buffer) {
   volatile BYTE* p = buffer.data();
   for (size_t i = 0; i < buffer.size(); ++i) p[i] = 0;

@@ -6,7 +6,9 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "imbapi.h"
 
@@ -36,6 +38,12 @@ IpmiReply Request(BYTE netFn, BYTE cmd, std::span<const BYTE> data = {});
 inline IpmiReply Request(BYTE netFn, BYTE cmd, std::initializer_list<BYTE> data) {
   return Request(netFn, cmd, std::span<const BYTE>(data.begin(), data.size()));
 }
+
+/// One LAN configuration parameter: `length` bytes after the revision byte, or
+/// nothing when refused or too short. `transportFailed` tells the caller to end
+/// its sequence.
+std::optional<std::vector<BYTE>> ReadLanParameter(BYTE channel, BYTE parameter, BYTE setSelector,
+                                                  size_t length, bool& transportFailed);
 
 /// Overwrites a buffer that held a secret so it does not linger on the stack.
 void WipeSecret(std::span<BYTE> buffer);

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 namespace mgmt::cimom {
@@ -54,10 +55,11 @@ std::map<std::string, std::vector<std::string>> liveIpv4() {
   return out;
 }
 
-std::map<std::string, std::vector<std::string>> fixtureIpv4() {
+/// The fixture's addresses; nothing when the root holds no fixture file.
+std::optional<std::map<std::string, std::vector<std::string>>> fixtureIpv4() {
   std::map<std::string, std::vector<std::string>> out;
   std::ifstream in(mgmt::RootPath(kIfAddrsFixture), std::ios::binary);
-  if (!in) return out;
+  if (!in) return std::nullopt;
   std::string text(kMaxFixtureSize, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<size_t>(in.gcount()));
@@ -124,7 +126,11 @@ std::vector<NetInterface> readNetInterfaces() {
     return ia != ib ? ia < ib : a.name < b.name;
   });
 
-  auto ipv4 = mgmt::InstallRoot().empty() ? liveIpv4() : fixtureIpv4();
+  // An installation root without the fixture (a staged installation such as
+  // the demo's) still runs on this host: its live addresses apply.
+  std::optional<std::map<std::string, std::vector<std::string>>> fixture;
+  if (!mgmt::InstallRoot().empty()) fixture = fixtureIpv4();
+  auto ipv4 = fixture ? std::move(*fixture) : liveIpv4();
   for (NetInterface& iface : out) {
     if (auto it = ipv4.find(iface.name); it != ipv4.end()) iface.ipv4 = it->second;
   }

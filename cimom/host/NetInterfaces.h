@@ -2,9 +2,9 @@
 // them.
 //
 // Interfaces and their hardware addresses come from /sys/class/net (through the
-// installation root). IPv4 addresses come from getifaddrs() on the real root; under
-// a fixture root (MGMTAGENT_ROOT set) they come from the file kIfAddrsFixture under
-// the root, which holds `ip -o addr` output: lines "<index>: <name> inet <a.b.c.d>/<len> ...";
+// installation root). IPv4 addresses come from getifaddrs(), unless the installation
+// root (MGMTAGENT_ROOT set) holds the file kIfAddrsFixture: then from that file, which
+// holds `ip -o addr` output: lines "<index>: <name> inet <a.b.c.d>/<len> ...";
 // other lines (inet6, link) are ignored.
 #ifndef MGMT_CIMOM_HOST_NETINTERFACES_H
 #define MGMT_CIMOM_HOST_NETINTERFACES_H

@@ -6,15 +6,15 @@
 #include <string>
 
 #include "conftest.h"
-#include "support/fake_imb_device.h"
 #include "ipmiconf.h"
+#include "support/fake_imb_device.h"
 
 using conftest::Bytes;
 using conftest::Sent;
 using conftest::SentRequests;
+using mgmt::imbd::IpmiRequest;
 using mgmt::test::FakeImbDevice;
 using mgmt::test::Reply;
-using mgmt::imbd::IpmiRequest;
 
 namespace {
 

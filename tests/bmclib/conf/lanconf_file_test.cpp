@@ -12,8 +12,8 @@
 using conftest::ConfFiles;
 using conftest::Golden;
 using conftest::ReadFile;
-using mgmt::test::TempRoot;
 using conftest::WriteFile;
+using mgmt::test::TempRoot;
 
 namespace {
 
@@ -80,6 +80,14 @@ TEST_F(LanConfFile, ReadingBackGivesTheValuesWritten) {
   EXPECT_STREQ(conf.Targets().GetTargetMACAt(0), "000C29ABCDEF");
   EXPECT_STREQ(conf.Targets().GetTargetIPAt(1), "");
   EXPECT_STREQ(conf.GetPassword(), "");
+
+  // Keys missing from a file: the defaults of a new object.
+  WriteFile(files_.IpmiConf(), "[Watchdog]\nAsrEnabled=1 \n");
+  CBMCLanConf sparse;
+  sparse.GetFromFile(nullptr);
+  EXPECT_STREQ(sparse.GetRmtAdminSupport(), "NONE");
+  EXPECT_STREQ(sparse.GetUserName(), "");
+  EXPECT_EQ(sparse.GetAsrTimer(), 0);
 }
 
 TEST_F(LanConfFile, RewritingAHandEditedFileKeepsCommentsAndUnknownLines) {
@@ -152,7 +160,7 @@ TEST_F(LanConfFile, InvalidAddressesAreNeverWritten) {
 TEST_F(LanConfFile, ChannelPresence) {
   // An all-F MAC marks a channel without a port, whatever IsChannel says.
   WriteFile(files_.ChannelConf(),
-           "[Channel_2]\nIsChannel=1 \nMAC=FFFFFFFFFFFF\n\n[Channel_3]\nIsChannel=4 \n");
+            "[Channel_2]\nIsChannel=1 \nMAC=FFFFFFFFFFFF\n\n[Channel_3]\nIsChannel=4 \n");
   CChannelConf two(2), three(3), four(4);
   two.GetFromFile(nullptr);
   three.GetFromFile(nullptr);

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "conftest.h"
-#include "support/fake_imb_device.h"
 #include "ipmiconf.h"
+#include "support/fake_imb_device.h"
 
 using conftest::Bytes;
 using conftest::Sent;

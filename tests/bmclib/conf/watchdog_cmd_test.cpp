@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "conftest.h"
-#include "support/fake_imb_device.h"
 #include "ipmiconf.h"
+#include "support/fake_imb_device.h"
 
 using conftest::Bytes;
 using conftest::Sent;

@@ -4,6 +4,7 @@
 
 #include <Pegasus/Common/CIMProperty.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -162,6 +163,24 @@ TEST_F(NetworkAdapterTest, OneInstancePerInterfaceOfTheFixtureRoot) {
                                                      true, false, false, CIMPropertyList(wanted));
   ASSERT_EQ(slim.size(), 3u);
   EXPECT_EQ(slim[1].getPropertyCount(), 2u);
+}
+
+TEST_F(NetworkAdapterTest, StagedRootWithoutAFixtureReportsLiveAddresses) {
+  // An installation staged under a root (as the demo does) whose /sys is this
+  // machine's and which holds no address fixture: the live addresses apply.
+  root_ = fs::temp_directory_path() / ("cimom-staged-" + std::to_string(getpid()));
+  fs::create_directories(root_);
+  fs::create_directory_symlink("/sys", root_ / "sys");
+  ::setenv("MGMTAGENT_ROOT", root_.c_str(), 1);
+  Array<CIMInstance> found = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  bool loopbackSeen = false;
+  for (Uint32 i = 0; i < found.size(); ++i) {
+    if (str(found[i], "DeviceID") != "lo") continue;
+    loopbackSeen = true;
+    const std::vector<std::string> ips = addresses(found[i]);
+    EXPECT_NE(std::find(ips.begin(), ips.end(), "127.0.0.1"), ips.end());
+  }
+  EXPECT_TRUE(loopbackSeen);
 }
 
 TEST_F(NetworkAdapterTest, MatchesIpOnThisMachine) {
