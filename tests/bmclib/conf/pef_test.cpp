@@ -172,6 +172,15 @@ TEST_F(Pef, AlertPolicyAndParameterReads) {
   EXPECT_EQ(Bytes(out, out + 4), (Bytes{0xA2, 0xA3, 0xEE, 0xEE}));
   bmc.Expect(kNetFn, kGet, Bytes{0x80});
   EXPECT_EQ(GetPEFConf(out, 1, 0, 7, 0, 0), 0x80);
+  // The longest reply the IMB layer carries: only what was asked for is copied.
+  Bytes longest(128, 0xB7);
+  longest[0] = 0x00;
+  bmc.Expect(kNetFn, kGet, longest);
+  EXPECT_EQ(GetPEFConf(out, 2, 124, 7, 0, 0), 0);
+  EXPECT_EQ(Bytes(out, out + 4), (Bytes{0xB7, 0xB7, 0xEE, 0xEE}));
+  bmc.Expect(kNetFn, kGet, longest);
+  EXPECT_EQ(GetPEFConf(out, 2, 125, 7, 0, 0), 0);  // one beyond the reply: nothing
+  EXPECT_EQ(Bytes(out, out + 4), (Bytes{0xB7, 0xB7, 0xEE, 0xEE}));
 
   Bytes big(114, 0x01);
   EXPECT_EQ(SetPEFConf(big.data(), 114, 6), 0);

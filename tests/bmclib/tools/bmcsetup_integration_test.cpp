@@ -158,8 +158,14 @@ TEST_F(BmcSetupOnSimulator, SyncGivesTheBmcTheAddressOfTheHostPortItShares) {
   mgmt::test::CimServer cim(cimOptions);
   const std::string ifaddrs =
       "2: eth9    inet 10.20.30.40/16 brd 10.20.255.255 scope global eth9\n";
+  // Before it: a loopback adapter with an all-zero MAC and one without a MAC,
+  // which must neither match nor end the walk.
+  WriteFile(cim.Root() / "sys/class/net/lo/address", "00:00:00:00:00:00\n");
+  WriteFile(cim.Root() / "sys/class/net/lo/ifindex", "1\n");
+  WriteFile(cim.Root() / "sys/class/net/tun0/address", "\n");
+  WriteFile(cim.Root() / "sys/class/net/tun0/ifindex", "2\n");
   WriteFile(cim.Root() / "sys/class/net/eth9/address", "02:00:00:00:00:20\n");
-  WriteFile(cim.Root() / "sys/class/net/eth9/ifindex", "2\n");
+  WriteFile(cim.Root() / "sys/class/net/eth9/ifindex", "3\n");
   WriteFile(cim.Root() / "run/mgmtagent/ifaddrs", ifaddrs);
   WriteFile(Conf("/run/mgmtagent/ifaddrs"), ifaddrs);
   WriteFile(Conf("/proc/net/route"),
