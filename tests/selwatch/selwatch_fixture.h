@@ -1,0 +1,51 @@
+// Common set-up of the daemon's unit tests: a scripted BMC at /dev/imb of a
+// temporary root, a working directory of the test's own (event.idx and the
+// temporary files land there), and the daemon's process-wide state reset.
+#ifndef MGMT_TESTS_SELWATCH_FIXTURE_H
+#define MGMT_TESTS_SELWATCH_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fakeimbdevice.h"
+#include "ipmievt.h"
+#include "selmodel.h"
+
+namespace selwatch_test {
+
+/// A record the poll reported, as the trap would carry it.
+struct Reported {
+  uint16_t id;
+  uint32_t timestamp;
+  std::string sensorName;
+  bool extended;  ///< false: an OEM record (no extended record)
+};
+
+class SelwatchTest : public ::testing::Test {
+ public:
+  /// Records reported since the test began, and over-temperature shutdowns.
+  static std::vector<Reported>& Reports();
+  static int& Shutdowns();
+  static std::vector<uint16_t> ReportedIds();
+
+ protected:
+  SelwatchTest();
+  ~SelwatchTest() override;
+
+  /// A file in the working directory.
+  std::string WorkFile(const std::string& name) const { return workDir_ + "/" + name; }
+  std::string ReadWorkFile(const std::string& name) const;
+
+  mgmt::fake::FakeImbDevice device_;
+  SelModel sel_{device_.Bmc()};
+
+ private:
+  std::string workDir_;
+  std::string savedCwd_;
+};
+
+}  // namespace selwatch_test
+
+#endif
