@@ -165,6 +165,21 @@ PetEvent PetEventOf(const SELRECORDX& record, const OEMPETDATA& petData) {
   return event;
 }
 
+std::vector<uint8_t> EventBlockOf(const SELRECORDX& record, const OEMPETDATA& petData) {
+  const uint32_t base = BaseTime();
+  PetEvent event = PetEventOf(record, petData);
+  // A time stamp before the base (e.g. counted from the BMC's start) is sent
+  // as 0, "unspecified".
+  event.timestamp = record.sel.dwTimestamp > base ? record.sel.dwTimestamp - base : 0;
+  uint8_t block[kPetBlockMax];
+  const int length =
+      fill_esm_pdu(block, event.timestamp, event.trapSourceType, event.eventSourceType,
+                   event.severity, event.sensorDevice, event.sensorNumber, event.entity,
+                   event.entityInstance, event.eventData, event.manufacturerId, event.systemId,
+                   static_cast<int>(event.oemField.size()), event.oemField.data());
+  return {block, block + length};
+}
+
 std::optional<int> ParseUtcOffset(const char* text) {
   if (text == nullptr || (text[0] != '+' && text[0] != '-')) return std::nullopt;
   for (int i = 1; i <= 4; ++i) {
@@ -227,18 +242,8 @@ void FormEventDescription(SDRSENSOR_LITE* /*sensor*/, SELRECORDX* /*record*/, ch
 void HandleSELEntry(SELRECORDX* record, OEMPETDATA* petData) {
   if (record == nullptr) return;
   OEMPETDATA empty{};
-  const uint32_t base = BaseTime();
-  PetEvent event = PetEventOf(*record, petData != nullptr ? *petData : empty);
-  // A time stamp before the base (e.g. counted from the BMC's start) is sent
-  // as 0, "unspecified".
-  event.timestamp = record->sel.dwTimestamp > base ? record->sel.dwTimestamp - base : 0;
-  uint8_t block[kPetBlockMax];
-  const int length =
-      fill_esm_pdu(block, event.timestamp, event.trapSourceType, event.eventSourceType,
-                   event.severity, event.sensorDevice, event.sensorNumber, event.entity,
-                   event.entityInstance, event.eventData, event.manufacturerId, event.systemId,
-                   static_cast<int>(event.oemField.size()), event.oemField.data());
-  handleEvent(block, length, SpecificTrapNumber(record->sel));
+  std::vector<uint8_t> block = EventBlockOf(*record, petData != nullptr ? *petData : empty);
+  handleEvent(block.data(), static_cast<int>(block.size()), SpecificTrapNumber(record->sel));
 }
 
 int fill_esm_pdu(uint8_t* out, uint32_t timestamp, uint8_t trapSourceType, uint8_t eventSourceType,

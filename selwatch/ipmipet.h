@@ -112,6 +112,9 @@ std::vector<uint8_t> SensorNameField(const char* name);
 uint32_t SpecificTrapNumber(const SELRECORD& record);
 /// The event of a SEL record (without GUID, time stamp and UTC offset).
 PetEvent PetEventOf(const SELRECORDX& record, const OEMPETDATA& petData);
+/// The whole block HandleSELEntry sends for a record: the event with the
+/// system GUID, the time since the PET base and the local UTC offset.
+std::vector<uint8_t> EventBlockOf(const SELRECORDX& record, const OEMPETDATA& petData);
 /// "+0530" → 330, "-0800" → -480; nullopt for anything else.
 std::optional<int> ParseUtcOffset(const char* text);
 

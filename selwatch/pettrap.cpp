@@ -29,6 +29,11 @@ void InitTrapSender() {
   // Option parsing stops at the first word that is not an option, so nothing
   // after the sink address is ever read as one.
   setenv("POSIXLY_CORRECT", "1", 1);
+  // The sender keeps no state between traps: nothing of the library's is
+  // written to its persistent directory.
+  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
+  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
   // Reads the library's configuration and MIBs once, here on the main thread;
   // every later argument parse finds the library set up.
   init_snmp(kProgram);

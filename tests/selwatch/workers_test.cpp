@@ -1,0 +1,79 @@
+// The workers' timing on a manual clock, and starting them after a stop request.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "ipmevtmain.h"
+#include "runstate.h"
+#include "selwatch_fixture.h"
+
+using namespace selwatch_test;
+using namespace std::chrono_literals;
+
+namespace {
+
+class WorkerTest : public SelwatchTest {
+ protected:
+  WorkerTest() {
+    mgmt::selwatch::SetDaemonClock(&clock_);
+    // A plug-in configuration without a library: no 5-second wait first.
+    const std::string dir = device_.Root() + "/usr/local/share/mgmtagent/hmon/hmconfig";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/SELWATCHModule.conf") << "# no plug-in\n";
+  }
+  /// Waits until `reads` Get SEL Entry requests have been made (the worker runs
+  /// on its own thread; no time passes on the clock meanwhile).
+  void WaitForReads(int reads) {
+    const auto giveUp = std::chrono::steady_clock::now() + 20s;
+    while (sel_.EntryReads() < reads) {
+      ASSERT_LT(std::chrono::steady_clock::now(), giveUp) << "worker made no read";
+      std::this_thread::yield();
+    }
+  }
+  mgmt::base::ManualClock clock_;
+};
+
+}  // namespace
+
+TEST_F(WorkerTest, EventThreadPollsAtOnceThenEveryThirtySecondsAndStopsAtOnce) {
+  sel_.Add({});
+  std::thread worker([] { event_monitor(nullptr); });
+  WaitForReads(1);
+  clock_.WaitForSleepers(1);
+  EXPECT_EQ(Reports().size(), 1u);
+
+  sel_.Add({});
+  clock_.Advance(29s);
+  clock_.WaitForSleepers(1);
+  EXPECT_EQ(sel_.EntryReads(), 1);
+  clock_.Advance(1s);
+  WaitForReads(3);  // the remembered record, then the new one
+  clock_.WaitForSleepers(1);
+  EXPECT_EQ(Reports().size(), 2u);
+
+  // A poll request (SIGUSR1) ends the pause at its next one-second step.
+  sel_.Add({});
+  mgmt::selwatch::g_pollRequested = true;
+  clock_.Advance(1s);
+  WaitForReads(5);
+  clock_.WaitForSleepers(1);
+  EXPECT_EQ(Reports().size(), 3u);
+
+  num_runningthreads = 1;
+  mainthread_running = false;
+  clock_.WakeAll();
+  worker.join();
+  EXPECT_EQ(num_runningthreads, 0);
+}
+
+TEST_F(WorkerTest, AStopBeforeTheThreadsStartStillStartsAndEndsThemAll) {
+  mainthread_running = false;
+  num_runningthreads = 0;
+  EXPECT_EQ(start_threads(), 1);
+  for (ThreadEntry* entry = g_pthreads; entry->routine != nullptr; ++entry)
+    pthread_join(entry->thread, nullptr);
+  EXPECT_EQ(num_runningthreads, 0);
+  EXPECT_EQ(sel_.EntryReads(), 0);
+}
