@@ -2,10 +2,12 @@
 # Runs the agent on the simulated BMC and shows what it does, in one command:
 # installs what is missing (scripts/setup.sh), configures and builds, stages the
 # installation into a local root with "cmake --install", starts the simulated BMC
-# with imbd and cimserver for that root, and shows the BMC through /dev/imb, an
-# event added to its SEL, the same BMC over its LAN port, and the inventory and
-# performance counters through a CIM client. Everything it started is stopped
-# when it ends, also on failure or Ctrl-C, unless --keep is given.
+# with imbd, cimserver, snmptrapd (on a loopback address of its own) and selwatch
+# for that root, and shows the BMC through /dev/imb, an event added to its SEL
+# arriving as a Platform Event Trap decoded by FreeIPMI's ipmi-pet, the same BMC
+# over its LAN port, and the inventory and performance counters through a CIM
+# client. Everything it started is stopped when it ends, also on failure or
+# Ctrl-C, unless --keep is given.
 #
 #   scripts/demo.sh [--build-dir DIR] [--root DIR] [--no-build] [--keep]
 #   scripts/demo.sh --stop [--build-dir DIR] [--root DIR]
@@ -56,20 +58,29 @@ alive() {
   tr '\0' ' ' </proc/"$pid"/cmdline | grep -q -- "$name"
 }
 
-stop_cimserver() {
-  local file=$run/cimserver.pid pid
+# stop_service NAME [REPEAT]: stops the process of run/demo/NAME.pid. With
+# REPEAT the signal is sent again every second (selwatch lingers up to 10
+# seconds after one stop signal; a second one cuts that short).
+stop_service() {
+  local name=$1 repeat=${2:-0} file=$run/$1.pid pid
   [[ -f $file ]] || return 0
   pid=$(cat "$file")
-  if alive "$pid" cimserver; then
+  if alive "$pid" "$name"; then
     kill -TERM "$pid" 2>/dev/null || true
-    for _ in $(seq 100); do alive "$pid" cimserver || break; sleep 0.1; done
-    if alive "$pid" cimserver; then kill -KILL "$pid" 2>/dev/null || true; fi
+    for i in $(seq 150); do
+      alive "$pid" "$name" || break
+      if ((repeat && i % 10 == 0)); then kill -TERM "$pid" 2>/dev/null || true; fi
+      sleep 0.1
+    done
+    if alive "$pid" "$name"; then kill -KILL "$pid" 2>/dev/null || true; fi
   fi
   rm -f "$file"
 }
 
 stop_all() {
-  stop_cimserver
+  stop_service selwatch 1
+  stop_service snmptrapd
+  stop_service cimserver
   if [[ -d $root/run/bmcsim ]]; then "$bmcsim" stop "$root" || true; fi
 }
 
@@ -123,8 +134,13 @@ mkdir -p "$run"
 # the root; what the providers inventory (/proc, /sys) is this machine's own.
 ln -s /proc "$root/proc"
 ln -s /sys "$root/sys"
+# selwatch runs /bin/date (through the root) for the time fields of its traps.
+mkdir -p "$root/bin"
+ln -s /bin/date "$root/bin/date"
 for f in sbin/imbd sbin/imbraw sbin/cimserver sbin/cimuser lib/mgmtagent/providers/libPerfCounters.so \
-         share/mgmtagent/cimom/cimserver.conf share/mgmtagent/mof/classes; do
+         share/mgmtagent/cimom/cimserver.conf share/mgmtagent/mof/classes \
+         share/mgmtagent/hmon/selwatch/selwatch share/mgmtagent/agentconf/trap.conf \
+         share/mgmtagent/mibs/MGMTAGENT-PET-MIB.txt; do
   [[ -e $root$prefix/$f ]] || die "not installed: $prefix/$f (is the build complete?)"
 done
 (cd "$root" && find . -path ./run -prune -o -path ./proc -prune -o -path ./sys -prune -o -type f -print | grep -v '/include/' | sort | sed 's|^\.|   |')
@@ -187,6 +203,88 @@ for _ in $(seq 100); do
 done
 [[ $cim_port =~ ^[0-9]+$ ]] || { cat "$run/cimserver.log" >&2; die "cimserver did not start"; }
 note "cimserver: http://127.0.0.1:$cim_port (user \"$user\", added with cimuser)"
+
+step "Starting snmptrapd and selwatch"
+# snmptrapd receives on port 162 of a loopback address of its own, picked at
+# random among those where the port is free; selwatch sends there (trap.conf).
+trap_conf=$root$prefix/share/mgmtagent/agentconf/trap.conf
+mibs=$root$prefix/share/mgmtagent/mibs
+printf 'authCommunity log tarpon\n' >"$run/snmptrapd.conf"
+: >"$run/snmptrapd.log"
+trap_addr=
+for attempt in 1 2 3 4 5; do
+  addr=127.$((RANDOM % 250 + 1)).$((RANDOM % 250 + 1)).$((RANDOM % 250 + 1))
+  [[ -z $(ss -Hlun "src $addr:162" 2>/dev/null) ]] || continue
+  pending_signal=''
+  trap 'pending_signal=130' INT
+  trap 'pending_signal=143' TERM
+  snmptrapd -f -Lf "$run/snmptrapd.log" -C -c "$run/snmptrapd.conf" -n \
+    -M "$mibs" -m MGMTAGENT-PET-MIB "udp:$addr:162" </dev/null >/dev/null 2>&1 &
+  echo $! >"$run/snmptrapd.pid"
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+  [[ -z $pending_signal ]] || exit "$pending_signal"
+  for _ in $(seq 50); do
+    grep -q 'NET-SNMP version' "$run/snmptrapd.log" && break
+    alive "$(cat "$run/snmptrapd.pid")" snmptrapd || break
+    sleep 0.1
+  done
+  if alive "$(cat "$run/snmptrapd.pid")" snmptrapd; then trap_addr=$addr; break; fi
+  rm -f "$run/snmptrapd.pid"
+done
+[[ -n $trap_addr ]] || { cat "$run/snmptrapd.log" >&2; die "snmptrapd did not start"; }
+printf '\ntrapsink %s\n' "$trap_addr" >>"$trap_conf"
+note "snmptrapd: udp:$trap_addr:162, community \"tarpon\", log $run/snmptrapd.log"
+note "trap.conf: $(grep -v '^#' "$trap_conf" | grep trapsink)"
+
+# The demo's event is a critical over-temperature: should ipmi.conf ask for a
+# shutdown, wall and poweroff are stand-ins that only write a line.
+mkdir -p "$run/standins" "$run/selwatch"
+for cmd in wall poweroff; do
+  printf '#!/bin/sh\necho "%s $*" >>%q\n' "$cmd" "$run/standins.log" >"$run/standins/$cmd"
+  chmod 755 "$run/standins/$cmd"
+done
+selwatch=$root$prefix/share/mgmtagent/hmon/selwatch/selwatch
+pending_signal=''
+trap 'pending_signal=130' INT
+trap 'pending_signal=143' TERM
+# Its working directory holds event.idx, the SEL position it keeps.
+(cd "$run/selwatch" && PATH=$run/standins:$PATH exec "$selwatch") \
+  </dev/null >/dev/null 2>"$run/selwatch.log" &
+echo $! >"$run/selwatch.pid"
+trap 'exit 130' INT
+trap 'exit 143' TERM
+[[ -z $pending_signal ]] || exit "$pending_signal"
+note "selwatch:  $prefix/share/mgmtagent/hmon/selwatch/selwatch (pid $(cat "$run/selwatch.pid")), working directory $run/selwatch"
+
+# traps_received: how many traps snmptrapd has logged.
+traps_received() { grep -c 'Enterprise Specific Trap' "$run/snmptrapd.log" || true; }
+# wait_traps N: waits until N traps have arrived (selwatch polls at once when
+# it starts, then every 30 seconds, or at once on SIGUSR1).
+wait_traps() {
+  local n=$1
+  for _ in $(seq 300); do
+    (($(traps_received) >= n)) && return 0
+    alive "$(cat "$run/selwatch.pid")" selwatch || break
+    sleep 0.1
+  done
+  sed 's/^/   selwatch: /' "$run/selwatch.log" >&2
+  die "expected $n traps at $trap_addr, got $(traps_received)"
+}
+# show_trap N: the N-th trap as snmptrapd logged it, and decoded by ipmi-pet
+# with the BMC's sensor names read over its LAN port.
+pet=(ipmi-pet -D LAN_2_0 -h "127.0.0.1:$LAN_PORT" -u admin -p password -I 3 -W opensesspriv
+     --quiet-cache --sdr-cache-directory="$run/sdr-cache" --output-event-severity -v)
+mkdir -p "$run/sdr-cache" && chmod 700 "$run/sdr-cache"
+show_trap() {
+  local n=$1 record specific hex
+  record=$(awk -v n="$n" '/TRAP, SNMP v1/ { k++ } k == n' "$run/snmptrapd.log")
+  sed 's/^[[:space:]]*/     /' <<<"$record"
+  specific=$(sed -n 's/.*Enterprise Specific Trap (\([0-9]*\)).*/\1/p' <<<"$record")
+  hex=$(tr '\n' ' ' <<<"$record" | sed -n 's/.*Hex-STRING: \([0-9A-Fa-f ]*\).*/\1/p')
+  echo "   \$ ipmi-pet -h 127.0.0.1:$LAN_PORT ... $specific <the $(wc -w <<<"$hex")-byte event block>"
+  "${pet[@]}" "$specific" $hex 2>&1 | sed 's/^/     /'
+}
 
 # ---------------------------------------------------------------- show
 
@@ -259,7 +357,8 @@ echo
 echo "   \$ imbraw 0a 40     # Get SEL Info"
 imb 0a 40
 [[ $CC == 00 ]] || die "Get SEL Info: completion code 0x$CC"
-note "SEL version $((0x${RESP[0]} & 15)).$((0x${RESP[0]} >> 4)), $(hexle "${RESP[1]}" "${RESP[2]}") entries:"
+sel_entries=$(hexle "${RESP[1]}" "${RESP[2]}")
+note "SEL version $((0x${RESP[0]} & 15)).$((0x${RESP[0]} >> 4)), $sel_entries entries:"
 walk_sel
 
 step "An event added to the BMC's SEL, read back through /dev/imb"
@@ -285,6 +384,22 @@ imb 0a 43 00 00 "$lo" "$hi" 00 ff
 [[ $CC == 00 ]] || die "Get SEL Entry $new_id: completion code 0x$CC"
 note "raw answer: ${RESP[*]}"
 print_sel_record "${RESP[@]:2:16}"
+
+step "The event as a Platform Event Trap: selwatch -> snmptrapd, decoded by ipmi-pet"
+# The first poll, at selwatch's start, sent the events already in the SEL.
+wait_traps "$sel_entries"
+note "at its start selwatch sent the $sel_entries events that were in the SEL; ipmi-pet reads them as:"
+for ((i = 1; i <= sel_entries; i++)); do
+  record=$(awk -v n="$i" '/TRAP, SNMP v1/ { k++ } k == n' "$run/snmptrapd.log")
+  specific=$(sed -n 's/.*Enterprise Specific Trap (\([0-9]*\)).*/\1/p' <<<"$record")
+  hex=$(tr '\n' ' ' <<<"$record" | sed -n 's/.*Hex-STRING: \([0-9A-Fa-f ]*\).*/\1/p')
+  "${pet[@]}" --no-header-output "$specific" $hex 2>&1 | sed 's/^/     /'
+done
+echo "   \$ kill -USR1 $(cat "$run/selwatch.pid")     # selwatch: poll the SEL now, not in up to 30 seconds"
+kill -USR1 "$(cat "$run/selwatch.pid")"
+wait_traps $((sel_entries + 1))
+note "snmptrapd received:"
+show_trap $((sel_entries + 1))
 
 step "The same BMC over its LAN port (ipmitool -I lanplus -C 3)"
 lan=(ipmitool -I lanplus -C 3 -H 127.0.0.1 -p "$LAN_PORT" -U admin -P password)
@@ -321,7 +436,8 @@ if ((keep)); then
   note "  /dev/imb:  MGMTAGENT_ROOT=$root $sbin/imbraw 06 01"
   note "  LAN:       ipmitool -I lanplus -C 3 -H 127.0.0.1 -p $LAN_PORT -U admin -P password sel list"
   note "  CIM:       wbemcli ei '$url:CIM_NetworkAdapter'"
+  note "  traps:     tail -f $run/snmptrapd.log   (add an event: $bmcsim cmd $root '$event')"
   note "stop them with: $0 --stop --root $root"
 else
-  note "stopping cimserver, imbd and the simulated BMC"
+  note "stopping selwatch, snmptrapd, cimserver, imbd and the simulated BMC"
 fi

@@ -73,7 +73,11 @@ int RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds l
   sigemptyset(&none);
   posix_spawnattr_setsigdefault(&attr, &all);
   posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  // A group of its own, so a program that overruns is ended with whatever it
+  // started itself.
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr,
+                           POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
   pid_t pid = -1;
@@ -89,12 +93,13 @@ int RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds l
   if (!WaitUntil(pid, Clock::now() + limit, &status)) {
     syslog(LOG_ERR, "ERROR,%s did not end within %lld s; stopping it", argv[0].c_str(),
            static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(limit).count()));
-    kill(pid, SIGTERM);
+    kill(-pid, SIGTERM);
     if (!WaitUntil(pid, Clock::now() + std::chrono::seconds(2), &status)) {
-      kill(pid, SIGKILL);
+      kill(-pid, SIGKILL);
       while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
       }
     }
+    kill(-pid, SIGKILL);  // anything of the group still left
     return kCommandFailed;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : kCommandFailed;

@@ -17,7 +17,8 @@ inline constexpr int kCommandFailed = -1;
 
 /// Runs `argv` (argv[0] is looked up in PATH when it has no slash) and waits up
 /// to `limit` for it; a program still running then gets SIGTERM and, two
-/// seconds later, SIGKILL. Returns its exit status or kCommandFailed.
+/// seconds later, SIGKILL, together with every process it started (it runs in
+/// a process group of its own). Returns its exit status or kCommandFailed.
 int RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds limit);
 
 }  // namespace mgmt::selwatch

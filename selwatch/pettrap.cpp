@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "esmvar.h"
+#include "installroot.h"
 #include "provutil.h"
 
 int inform = 0;
@@ -22,6 +23,8 @@ namespace {
 constexpr oid kEnterprise[] = {1, 3, 6, 1, 4, 1, 32473, 1, 1};
 constexpr oid kEventVariable[] = {1, 3, 6, 1, 4, 1, 32473, 1, 1, 1};
 constexpr const char* kProgram = "snmptrap";
+constexpr const char* kMibDirectory = "/usr/local/share/mgmtagent/mibs";
+constexpr const char* kMibModule = "MGMTAGENT-PET-MIB";
 
 }  // namespace
 
@@ -31,11 +34,16 @@ void InitTrapSender() {
   setenv("POSIXLY_CORRECT", "1", 1);
   // The sender keeps no state between traps: nothing of the library's is
   // written to its persistent directory.
-  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
   netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
   netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-  // Reads the library's configuration and MIBs once, here on the main thread;
-  // every later argument parse finds the library set up.
+  // Of the MIBs only the agent's own, so the event variable is checked against
+  // its definition and no other module costs memory (or start-up messages).
+  const std::string mibDir = "mibdirs " + RootPath(kMibDirectory);
+  const std::string mibs = std::string("mibs ") + kMibModule;
+  netsnmp_config_remember(strdup(mibDir.c_str()));
+  netsnmp_config_remember(strdup(mibs.c_str()));
+  // Reads the library's configuration and the MIB once, here on the main
+  // thread; every later argument parse finds the library set up.
   init_snmp(kProgram);
   netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DEFAULT_PORT, SNMP_TRAP_PORT);
 }

@@ -25,7 +25,8 @@ expect() {  # expect NAME PATTERN FILE
 }
 
 # Processes whose command line names the root: ipmi_sim (its lan.conf), imbd
-# (its socket) and cimserver (its staged program path).
+# (its socket), cimserver and selwatch (their staged program paths) and
+# snmptrapd (its MIB folder).
 left_over() { pgrep -af -- "$1/" || true; }
 
 expect_nothing_left() {  # NAME ROOT
@@ -53,6 +54,11 @@ expect "profile's SEL read" '^ +#[0-9]+ .* sensor 0x' "$out"
 # (looked for in its own section: the profile's SEL has temperature events too).
 sed -n '/^== An event added/,/^== The same BMC/p' "$out" >"$tmp/added"
 expect "added event read back" '^ +#[0-9]+ .*temperature sensor 0x01 +event type 0x01 asserted +data 59 5a 55' "$tmp/added"
+# The added event arrives at snmptrapd as a trap that ipmi-pet decodes.
+sed -n '/^== The event as a Platform Event Trap/,/^== The same BMC/p' "$out" >"$tmp/trap"
+expect "trap received" 'Enterprise Specific Trap \(65801\)' "$tmp/trap"
+expect "trap decoded by ipmi-pet" 'CPU1 Temp +\| Temperature +\| Critical condition +\| Assertion Event +\| Upper Critical - going high' "$tmp/trap"
+expect "selwatch staged" '^ +/usr/local/share/mgmtagent/hmon/selwatch/selwatch$' "$out"
 expect "ipmitool over LAN" 'Firmware Revision +: 1\.25' "$out"
 expect "network adapters" '[1-9][0-9]* instance\(s\) of CIM_NetworkAdapter' "$out"
 for c in Memory Processor LogicalDisk NetworkInterface; do

@@ -8,10 +8,10 @@
 #include "selwatch_fixture.h"
 
 using namespace selwatch_test;
-using mgmt::fake::Reply;
 using mgmt::selwatch::PollAndSave;
 using mgmt::selwatch::PublishEventSwitches;
 using mgmt::selwatch::RunEventCycle;
+using mgmt::test::Reply;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "selwatch_fixture.h"
 
 using namespace selwatch_test;
-using mgmt::fake::Reply;
+using mgmt::test::Reply;
 
 namespace {
 

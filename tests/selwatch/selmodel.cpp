@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-using mgmt::fake::Reply;
+using mgmt::test::Reply;
 
 namespace selwatch_test {
 
-SelModel::SelModel(mgmt::fake::ScriptedBmc& bmc) {
+SelModel::SelModel(mgmt::test::ScriptedBmc& bmc) {
   bmc.SetHandler([this](const mgmt::imbd::IpmiRequest& request) { return Answer(request); });
 }
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <vector>
 
-#include "scriptedbmc.h"
 #include "selrecord.h"
+#include "support/scripted_bmc.h"
 
 namespace selwatch_test {
 
@@ -32,7 +32,7 @@ struct SelEntry {
 class SelModel {
  public:
   /// Serves the SEL and SDR commands of `bmc` from this model.
-  explicit SelModel(mgmt::fake::ScriptedBmc& bmc);
+  explicit SelModel(mgmt::test::ScriptedBmc& bmc);
 
   /// Appends a record with the next free ID (returned).
   uint16_t Add(SelEntry entry);
@@ -60,9 +60,9 @@ class SelModel {
   std::vector<SelEntry> Entries() const;
 
  private:
-  std::optional<mgmt::fake::Reply> Answer(const mgmt::imbd::IpmiRequest& request);
-  mgmt::fake::Reply Entry(const Bytes& data);
-  mgmt::fake::Reply Sdr(const Bytes& data);
+  std::optional<mgmt::test::Reply> Answer(const mgmt::imbd::IpmiRequest& request);
+  mgmt::test::Reply Entry(const Bytes& data);
+  mgmt::test::Reply Sdr(const Bytes& data);
   static Bytes Record(const SelEntry& e);
 
   mutable std::mutex mutex_;

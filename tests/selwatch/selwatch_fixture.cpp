@@ -1,13 +1,5 @@
 #include "selwatch_fixture.h"
 
-#include <unistd.h>
-
-#include <climits>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "ipmisensor.h"
 #include "oemparser.h"
 #include "runstate.h"
@@ -41,12 +33,6 @@ std::vector<uint16_t> SelwatchTest::ReportedIds() {
 }
 
 SelwatchTest::SelwatchTest() {
-  char cwd[PATH_MAX];
-  if (getcwd(cwd, sizeof(cwd)) != nullptr) savedCwd_ = cwd;
-  std::string pattern = (std::filesystem::temp_directory_path() / "selwatch-work.XXXXXX").string();
-  if (mkdtemp(pattern.data()) != nullptr) workDir_ = pattern;
-  EXPECT_EQ(chdir(workDir_.c_str()), 0);
-
   g_wSELLastRecordID = 0;
   g_dwSELLastRecordTimestamp = 0;
   g_dwSELLastRecordFlag = 0;
@@ -68,20 +54,6 @@ SelwatchTest::~SelwatchTest() {
   mgmt::selwatch::ResetPollActions();
   mgmt::selwatch::SetDaemonClock(nullptr);
   mainthread_running = true;
-  if (!savedCwd_.empty()) {
-    EXPECT_EQ(chdir(savedCwd_.c_str()), 0);
-  }
-  std::error_code ignored;
-  if (!workDir_.empty()) {
-    std::filesystem::remove_all(workDir_, ignored);
-  }
-}
-
-std::string SelwatchTest::ReadWorkFile(const std::string& name) const {
-  std::ifstream in(WorkFile(name));
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 }  // namespace selwatch_test

@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "fakeimbdevice.h"
 #include "ipmievt.h"
 #include "selmodel.h"
+#include "support/fake_imb_device.h"
+#include "support/temp_dir.h"
 
 namespace selwatch_test {
 
@@ -35,15 +36,15 @@ class SelwatchTest : public ::testing::Test {
   ~SelwatchTest() override;
 
   /// A file in the working directory.
-  std::string WorkFile(const std::string& name) const { return workDir_ + "/" + name; }
-  std::string ReadWorkFile(const std::string& name) const;
+  std::string WorkFile(const std::string& name) const { return (work_ / name).string(); }
+  std::string ReadWorkFile(const std::string& name) const { return work_.Read(name); }
 
-  mgmt::fake::FakeImbDevice device_;
+  mgmt::test::FakeImbDevice device_;
   SelModel sel_{device_.Bmc()};
 
  private:
-  std::string workDir_;
-  std::string savedCwd_;
+  mgmt::test::TempDir work_{"selwatch-work"};
+  mgmt::test::ScopedCwd cwd_{work_.Path()};
 };
 
 }  // namespace selwatch_test

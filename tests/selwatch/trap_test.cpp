@@ -10,12 +10,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "ipmipet.h"
 #include "pettrap.h"
 #include "selwatch_fixture.h"
+#include "support/net.h"
 
 using namespace selwatch_test;
 using mgmt::selwatch::ParseSinkLine;
@@ -49,14 +49,6 @@ class TrapReceiver {
   int fd_ = -1;
   bool bound_ = false;
 };
-
-/// A random 127.x.y.z address, so tests running side by side do not meet.
-std::string LoopbackAddress(int last) {
-  static std::mt19937 random{std::random_device{}()};
-  static const int x = 1 + static_cast<int>(random() % 250);
-  static const int y = 1 + static_cast<int>(random() % 250);
-  return "127." + std::to_string(x) + "." + std::to_string(y) + "." + std::to_string(last);
-}
 
 /// The trap a datagram carries, decoded by net-snmp.
 struct Trap {
@@ -122,8 +114,8 @@ TEST(TrapSinkLine, SinkAddressesAndTheLinesThatAreSkipped) {
 }
 
 TEST_F(TrapTest, OneTrapPerUsableSinkLineWithTheBlockWhole) {
-  const std::string commented = LoopbackAddress(11);
-  const std::string sink = LoopbackAddress(12);
+  const std::string commented = mgmt::test::UnusedLoopbackAddress(162);
+  const std::string sink = mgmt::test::UnusedLoopbackAddress(162);
   TrapReceiver skipped(commented);
   TrapReceiver receiver(sink);
   if (!skipped.Bound() || !receiver.Bound()) GTEST_SKIP() << "cannot bind port 162 (not root?)";
@@ -154,7 +146,7 @@ TEST_F(TrapTest, NoTrapConfMeansNoTrapAndAnUnreachableSinkDoesNotStopTheNext) {
   Bytes block(47, 0);
   handleEvent(block.data(), 47, 1);  // no file: nothing to do
 
-  const std::string sink = LoopbackAddress(13);
+  const std::string sink = mgmt::test::UnusedLoopbackAddress(162);
   TrapReceiver receiver(sink);
   if (!receiver.Bound()) GTEST_SKIP() << "cannot bind port 162 (not root?)";
   WriteTrapConf("trapsink no-such-host.invalid\ntrapsink " + sink + "\n");
