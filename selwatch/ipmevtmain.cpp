@@ -7,13 +7,13 @@
 
 #include <cstdlib>
 
+#include "ipmiconf.h"
 #include "ipmievt.h"
 #include "ipmipet.h"
 #include "ipmisensor.h"
 #include "pettrap.h"
 #include "runstate.h"
 #include "signals.h"
-#include "watchdog.h"
 
 namespace {
 
@@ -25,7 +25,8 @@ std::atomic<bool> g_exitDone{false};
 
 int ExitIPMI() {
   for (int i = 0; i < 10 && mainthread_running; ++i) mgmt::selwatch::WaitForSignal(1000);
-  DisarmWatchdog();
+  // Stopped, so a normal stop of the daemon does not restart the host.
+  SetWatchdogTimer(0, 0, 0);
   return 0;
 }
 

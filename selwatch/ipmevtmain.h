@@ -38,9 +38,6 @@ void* bmcip_synch(void*);
 
 namespace mgmt::selwatch {
 
-/// The outside BMC set-up tool.
-inline constexpr const char* kBmcSetup = "/usr/local/share/mgmtagent/hmon/selwatch/bmcsetup";
-
 /// Runs the set-up tool with `option` under a time limit; its result is ignored.
 void RunBmcSetup(const char* option);
 

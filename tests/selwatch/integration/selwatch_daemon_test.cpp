@@ -110,6 +110,24 @@ TEST(SelwatchDaemon, AFullSelIsReadThenClearedAndLosesNothing) {
   }
 }
 
+TEST(SelwatchDaemon, CriticalOverTemperaturePowersOffButNotFromTheFirstPoll) {
+  DaemonHarness run({.shutdownIfTempHigh = true});
+  run.StartDaemon();
+  ExpectProfileTraps(run);  // the first one is a critical over-temperature event
+  EXPECT_TRUE(run.StandIns().Calls("poweroff").empty());
+
+  ASSERT_GT(run.AddEvent(CpuTempCritical()), 0);
+  run.PollNow();
+  ASSERT_TRUE(run.NextTrap().has_value());
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (run.StandIns().Calls("poweroff").empty() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(50ms);
+  const auto wall = run.StandIns().Calls("wall");
+  ASSERT_EQ(wall.size(), 1u);
+  EXPECT_EQ(wall[0], std::vector<std::string>{"Temperature is too high, shutting down ... "});
+  EXPECT_EQ(run.StandIns().Calls("poweroff").size(), 1u);
+}
+
 TEST(SelwatchDaemon, ThePluginNamesTheSensorInTheTrap) {
   DaemonHarness run({.plugin = true});
   run.StartDaemon();
