@@ -69,6 +69,9 @@ TEST_F(WorkerTest, EventThreadPollsAtOnceThenEveryThirtySecondsAndStopsAtOnce) {
 }
 
 TEST_F(WorkerTest, AStopBeforeTheThreadsStartStillStartsAndEndsThemAll) {
+  // The watchdog worker disarms the timer as it leaves; the BMC confirms at once.
+  device_.Bmc().Always(0x06, 0x24, mgmt::test::Reply::Bytes({0x00}));
+  device_.Bmc().Always(0x06, 0x25, mgmt::test::Reply::Bytes({0x00, 0x04, 0, 0, 0, 0, 0, 0, 0}));
   mainthread_running = false;
   num_runningthreads = 0;
   EXPECT_EQ(start_threads(), 1);
@@ -76,4 +79,10 @@ TEST_F(WorkerTest, AStopBeforeTheThreadsStartStillStartsAndEndsThemAll) {
     pthread_join(entry->thread, nullptr);
   EXPECT_EQ(num_runningthreads, 0);
   EXPECT_EQ(sel_.EntryReads(), 0);
+  // The last the BMC heard from the watchdog worker: Set Watchdog Timer, stopped.
+  std::vector<uint8_t> lastSet;
+  for (const auto& r : device_.Bmc().Requests()) {
+    if (r.request.netFn == 0x06 && r.request.cmd == 0x24) lastSet = r.request.data;
+  }
+  EXPECT_EQ(lastSet, (std::vector<uint8_t>{0x04, 0x00, 0x00, 0x00, 0x00, 0x00}));
 }
