@@ -2,6 +2,7 @@
 
 #include <Pegasus/Common/Exception.h>
 
+#include "base/connect.h"
 #include "cimxml/ValueText.h"
 
 using namespace Pegasus;
@@ -32,11 +33,11 @@ ClientTransport::ClientTransport(std::string host, unsigned port, std::string au
 
 ClientTransport::ClientTransport(std::string path) : local_(true), host_(std::move(path)) {}
 
-net::Fd ClientTransport::dial(std::chrono::milliseconds timeout) {
+base::UniqueFd ClientTransport::dial(std::chrono::milliseconds timeout) {
   std::string error;
-  net::Fd fd = local_ ? net::connectUnix(host_, error)
-                      : net::connectTcp(host_, port_, net::Clock::now() + timeout, error);
-  if (!fd.valid()) throw CannotConnectException(cimxml::fromUtf8(error));
+  base::UniqueFd fd = local_ ? base::ConnectUnix(host_, timeout, &error)
+                             : base::ConnectTcp(host_, port_, timeout, &error);
+  if (!fd.Valid()) throw CannotConnectException(cimxml::fromUtf8(error));
   return fd;
 }
 

@@ -29,7 +29,7 @@ class ClientTransport {
                      const std::string& body, std::chrono::milliseconds timeout);
 
  private:
-  net::Fd dial(std::chrono::milliseconds timeout);
+  base::UniqueFd dial(std::chrono::milliseconds timeout);
 
   bool local_;
   std::string host_;  // or the socket path

@@ -5,22 +5,23 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/eventfd.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <syslog.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace mgmt::cimom {
 
 HttpServer::HttpServer(ServerOptions options, RequestHandler handler)
-    : options_(options),
-      handler_(std::move(handler)),
-      wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    : options_(std::move(options)), handler_(std::move(handler)) {}
 
 HttpServer::~HttpServer() {
   stop();
@@ -48,14 +49,14 @@ unsigned HttpServer::listenTcp(const std::string& address, unsigned port, std::s
     error = "not an IP address: " + address;
     return 0;
   }
-  net::Fd fd(::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  base::UniqueFd fd(::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
   int one = 1;
-  if (!fd.valid() || ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
-      ::bind(fd.get(), reinterpret_cast<sockaddr*>(&ss), len) != 0 || ::listen(fd.get(), 64) != 0) {
+  if (!fd.Valid() || ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
+      ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&ss), len) != 0 || ::listen(fd.Get(), 64) != 0) {
     error = address + ":" + std::to_string(port) + ": " + std::strerror(errno);
     return 0;
   }
-  ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&ss), &len);
+  ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&ss), &len);
   unsigned bound = ntohs(ss.ss_family == AF_INET ? v4->sin_port : v6->sin6_port);
   listeners_.push_back({std::move(fd), false, {}, tls});
   return bound;
@@ -79,14 +80,14 @@ bool HttpServer::listenUnix(const std::string& path, mode_t mode, std::optional<
     }
     ::unlink(path.c_str());
   }
-  net::Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!fd.valid()) {
+  base::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.Valid()) {
     error = std::strerror(errno);
     return false;
   }
   // Bind under a restrictive umask so the socket is never briefly open to all.
   mode_t old = ::umask(0177);
-  int rc = ::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  int rc = ::bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
   int bindErrno = errno;
   ::umask(old);
   if (rc != 0) {
@@ -94,7 +95,7 @@ bool HttpServer::listenUnix(const std::string& path, mode_t mode, std::optional<
     return false;
   }
   if ((group && ::chown(path.c_str(), static_cast<uid_t>(-1), *group) != 0) ||
-      ::chmod(path.c_str(), mode) != 0 || ::listen(fd.get(), 64) != 0) {
+      ::chmod(path.c_str(), mode) != 0 || ::listen(fd.Get(), 64) != 0) {
     error = path + ": " + std::strerror(errno);
     ::unlink(path.c_str());
     return false;
@@ -105,8 +106,8 @@ bool HttpServer::listenUnix(const std::string& path, mode_t mode, std::optional<
 
 void HttpServer::stop() {
   stopping_ = true;
-  uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = ::write(wake_.get(), &one, sizeof one);
+  std::lock_guard lock(mutex_);
+  if (acceptLoop_) acceptLoop_->Stop();
 }
 
 std::size_t HttpServer::activeConnections() const {
@@ -115,67 +116,91 @@ std::size_t HttpServer::activeConnections() const {
 }
 
 void HttpServer::run() {
-  std::vector<pollfd> fds;
-  while (!stopping_) {
-    fds.clear();
-    fds.push_back({wake_.get(), POLLIN, 0});
-    for (const auto& l : listeners_) fds.push_back({l.fd.get(), POLLIN, 0});
-    int r = ::poll(fds.data(), fds.size(), -1);
-    if (r < 0 && errno != EINTR) break;
-    for (std::size_t i = 1; i < fds.size() && !stopping_; ++i)
-      if (fds[i].revents & POLLIN) accept(listeners_[i - 1]);
+  std::vector<int> fds;
+  for (const auto& l : listeners_) fds.push_back(l.fd.Get());
+  {
+    std::lock_guard lock(mutex_);
+    acceptLoop_ = std::make_unique<base::AcceptLoop>(
+        std::move(fds),
+        base::AcceptLoop::Handlers{
+            .accepted = [this](base::AcceptedConnection c) { take(std::move(c)); },
+            .acceptFailed =
+                [](int err) { syslog(LOG_WARNING, "accept failed: %s", std::strerror(err)); }},
+        base::AcceptLoop::Options{.clock = options_.clock, .accept = options_.accept});
+    if (stopping_) acceptLoop_->Stop();
   }
+  if (acceptLoop_->Run() != 0)
+    syslog(LOG_ERR, "waiting for connections failed: %s", std::strerror(errno));
   // Wake every connection thread out of its read and wait for it to finish.
   std::unique_lock lock(mutex_);
+  acceptLoop_.reset();
   for (int fd : active_) ::shutdown(fd, SHUT_RDWR);
   idle_.wait(lock, [this] { return threads_ == 0; });
 }
 
-void HttpServer::refuse(int fd, int status) {
-  http::Message resp;
-  resp.status = status;
-  resp.addHeader("Connection", "close");
-  const std::string text = http::formatResponse(resp);
-  [[maybe_unused]] ssize_t n = ::send(fd, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-}
-
-void HttpServer::accept(const Listener& l) {
-  sockaddr_storage ss{};
-  socklen_t len = sizeof ss;
-  net::Fd fd(::accept4(l.fd.get(), reinterpret_cast<sockaddr*>(&ss), &len, SOCK_CLOEXEC));
-  if (!fd.valid()) return;
+void HttpServer::take(base::AcceptedConnection connection) {
+  const Listener& l = listeners_[connection.listener];
+  base::UniqueFd fd = std::move(connection.fd);
+  const auto& ss = connection.address;
   Peer peer;
   peer.local = l.local;
   if (l.local) {
     ucred cred{};
     socklen_t clen = sizeof cred;
-    if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &cred, &clen) == 0) peer.uid = cred.uid;
+    if (::getsockopt(fd.Get(), SOL_SOCKET, SO_PEERCRED, &cred, &clen) == 0) peer.uid = cred.uid;
     peer.address = "local";
   } else {
     char buf[INET6_ADDRSTRLEN] = "?";
     if (ss.ss_family == AF_INET)
-      ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&ss)->sin_addr, buf, sizeof buf);
+      ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(&ss)->sin_addr, buf, sizeof buf);
     else if (ss.ss_family == AF_INET6)
-      ::inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(&ss)->sin6_addr, buf, sizeof buf);
+      ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(&ss)->sin6_addr, buf,
+                  sizeof buf);
     peer.address = buf;
     int one = 1;
-    ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   }
+  const int raw = fd.Get();
   {
     std::lock_guard lock(mutex_);
     if (active_.size() >= options_.maxConnections) {
-      refuse(fd.get(), 503);
+      // A plain connection is told why; on HTTPS no session exists yet, and bytes
+      // outside one would only garble the client's handshake: it is just closed.
+      if (l.tls == nullptr) {
+        http::Message resp;
+        resp.status = 503;
+        resp.addHeader("Connection", "close");
+        const std::string text = http::formatResponse(resp);
+        [[maybe_unused]] ssize_t n =
+            ::send(raw, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+      }
       return;
     }
-    active_.insert(fd.get());
+    active_.insert(raw);
     ++threads_;
   }
-  std::thread([this, f = std::move(fd), p = std::move(peer), tls = l.tls]() mutable {
-    serve(std::move(f), std::move(p), tls);
-  }).detach();
+  const std::string address = peer.address;
+  try {
+    std::thread([this, f = std::move(fd), p = std::move(peer), tls = l.tls]() mutable {
+      serve(std::move(f), std::move(p), tls);
+    }).detach();
+  } catch (const std::system_error& e) {
+    // Out of threads: this client is refused (its descriptor closed with the
+    // thread's unstarted work) rather than the exception ending the server.
+    syslog(LOG_WARNING, "%s: cannot serve a connection: %s", address.c_str(), e.what());
+    std::lock_guard lock(mutex_);
+    active_.erase(raw);
+    --threads_;
+    idle_.notify_all();
+  }
 }
 
 namespace {
+
+/// How long a refusal may take to leave: the client is misbehaving, so it gets
+/// little of the connection thread's time.
+constexpr std::chrono::milliseconds kRefusalTimeout{1000};
+
 int statusFor(http::ReadResult r) {
   switch (r) {
     case http::ReadResult::Malformed:
@@ -196,8 +221,14 @@ int statusFor(http::ReadResult r) {
 }
 }  // namespace
 
-void HttpServer::serve(net::Fd fd, Peer peer, net::TlsContext* tls) {
-  const int raw = fd.get();
+void HttpServer::serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls) {
+  // OpenSSL writes with write(2), so a close_notify to a peer that has gone would
+  // raise SIGPIPE; blocked here, it stays with this thread and ends with it.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+  const int raw = fd.Get();
   {
     std::unique_ptr<net::TlsSession> session;
     if (tls != nullptr) {
@@ -217,7 +248,13 @@ void HttpServer::serve(net::Fd fd, Peer peer, net::TlsContext* tls) {
       http::ReadResult r = http::readRequest(stream, req, options_.limits, deadline, deadline);
       if (r != http::ReadResult::Ok) {
         if (int status = statusFor(r); status != 0 && !stopping_) {
-          refuse(raw, status);
+          // Through the stream, so that on HTTPS the refusal is inside the session.
+          http::Message resp;
+          resp.status = status;
+          resp.addHeader("Connection", "close");
+          stream.writeAll(http::formatResponse(resp),
+                          net::Clock::now() + std::min<std::chrono::milliseconds>(
+                                                  options_.requestTimeout, kRefusalTimeout));
           syslog(LOG_NOTICE, "%s: request refused with HTTP %d", peer.address.c_str(), status);
         }
         break;

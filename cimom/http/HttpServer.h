@@ -12,12 +12,16 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "base/accept_loop.h"
+#include "base/clock.h"
+#include "base/fd.h"
 #include "http/HttpMessage.h"
 #include "net/Socket.h"
 #include "net/Tls.h"
@@ -43,6 +47,10 @@ struct ServerOptions {
   std::chrono::milliseconds requestTimeout{
       30000};  ///< to receive one request, or send one response
   std::size_t maxConnections = 32;
+  /// The clock the pause after a failed accept is measured on (tests: a ManualClock).
+  base::Clock* clock = &base::SystemClock();
+  /// Empty: accept4(2). Tests make accepting fail through it.
+  base::AcceptLoop::AcceptCall accept{};
 };
 
 class HttpServer {
@@ -72,19 +80,18 @@ class HttpServer {
 
  private:
   struct Listener {
-    net::Fd fd;
+    base::UniqueFd fd;
     bool local;
     std::string path;                ///< Unix socket file to remove on shutdown
     net::TlsContext* tls = nullptr;  ///< HTTPS when set
   };
-  void accept(const Listener& l);
-  void serve(net::Fd fd, Peer peer, net::TlsContext* tls);
-  static void refuse(int fd, int status);
+  void take(base::AcceptedConnection connection);
+  void serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls);
 
   ServerOptions options_;
   RequestHandler handler_;
   std::vector<Listener> listeners_;
-  net::Fd wake_;  // eventfd that interrupts the accept loop
+  std::unique_ptr<base::AcceptLoop> acceptLoop_;  // while run() runs; under mutex_
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::condition_variable idle_;

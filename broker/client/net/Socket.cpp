@@ -2,30 +2,11 @@
 
 #include "net/Tls.h"
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 #include <cerrno>
-#include <cstring>
 
 namespace mgmt::net {
-
-Fd& Fd::operator=(Fd&& o) noexcept {
-  if (this != &o) reset(o.release());
-  return *this;
-}
-
-Fd::~Fd() { reset(); }
-
-void Fd::reset(int fd) {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = fd;
-}
 
 namespace {
 
@@ -49,11 +30,22 @@ bool waitFor(int fd, short events, Clock::time_point deadline) {
 
 }  // namespace
 
-Stream::Stream(Fd fd) : fd_(std::move(fd)) {}
-Stream::Stream(Fd fd, std::unique_ptr<TlsSession> tls) : tls_(std::move(tls)), fd_(std::move(fd)) {}
+Stream::Stream(base::UniqueFd fd) : fd_(std::move(fd)) {}
+Stream::Stream(base::UniqueFd fd, std::unique_ptr<TlsSession> tls)
+    : fd_(std::move(fd)), tls_(std::move(tls)) {}
 Stream::Stream(Stream&&) noexcept = default;
-Stream& Stream::operator=(Stream&&) noexcept = default;
-Stream::~Stream() = default;
+Stream& Stream::operator=(Stream&& other) noexcept {
+  if (this != &other) {
+    tls_.reset();  // ends on the old socket before that closes
+    fd_ = std::move(other.fd_);
+    tls_ = std::move(other.tls_);
+    buf_ = std::move(other.buf_);
+    pos_ = other.pos_;
+    other.pos_ = 0;
+  }
+  return *this;
+}
+Stream::~Stream() { tls_.reset(); }
 
 namespace {
 // recv/send results shared by plain and TLS transfers: a byte count, or one of these.
@@ -65,7 +57,7 @@ static_assert(kClosed == TlsSession::kClosed && kError == TlsSession::kError &&
 long Stream::rawRecv(char* buf, std::size_t n) {
   if (tls_) return tls_->recv(buf, n);
   for (;;) {
-    ssize_t r = ::recv(fd_.get(), buf, n, MSG_DONTWAIT);
+    ssize_t r = ::recv(fd_.Get(), buf, n, MSG_DONTWAIT);
     if (r >= 0) return static_cast<long>(r);
     if (errno == EINTR) continue;
     return (errno == EAGAIN || errno == EWOULDBLOCK) ? kWantRead : kError;
@@ -75,7 +67,7 @@ long Stream::rawRecv(char* buf, std::size_t n) {
 long Stream::rawSend(const char* buf, std::size_t n) {
   if (tls_) return tls_->send(buf, n);
   for (;;) {
-    ssize_t r = ::send(fd_.get(), buf, n, MSG_NOSIGNAL | MSG_DONTWAIT);
+    ssize_t r = ::send(fd_.Get(), buf, n, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (r > 0) return static_cast<long>(r);
     if (r < 0 && errno == EINTR) continue;
     if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return kWantWrite;
@@ -85,7 +77,7 @@ long Stream::rawSend(const char* buf, std::size_t n) {
 
 bool Stream::waitReadable(Clock::time_point deadline) {
   if (hasBuffered() || (tls_ && tls_->pending())) return true;
-  return waitFor(fd_.get(), POLLIN, deadline);
+  return waitFor(fd_.Get(), POLLIN, deadline);
 }
 
 IoStatus Stream::fill(Clock::time_point deadline) {
@@ -102,7 +94,7 @@ IoStatus Stream::fill(Clock::time_point deadline) {
     }
     if (n == kClosed) return IoStatus::Closed;
     if (n == kError) return IoStatus::Error;
-    if (!waitFor(fd_.get(), n == kWantRead ? POLLIN : POLLOUT, deadline)) return IoStatus::TimedOut;
+    if (!waitFor(fd_.Get(), n == kWantRead ? POLLIN : POLLOUT, deadline)) return IoStatus::TimedOut;
   }
 }
 
@@ -169,72 +161,9 @@ IoStatus Stream::writeAll(std::string_view data, Clock::time_point deadline) {
     }
     if (n == kClosed) return IoStatus::Closed;
     if (n == kError) return IoStatus::Error;
-    if (!waitFor(fd_.get(), n == kWantRead ? POLLIN : POLLOUT, deadline)) return IoStatus::TimedOut;
+    if (!waitFor(fd_.Get(), n == kWantRead ? POLLIN : POLLOUT, deadline)) return IoStatus::TimedOut;
   }
   return IoStatus::Ok;
-}
-
-Fd connectTcp(const std::string& host, unsigned port, Clock::time_point deadline,
-              std::string& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* res = nullptr;
-  const std::string service = std::to_string(port);
-  int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
-  if (rc != 0) {
-    error = std::string("cannot resolve ") + host + ": " + gai_strerror(rc);
-    return Fd();
-  }
-  error = "no address for " + host;
-  Fd result;
-  for (addrinfo* ai = res; ai != nullptr; ai = ai->ai_next) {
-    Fd fd(::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol));
-    if (!fd.valid()) {
-      error = std::strerror(errno);
-      continue;
-    }
-    if (::connect(fd.get(), ai->ai_addr, ai->ai_addrlen) != 0) {
-      if (errno != EINPROGRESS) {
-        error = std::strerror(errno);
-        continue;
-      }
-      if (!waitFor(fd.get(), POLLOUT, deadline)) {
-        error = "connection timed out";
-        continue;
-      }
-      int soerr = 0;
-      socklen_t len = sizeof soerr;
-      ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &soerr, &len);
-      if (soerr != 0) {
-        error = std::strerror(soerr);
-        continue;
-      }
-    }
-    int one = 1;
-    ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    result = std::move(fd);
-    error.clear();
-    break;
-  }
-  ::freeaddrinfo(res);
-  return result;
-}
-
-Fd connectUnix(const std::string& path, std::string& error) {
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  if (path.size() >= sizeof addr.sun_path) {
-    error = "socket path too long: " + path;
-    return Fd();
-  }
-  std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-  Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!fd.valid() || ::connect(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    error = path + ": " + std::strerror(errno);
-    return Fd();
-  }
-  return fd;
 }
 
 }  // namespace mgmt::net

@@ -1,6 +1,7 @@
 // Stream sockets with deadlines: the transport under the CIM-XML HTTP client and
-// server. Every read and write waits with poll() against an absolute deadline, so a
-// silent or slow peer can hold a connection only as long as its time-out allows.
+// server (connections come from base/connect.h). Every read and write waits with poll() against an
+// absolute deadline, so a silent or slow peer can hold a connection only as long as its time-out
+// allows.
 #ifndef MGMT_NET_SOCKET_H
 #define MGMT_NET_SOCKET_H
 
@@ -12,33 +13,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/fd.h"
+
 namespace mgmt::net {
 
 using Clock = std::chrono::steady_clock;
-
-/// Owns one file descriptor; closes it on destruction.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  Fd(Fd&& o) noexcept : fd_(o.release()) {}
-  Fd& operator=(Fd&& o) noexcept;
-  ~Fd();
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  int release() {
-    int f = fd_;
-    fd_ = -1;
-    return f;
-  }
-  void reset(int fd = -1);
-
- private:
-  int fd_ = -1;
-};
 
 class TlsSession;
 
@@ -48,14 +27,14 @@ enum class IoStatus { Ok, Closed, TimedOut, Error };
 /// A connected stream socket with a small read buffer.
 class Stream {
  public:
-  explicit Stream(Fd fd);
+  explicit Stream(base::UniqueFd fd);
   /// A stream whose bytes pass through an established TLS session on `fd`.
-  Stream(Fd fd, std::unique_ptr<TlsSession> tls);
+  Stream(base::UniqueFd fd, std::unique_ptr<TlsSession> tls);
   Stream(Stream&&) noexcept;
   Stream& operator=(Stream&&) noexcept;
   ~Stream();
 
-  int fd() const { return fd_.get(); }
+  int fd() const { return fd_.Get(); }
 
   /// Reads one line ending in LF (the LF and a preceding CR removed). Fails with
   /// Error when the line exceeds `maxLen` bytes.
@@ -77,19 +56,15 @@ class Stream {
   long rawRecv(char* buf, std::size_t n);
   long rawSend(const char* buf, std::size_t n);
 
-  std::unique_ptr<TlsSession>
-      tls_;  // declared before fd_: the session ends before the socket closes
-  Fd fd_;
+  // The session must end (its close_notify goes out) while the socket is still
+  // open: closed first, the descriptor's number may already belong to another
+  // connection that the alert would then corrupt. Members go in reverse order of
+  // declaration, so fd_ comes first; destructor and move assignment keep to that.
+  base::UniqueFd fd_;
+  std::unique_ptr<TlsSession> tls_;
   std::string buf_;
   std::size_t pos_ = 0;
 };
-
-/// Connects to host:port (name or address) before the deadline; returns an invalid
-/// Fd and sets `error` on failure.
-Fd connectTcp(const std::string& host, unsigned port, Clock::time_point deadline,
-              std::string& error);
-/// Connects to a Unix stream socket at `path`.
-Fd connectUnix(const std::string& path, std::string& error);
 
 }  // namespace mgmt::net
 

@@ -68,16 +68,16 @@ int fuzzOneRequest(const std::uint8_t* data, std::size_t size) {
   // Raw bytes: frame them as the server would, from a socket pair.
   int sv[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) return 0;
-  net::Stream reader{net::Fd(sv[0])};
-  net::Fd writer(sv[1]);
+  net::Stream reader{mgmt::base::UniqueFd(sv[0])};
+  mgmt::base::UniqueFd writer(sv[1]);
   std::thread feed([&] {
     std::size_t off = 0;
     while (off < rest.size()) {
-      ssize_t n = ::write(writer.get(), rest.data() + off, rest.size() - off);
+      ssize_t n = ::write(writer.Get(), rest.data() + off, rest.size() - off);
       if (n <= 0) break;
       off += static_cast<std::size_t>(n);
     }
-    ::shutdown(writer.get(), SHUT_WR);
+    ::shutdown(writer.Get(), SHUT_WR);
   });
   http::Limits limits;
   limits.maxBodyBytes = 64 * 1024;

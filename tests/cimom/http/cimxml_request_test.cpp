@@ -9,6 +9,7 @@
 #include "PasswordFile.h"
 #include "RequestFuzzEntry.h"
 #include "TestServer.h"
+#include "base/connect.h"
 #include "http/HttpMessage.h"
 #include "net/Socket.h"
 
@@ -58,8 +59,8 @@ struct Req {
 
 http::Message send(unsigned port, const std::string& wire) {
   std::string err;
-  net::Fd fd = net::connectTcp("127.0.0.1", port, net::Clock::now() + 2s, err);
-  EXPECT_TRUE(fd.valid()) << err;
+  mgmt::base::UniqueFd fd = mgmt::base::ConnectTcp("127.0.0.1", port, 2s, &err);
+  EXPECT_TRUE(fd.Valid()) << err;
   net::Stream s(std::move(fd));
   EXPECT_EQ(s.writeAll(wire, net::Clock::now() + 2s), net::IoStatus::Ok);
   http::Message resp;

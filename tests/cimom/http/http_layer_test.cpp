@@ -14,11 +14,20 @@
 #include <thread>
 #include <vector>
 
+#include <openssl/ssl.h>
+
+#include <atomic>
+#include <memory>
+
 #include "HttpServer.h"
 #include "PasswordFile.h"
 #include "ServerConfig.h"
+#include "base/connect.h"
 #include "http/HttpMessage.h"
 #include "net/Socket.h"
+#include "net/Tls.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
 
 using namespace mgmt;
 using namespace std::chrono_literals;
@@ -30,11 +39,11 @@ http::ReadResult parseRequest(const std::string& wire, http::Message& msg,
                               http::Limits limits = {}) {
   int sv[2];
   EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
-  net::Stream reader{net::Fd(sv[0])};
-  net::Fd writer(sv[1]);
+  net::Stream reader{mgmt::base::UniqueFd(sv[0])};
+  mgmt::base::UniqueFd writer(sv[1]);
   std::thread t([&] {
-    [[maybe_unused]] auto n = ::write(writer.get(), wire.data(), wire.size());
-    ::shutdown(writer.get(), SHUT_WR);
+    [[maybe_unused]] auto n = ::write(writer.Get(), wire.data(), wire.size());
+    ::shutdown(writer.Get(), SHUT_WR);
   });
   auto deadline = net::Clock::now() + 2s;
   auto r = http::readRequest(reader, msg, limits, deadline, deadline);
@@ -145,8 +154,8 @@ struct RunningServer {
   }
   net::Stream connect() {
     std::string err;
-    net::Fd fd = net::connectTcp("127.0.0.1", port, net::Clock::now() + 2s, err);
-    EXPECT_TRUE(fd.valid()) << err;
+    mgmt::base::UniqueFd fd = mgmt::base::ConnectTcp("127.0.0.1", port, 2s, &err);
+    EXPECT_TRUE(fd.Valid()) << err;
     return net::Stream(std::move(fd));
   }
   cimom::HttpServer server;
@@ -215,7 +224,7 @@ TEST(HttpServerTest, AHandlerThatThrowsGets500NotACrash) {
   unsigned port = server.listenTcp("127.0.0.1", 0, err);
   std::thread t([&] { server.run(); });
   for (const char* body : {"boom", "worse", "fine"}) {
-    net::Fd fd = net::connectTcp("127.0.0.1", port, net::Clock::now() + 2s, err);
+    mgmt::base::UniqueFd fd = mgmt::base::ConnectTcp("127.0.0.1", port, 2s, &err);
     net::Stream s(std::move(fd));
     auto resp = (exchange)(s, std::string("POST / HTTP/1.1\r\nContent-Length: ") +
                                   std::to_string(strlen(body)) + "\r\n\r\n" + body);
@@ -248,6 +257,146 @@ TEST(HttpServerTest, ConnectionCapAndRequestTimeout) {
   EXPECT_EQ(resp.status, 408);
 }
 
+namespace {
+
+// An HTTPS server with a fresh self-signed certificate, and raw TLS clients.
+class HttpsServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto cert = tmp_.Path() / "cert.pem";
+    const auto key = tmp_.Path() / "key.pem";
+    const auto made = mgmt::test::RunProgram({"openssl", "req", "-x509", "-newkey", "rsa:2048",
+                                              "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1",
+                                              "-keyout", key.string(), "-out", cert.string()});
+    ASSERT_TRUE(made.Ok()) << made.err;
+    std::string err;
+    tls_ = net::TlsContext::load(cert.string(), key.string(), err);
+    ASSERT_TRUE(tls_) << err;
+    client_.reset(SSL_CTX_new(TLS_client_method()));
+    ASSERT_TRUE(client_);
+  }
+  void Start(cimom::ServerOptions opt) {
+    server_ = std::make_unique<cimom::HttpServer>(opt, [](const http::Message&, cimom::Peer&) {
+      http::Message r;
+      r.status = 200;
+      return r;
+    });
+    std::string err;
+    port_ = server_->listenTcp("127.0.0.1", 0, err, tls_.get());
+    ASSERT_NE(port_, 0u) << err;
+    thread_ = std::thread([this] { server_->run(); });
+  }
+  void TearDown() override {
+    if (server_) server_->stop();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  struct SslFree {
+    void operator()(SSL* ssl) const { SSL_free(ssl); }
+    void operator()(SSL_CTX* ctx) const { SSL_CTX_free(ctx); }
+  };
+  struct TlsClient {
+    mgmt::base::UniqueFd fd;
+    std::unique_ptr<SSL, SslFree> ssl;
+  };
+  // A TLS connection (certificate not checked: it is self-signed), or one whose
+  // handshake failed (ssl empty).
+  TlsClient Connect() {
+    TlsClient c;
+    c.fd = mgmt::base::ConnectTcp("127.0.0.1", port_, 2s);
+    EXPECT_TRUE(c.fd.Valid());
+    const timeval patience{10, 0};
+    ::setsockopt(c.fd.Get(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    c.ssl.reset(SSL_new(client_.get()));
+    SSL_set_fd(c.ssl.get(), c.fd.Get());
+    if (SSL_connect(c.ssl.get()) != 1) c.ssl.reset();
+    return c;
+  }
+  // Everything the server says through the session until it closes; `clean` tells
+  // whether the session ended with the server's close_notify.
+  static std::string ReadAll(SSL* ssl, bool& clean) {
+    std::string text;
+    char buf[4096];
+    int n = 0;
+    while ((n = SSL_read(ssl, buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
+    clean = SSL_get_error(ssl, n) == SSL_ERROR_ZERO_RETURN;
+    return text;
+  }
+
+  mgmt::test::TempDir tmp_{"https"};
+  std::unique_ptr<net::TlsContext> tls_;
+  std::unique_ptr<SSL_CTX, SslFree> client_;
+  std::unique_ptr<cimom::HttpServer> server_;
+  unsigned port_ = 0;
+  std::thread thread_;
+};
+
+}  // namespace
+
+TEST_F(HttpsServerTest, RefusalsTravelInsideTheTlsSession) {
+  cimom::ServerOptions opt;
+  opt.limits.maxBodyBytes = 64;
+  Start(opt);
+  const struct {
+    std::string wire;
+    const char* status;
+  } cases[] = {
+      {"garbage\r\n\r\n", "HTTP/1.1 400"},
+      {"POST / HTTP/1.1\r\n\r\n", "HTTP/1.1 411"},
+      {"POST / HTTP/1.1\r\nContent-Length: 65\r\n\r\n", "HTTP/1.1 413"},
+  };
+  for (const auto& c : cases) {
+    TlsClient client = Connect();
+    ASSERT_TRUE(client.ssl);
+    ASSERT_EQ(SSL_write(client.ssl.get(), c.wire.data(), static_cast<int>(c.wire.size())),
+              static_cast<int>(c.wire.size()));
+    bool clean = false;
+    EXPECT_EQ(ReadAll(client.ssl.get(), clean).substr(0, 12), c.status) << c.wire;
+    // The session ends before its socket closes, so its last word arrives.
+    EXPECT_TRUE(clean) << c.wire;
+  }
+}
+
+TEST_F(HttpsServerTest, AConnectionOverTheCapIsClosedWithoutPlainText) {
+  cimom::ServerOptions opt;
+  opt.maxConnections = 1;
+  Start(opt);
+  TlsClient first = Connect();
+  ASSERT_TRUE(first.ssl);
+  for (int i = 0; i < 500 && server_->activeConnections() == 0; ++i)
+    std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(server_->activeConnections(), 1u);
+
+  // No handshake from this side: whatever comes back arrives as it was sent.
+  mgmt::base::UniqueFd second = mgmt::base::ConnectTcp("127.0.0.1", port_, 2s);
+  ASSERT_TRUE(second.Valid());
+  const timeval patience{10, 0};
+  ::setsockopt(second.Get(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+  char buf[256];
+  EXPECT_EQ(::recv(second.Get(), buf, sizeof buf, 0), 0);  // closed, nothing said
+}
+
+TEST(HttpServerTest, AcceptingPausesWhenDescriptorsRunOut) {
+  mgmt::base::ManualClock clock;
+  std::atomic<int> attempts{0};
+  cimom::ServerOptions opt;
+  opt.clock = &clock;
+  opt.accept = [&](int, sockaddr*, socklen_t*) {
+    ++attempts;
+    errno = EMFILE;
+    return -1;
+  };
+  RunningServer srv(opt);
+  // The connection stays queued, so the listening socket stays readable.
+  mgmt::base::UniqueFd client = mgmt::base::ConnectTcp("127.0.0.1", srv.port, 2s);
+  ASSERT_TRUE(client.Valid());
+  clock.WaitForSleepers(1);
+  EXPECT_EQ(attempts, 1);  // one failure, then a pause rather than a spin
+  clock.Advance(100ms);
+  clock.WaitForSleepers(1);
+  EXPECT_EQ(attempts, 2);
+}
+
 TEST(HttpServerTest, UnixSocketCarriesPeerCredentials) {
   auto dir = std::filesystem::temp_directory_path() / ("cimsock." + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
@@ -265,8 +414,8 @@ TEST(HttpServerTest, UnixSocketCarriesPeerCredentials) {
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     std::thread t([&] { second.run(); });
-    net::Fd fd = net::connectUnix(path, err);
-    ASSERT_TRUE(fd.valid()) << err;
+    mgmt::base::UniqueFd fd = mgmt::base::ConnectUnix(path, 2s, &err);
+    ASSERT_TRUE(fd.Valid()) << err;
     net::Stream s(std::move(fd));
     auto resp = exchange(s, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
     EXPECT_EQ(resp.body, std::to_string(::getuid()) + "L");
