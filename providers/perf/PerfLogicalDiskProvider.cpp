@@ -12,7 +12,6 @@ namespace {
 using perfsupport::AddUint32;
 using perfsupport::AddUint64;
 
-constexpr const char* kProvider = "PerfLogicalDiskProvider";
 constexpr std::uint64_t kSectorBytes = 512;
 
 CIMInstance BuildDiskInstance(const std::string& name) {
@@ -65,7 +64,9 @@ CIMInstance BuildDiskInstance(const std::string& name) {
   return instance;
 }
 
-const perfsupport::KeyedClass& Disks() {
+}  // namespace
+
+const perfsupport::KeyedClass& PerfLogicalDiskProvider::Keyed() {
   static const perfsupport::KeyedClass keyed{CLASS_PERFLOGICALDISK, ": No such logical disk",
                                              [] {
                                                PerfPartition partitions;
@@ -74,47 +75,6 @@ const perfsupport::KeyedClass& Disks() {
                                              },
                                              BuildDiskInstance};
   return keyed;
-}
-
-}  // namespace
-
-void PerfLogicalDiskProvider::initialize(CIMOMHandle& cimom) { cimom_ = cimom; }
-
-void PerfLogicalDiskProvider::terminate() {}
-
-void PerfLogicalDiskProvider::getInstance(const OperationContext&,
-                                          const CIMObjectPath& instanceReference, const Boolean,
-                                          const Boolean, const CIMPropertyList&,
-                                          InstanceResponseHandler& handler) {
-  perfsupport::GetKeyedInstance(Disks(), instanceReference, handler);
-}
-
-void PerfLogicalDiskProvider::enumerateInstances(const OperationContext&, const CIMObjectPath&,
-                                                 const Boolean, const Boolean,
-                                                 const CIMPropertyList&,
-                                                 InstanceResponseHandler& handler) {
-  perfsupport::EnumerateKeyedInstances(Disks(), handler);
-}
-
-void PerfLogicalDiskProvider::enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
-                                                     ObjectPathResponseHandler& handler) {
-  perfsupport::EnumerateKeyedNames(Disks(), handler);
-}
-
-void PerfLogicalDiskProvider::modifyInstance(const OperationContext&, const CIMObjectPath&,
-                                             const CIMInstance&, const Boolean,
-                                             const CIMPropertyList&, ResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "modifyInstance");
-}
-
-void PerfLogicalDiskProvider::createInstance(const OperationContext&, const CIMObjectPath&,
-                                             const CIMInstance&, ObjectPathResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "createInstance");
-}
-
-void PerfLogicalDiskProvider::deleteInstance(const OperationContext&, const CIMObjectPath&,
-                                             ResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "deleteInstance");
 }
 
 }  // namespace Pegasus

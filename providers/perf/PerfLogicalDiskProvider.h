@@ -2,44 +2,17 @@
 #ifndef MGMT_PERF_PERFLOGICALDISKPROVIDER_H
 #define MGMT_PERF_PERFLOGICALDISKPROVIDER_H
 
-#include <Pegasus/Provider/CIMInstanceProvider.h>
-#include <Pegasus/Provider/CIMOMHandle.h>
+#include "PerfProviderSupport.h"
 
 namespace Pegasus {
 
-/// Read-only instance provider; builds every instance afresh from /proc on each
-/// request and keeps no state but the object manager's handle.
-class PerfLogicalDiskProvider : public CIMInstanceProvider {
+/// Read-only; builds every instance afresh from /proc on each request and keeps
+/// no state but the object manager's handle.
+class PerfLogicalDiskProvider : public perfsupport::KeyedProvider<PerfLogicalDiskProvider> {
  public:
-  PerfLogicalDiskProvider() = default;
-  ~PerfLogicalDiskProvider() override = default;
-
-  void initialize(CIMOMHandle& cimom) override;
-  void terminate() override;
-
-  void getInstance(const OperationContext& context, const CIMObjectPath& instanceReference,
-                   const Boolean includeQualifiers, const Boolean includeClassOrigin,
-                   const CIMPropertyList& propertyList, InstanceResponseHandler& handler) override;
-  void enumerateInstances(const OperationContext& context, const CIMObjectPath& classReference,
-                          const Boolean includeQualifiers, const Boolean includeClassOrigin,
-                          const CIMPropertyList& propertyList,
-                          InstanceResponseHandler& handler) override;
-  void enumerateInstanceNames(const OperationContext& context, const CIMObjectPath& classReference,
-                              ObjectPathResponseHandler& handler) override;
-  /// Throws CIMNotSupportedException "PerfLogicalDiskProvider does not support modifyInstance".
-  void modifyInstance(const OperationContext& context, const CIMObjectPath& instanceReference,
-                      const CIMInstance& instanceObject, const Boolean includeQualifiers,
-                      const CIMPropertyList& propertyList, ResponseHandler& handler) override;
-  /// Throws CIMNotSupportedException "PerfLogicalDiskProvider does not support createInstance".
-  void createInstance(const OperationContext& context, const CIMObjectPath& instanceReference,
-                      const CIMInstance& instanceObject,
-                      ObjectPathResponseHandler& handler) override;
-  /// Throws CIMNotSupportedException "PerfLogicalDiskProvider does not support deleteInstance".
-  void deleteInstance(const OperationContext& context, const CIMObjectPath& instanceReference,
-                      ResponseHandler& handler) override;
-
- private:
-  CIMOMHandle cimom_;
+  static constexpr const char* kProviderName = "PerfLogicalDiskProvider";
+  /// How the instances are listed and built.
+  static const perfsupport::KeyedClass& Keyed();
 };
 
 }  // namespace Pegasus

@@ -12,8 +12,6 @@ namespace {
 using perfsupport::AddUint32;
 using perfsupport::AddUint64;
 
-constexpr const char* kProvider = "PerfMemoryProvider";
-
 CIMInstance BuildMemoryInstance() {
   PerfMemory memory;
   std::uint64_t free = 0, shared = 0, buffers = 0, cached = 0;
@@ -41,10 +39,6 @@ CIMInstance BuildMemoryInstance() {
 
 }  // namespace
 
-void PerfMemoryProvider::initialize(CIMOMHandle& cimom) { cimom_ = cimom; }
-
-void PerfMemoryProvider::terminate() {}
-
 void PerfMemoryProvider::getInstance(const OperationContext&, const CIMObjectPath&, const Boolean,
                                      const Boolean, const CIMPropertyList&,
                                      InstanceResponseHandler& handler) {
@@ -68,22 +62,6 @@ void PerfMemoryProvider::enumerateInstanceNames(const OperationContext&, const C
   handler.processing();
   handler.deliver(CIMObjectPath(CLASS_PERFMEMORY));
   handler.complete();
-}
-
-void PerfMemoryProvider::modifyInstance(const OperationContext&, const CIMObjectPath&,
-                                        const CIMInstance&, const Boolean, const CIMPropertyList&,
-                                        ResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "modifyInstance");
-}
-
-void PerfMemoryProvider::createInstance(const OperationContext&, const CIMObjectPath&,
-                                        const CIMInstance&, ObjectPathResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "createInstance");
-}
-
-void PerfMemoryProvider::deleteInstance(const OperationContext&, const CIMObjectPath&,
-                                        ResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "deleteInstance");
 }
 
 }  // namespace Pegasus

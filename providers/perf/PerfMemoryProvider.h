@@ -2,20 +2,15 @@
 #ifndef MGMT_PERF_PERFMEMORYPROVIDER_H
 #define MGMT_PERF_PERFMEMORYPROVIDER_H
 
-#include <Pegasus/Provider/CIMInstanceProvider.h>
-#include <Pegasus/Provider/CIMOMHandle.h>
+#include "PerfProviderSupport.h"
 
 namespace Pegasus {
 
-/// Read-only instance provider; builds every instance afresh from /proc on each
-/// request and keeps no state but the object manager's handle.
-class PerfMemoryProvider : public CIMInstanceProvider {
+/// Read-only; builds the instance afresh from /proc on each request and keeps no
+/// state but the object manager's handle.
+class PerfMemoryProvider : public perfsupport::ReadOnlyProvider<PerfMemoryProvider> {
  public:
-  PerfMemoryProvider() = default;
-  ~PerfMemoryProvider() override = default;
-
-  void initialize(CIMOMHandle& cimom) override;
-  void terminate() override;
+  static constexpr const char* kProviderName = "PerfMemoryProvider";
 
   void getInstance(const OperationContext& context, const CIMObjectPath& instanceReference,
                    const Boolean includeQualifiers, const Boolean includeClassOrigin,
@@ -26,20 +21,6 @@ class PerfMemoryProvider : public CIMInstanceProvider {
                           InstanceResponseHandler& handler) override;
   void enumerateInstanceNames(const OperationContext& context, const CIMObjectPath& classReference,
                               ObjectPathResponseHandler& handler) override;
-  /// Throws CIMNotSupportedException "PerfMemoryProvider does not support modifyInstance".
-  void modifyInstance(const OperationContext& context, const CIMObjectPath& instanceReference,
-                      const CIMInstance& instanceObject, const Boolean includeQualifiers,
-                      const CIMPropertyList& propertyList, ResponseHandler& handler) override;
-  /// Throws CIMNotSupportedException "PerfMemoryProvider does not support createInstance".
-  void createInstance(const OperationContext& context, const CIMObjectPath& instanceReference,
-                      const CIMInstance& instanceObject,
-                      ObjectPathResponseHandler& handler) override;
-  /// Throws CIMNotSupportedException "PerfMemoryProvider does not support deleteInstance".
-  void deleteInstance(const OperationContext& context, const CIMObjectPath& instanceReference,
-                      ResponseHandler& handler) override;
-
- private:
-  CIMOMHandle cimom_;
 };
 
 }  // namespace Pegasus

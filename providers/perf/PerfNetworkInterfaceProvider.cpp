@@ -11,8 +11,6 @@ namespace {
 
 using perfsupport::AddUint32;
 
-constexpr const char* kProvider = "PerfNetworkInterfaceProvider";
-
 // The 32-bit sum of two counters, each taken modulo 2^32 as published.
 std::uint32_t Sum32(std::uint64_t a, std::uint64_t b) {
   return static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b);
@@ -50,7 +48,9 @@ CIMInstance BuildInterfaceInstance(const std::string& name) {
   return instance;
 }
 
-const perfsupport::KeyedClass& Interfaces() {
+}  // namespace
+
+const perfsupport::KeyedClass& PerfNetworkInterfaceProvider::Keyed() {
   static const perfsupport::KeyedClass keyed{CLASS_PERFNETWORKINTERFACE,
                                              ": No such network interface",
                                              [] {
@@ -60,48 +60,6 @@ const perfsupport::KeyedClass& Interfaces() {
                                              },
                                              BuildInterfaceInstance};
   return keyed;
-}
-
-}  // namespace
-
-void PerfNetworkInterfaceProvider::initialize(CIMOMHandle& cimom) { cimom_ = cimom; }
-
-void PerfNetworkInterfaceProvider::terminate() {}
-
-void PerfNetworkInterfaceProvider::getInstance(const OperationContext&,
-                                               const CIMObjectPath& instanceReference,
-                                               const Boolean, const Boolean, const CIMPropertyList&,
-                                               InstanceResponseHandler& handler) {
-  perfsupport::GetKeyedInstance(Interfaces(), instanceReference, handler);
-}
-
-void PerfNetworkInterfaceProvider::enumerateInstances(const OperationContext&, const CIMObjectPath&,
-                                                      const Boolean, const Boolean,
-                                                      const CIMPropertyList&,
-                                                      InstanceResponseHandler& handler) {
-  perfsupport::EnumerateKeyedInstances(Interfaces(), handler);
-}
-
-void PerfNetworkInterfaceProvider::enumerateInstanceNames(const OperationContext&,
-                                                          const CIMObjectPath&,
-                                                          ObjectPathResponseHandler& handler) {
-  perfsupport::EnumerateKeyedNames(Interfaces(), handler);
-}
-
-void PerfNetworkInterfaceProvider::modifyInstance(const OperationContext&, const CIMObjectPath&,
-                                                  const CIMInstance&, const Boolean,
-                                                  const CIMPropertyList&, ResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "modifyInstance");
-}
-
-void PerfNetworkInterfaceProvider::createInstance(const OperationContext&, const CIMObjectPath&,
-                                                  const CIMInstance&, ObjectPathResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "createInstance");
-}
-
-void PerfNetworkInterfaceProvider::deleteInstance(const OperationContext&, const CIMObjectPath&,
-                                                  ResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "deleteInstance");
 }
 
 }  // namespace Pegasus

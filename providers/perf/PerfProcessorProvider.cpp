@@ -13,8 +13,6 @@ namespace {
 using perfsupport::AddUint32;
 using perfsupport::AddUint64;
 
-constexpr const char* kProvider = "PerfProcessorProvider";
-
 // "CPU_Total" for the all-processor line, otherwise the name in capitals (CPU0).
 String DisplayName(const std::string& name) {
   if (name == "cpu") return String("CPU_Total");
@@ -43,7 +41,9 @@ CIMInstance BuildProcessorInstance(const std::string& name) {
   return instance;
 }
 
-const perfsupport::KeyedClass& Processors() {
+}  // namespace
+
+const perfsupport::KeyedClass& PerfProcessorProvider::Keyed() {
   static const perfsupport::KeyedClass keyed{CLASS_PERFPROCESSOR, ": No such processor",
                                              [] {
                                                PerfProcessor processor;
@@ -52,46 +52,6 @@ const perfsupport::KeyedClass& Processors() {
                                              },
                                              BuildProcessorInstance};
   return keyed;
-}
-
-}  // namespace
-
-void PerfProcessorProvider::initialize(CIMOMHandle& cimom) { cimom_ = cimom; }
-
-void PerfProcessorProvider::terminate() {}
-
-void PerfProcessorProvider::getInstance(const OperationContext&,
-                                        const CIMObjectPath& instanceReference, const Boolean,
-                                        const Boolean, const CIMPropertyList&,
-                                        InstanceResponseHandler& handler) {
-  perfsupport::GetKeyedInstance(Processors(), instanceReference, handler);
-}
-
-void PerfProcessorProvider::enumerateInstances(const OperationContext&, const CIMObjectPath&,
-                                               const Boolean, const Boolean, const CIMPropertyList&,
-                                               InstanceResponseHandler& handler) {
-  perfsupport::EnumerateKeyedInstances(Processors(), handler);
-}
-
-void PerfProcessorProvider::enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
-                                                   ObjectPathResponseHandler& handler) {
-  perfsupport::EnumerateKeyedNames(Processors(), handler);
-}
-
-void PerfProcessorProvider::modifyInstance(const OperationContext&, const CIMObjectPath&,
-                                           const CIMInstance&, const Boolean,
-                                           const CIMPropertyList&, ResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "modifyInstance");
-}
-
-void PerfProcessorProvider::createInstance(const OperationContext&, const CIMObjectPath&,
-                                           const CIMInstance&, ObjectPathResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "createInstance");
-}
-
-void PerfProcessorProvider::deleteInstance(const OperationContext&, const CIMObjectPath&,
-                                           ResponseHandler&) {
-  perfsupport::RefuseWrite(kProvider, "deleteInstance");
 }
 
 }  // namespace Pegasus

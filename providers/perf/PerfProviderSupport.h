@@ -1,5 +1,6 @@
-// What the four performance providers share: building properties, refusing
-// writes, and the request scheme of the three classes keyed by Name.
+// What the four performance providers share: building properties, the
+// operations every one of them answers alike (initialize, terminate, refused
+// writes), and the read operations of the three classes keyed by Name.
 #ifndef MGMT_PERF_PERFPROVIDERSUPPORT_H
 #define MGMT_PERF_PERFPROVIDERSUPPORT_H
 
@@ -7,6 +8,8 @@
 #include <Pegasus/Common/CIMObjectPath.h>
 #include <Pegasus/Common/ResponseHandler.h>
 #include <Pegasus/Common/String.h>
+#include <Pegasus/Provider/CIMInstanceProvider.h>
+#include <Pegasus/Provider/CIMOMHandle.h>
 
 #include <cstdint>
 #include <functional>
@@ -63,6 +66,53 @@ void EnumerateKeyedInstances(const KeyedClass& keyed, InstanceResponseHandler& h
 /// before processing() when it fails; then processing(), the instance, complete().
 void GetKeyedInstance(const KeyedClass& keyed, const CIMObjectPath& request,
                       InstanceResponseHandler& handler);
+
+/// A read-only instance provider: keeps a copy of the object manager's handle,
+/// does nothing on terminate, and refuses every write with
+/// "<Provider::kProviderName> does not support <operation>". `Provider` adds the
+/// read operations.
+template <typename Provider>
+class ReadOnlyProvider : public CIMInstanceProvider {
+ public:
+  void initialize(CIMOMHandle& cimom) override { cimom_ = cimom; }
+  void terminate() override {}
+
+  void modifyInstance(const OperationContext&, const CIMObjectPath&, const CIMInstance&,
+                      const Boolean, const CIMPropertyList&, ResponseHandler&) override {
+    RefuseWrite(Provider::kProviderName, "modifyInstance");
+  }
+  void createInstance(const OperationContext&, const CIMObjectPath&, const CIMInstance&,
+                      ObjectPathResponseHandler&) override {
+    RefuseWrite(Provider::kProviderName, "createInstance");
+  }
+  void deleteInstance(const OperationContext&, const CIMObjectPath&, ResponseHandler&) override {
+    RefuseWrite(Provider::kProviderName, "deleteInstance");
+  }
+
+ private:
+  CIMOMHandle cimom_;
+};
+
+/// A read-only provider of a class keyed by Name: `Provider::Keyed()` tells how
+/// its names are listed and its instances built.
+template <typename Provider>
+class KeyedProvider : public ReadOnlyProvider<Provider> {
+ public:
+  void getInstance(const OperationContext&, const CIMObjectPath& instanceReference, const Boolean,
+                   const Boolean, const CIMPropertyList&,
+                   InstanceResponseHandler& handler) override {
+    GetKeyedInstance(Provider::Keyed(), instanceReference, handler);
+  }
+  void enumerateInstances(const OperationContext&, const CIMObjectPath&, const Boolean,
+                          const Boolean, const CIMPropertyList&,
+                          InstanceResponseHandler& handler) override {
+    EnumerateKeyedInstances(Provider::Keyed(), handler);
+  }
+  void enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
+                              ObjectPathResponseHandler& handler) override {
+    EnumerateKeyedNames(Provider::Keyed(), handler);
+  }
+};
 
 }  // namespace perfsupport
 }  // namespace Pegasus
