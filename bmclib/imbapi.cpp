@@ -127,8 +127,8 @@ int SendTimedImbpRequest(IMBPREQUESTDATA* reqPtr, int timeOut, BYTE* respDataPtr
 
   ImbResponseBuffer response{};
   DWORD returned = sizeof(response);
-  if (!DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &*request, sizeof(*request), &response,
-                       sizeof(response), &returned, nullptr))
+  if (!DeviceIoControl(imbapi::DeviceHandle(), IMB_IOCTL_SEND_MESSAGE, &*request, sizeof(*request),
+                       &response, sizeof(response), &returned, nullptr))
     return 1;
   if (returned == 0) return 1;
   if (returned > sizeof(response)) returned = sizeof(response);

@@ -14,8 +14,9 @@ int SendAsyncImbpRequest(IMBPREQUESTDATA* reqPtr, BYTE* seqNo) {
   if (!request) return 1;
   ImbResponseBuffer response{};
   DWORD returned = IMB_SMALL_BUFFER_SIZE;
-  if (!DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &*request, IMB_SMALL_BUFFER_SIZE,
-                       &response, IMB_SMALL_BUFFER_SIZE, &returned, nullptr) ||
+  if (!DeviceIoControl(imbapi::DeviceHandle(), IMB_IOCTL_SEND_MESSAGE, &*request,
+                       IMB_SMALL_BUFFER_SIZE, &response, IMB_SMALL_BUFFER_SIZE, &returned,
+                       nullptr) ||
       returned != 2)
     return 1;
   *seqNo = response.data[0];
@@ -32,8 +33,8 @@ int GetAsyncImbpMessage(BYTE* msgPtr, DWORD* msgLen, DWORD timeOut, DWORD* seqNo
     request.lastSeq = *seqNo;
     ImbAsyncResponse response{};
     DWORD returned = sizeof(response);
-    if (!DeviceIoControl(hDevice1, IMB_IOCTL_GET_ASYNC_MSG, &request, sizeof(request), &response,
-                         sizeof(response), &returned, nullptr))
+    if (!DeviceIoControl(imbapi::DeviceHandle(), IMB_IOCTL_GET_ASYNC_MSG, &request, sizeof(request),
+                         &response, sizeof(response), &returned, nullptr))
       return imbapi::LastStatus() == IMB_STATUS_NO_ASYNC_MSG ? IMB_NO_MESSAGE : IMB_FAILED;
     // A message needs its sequence number and channel byte; anything shorter
     // cannot be taken apart.
@@ -57,8 +58,8 @@ int RegisterForImbAsyncMessageNotification(DWORD* handleId) {
   DWORD input = 0;
   DWORD handle = 0;
   DWORD returned = sizeof(handle);
-  if (!DeviceIoControl(hDevice1, IMB_IOCTL_REGISTER_ASYNC, &input, sizeof(input), &handle,
-                       sizeof(handle), &returned, nullptr) ||
+  if (!DeviceIoControl(imbapi::DeviceHandle(), IMB_IOCTL_REGISTER_ASYNC, &input, sizeof(input),
+                       &handle, sizeof(handle), &returned, nullptr) ||
       returned != sizeof(handle))
     return 1;
   AsyncEventHandle = handle;
@@ -70,8 +71,8 @@ int UnRegisterForImbAsyncMessageNotification(DWORD handleId) {
   if (handleId != AsyncEventHandle) return 1;
   DWORD output = 0;
   DWORD returned = sizeof(output);
-  if (!DeviceIoControl(hDevice1, IMB_IOCTL_UNREGISTER_ASYNC, &handleId, sizeof(handleId), &output,
-                       sizeof(output), &returned, nullptr))
+  if (!DeviceIoControl(imbapi::DeviceHandle(), IMB_IOCTL_UNREGISTER_ASYNC, &handleId,
+                       sizeof(handleId), &output, sizeof(output), &returned, nullptr))
     return 1;
   // Without clearing it no handle could ever be registered again.
   AsyncEventHandle = 0;
@@ -82,16 +83,16 @@ int IsAsyncMessageAvailable(DWORD eventId) {
   if (eventId != AsyncEventHandle) return 1;
   DWORD output = 0;
   DWORD returned = sizeof(output);
-  return DeviceIoControl(hDevice1, IMB_IOCTL_ASYNC_AVAILABLE, &eventId, sizeof(eventId), &output,
-                         sizeof(output), &returned, nullptr)
+  return DeviceIoControl(imbapi::DeviceHandle(), IMB_IOCTL_ASYNC_AVAILABLE, &eventId,
+                         sizeof(eventId), &output, sizeof(output), &returned, nullptr)
              ? 0
              : 1;
 }
 
 int StartAsyncMesgPoll(void) {
   DWORD returned = 0;
-  return DeviceIoControl(hDevice1, IMB_IOCTL_START_ASYNC_POLL, nullptr, 0, nullptr, 0, &returned,
-                         nullptr)
+  return DeviceIoControl(imbapi::DeviceHandle(), IMB_IOCTL_START_ASYNC_POLL, nullptr, 0, nullptr, 0,
+                         &returned, nullptr)
              ? 0
              : 1;
 }
@@ -99,8 +100,8 @@ int StartAsyncMesgPoll(void) {
 int SetShutDownCode(int delayTime, int code) {
   ImbShutdownCode input{static_cast<DWORD>(code), static_cast<DWORD>(delayTime)};
   DWORD returned = 0;
-  return DeviceIoControl(hDevice1, IMB_IOCTL_SHUTDOWN_CODE, &input, sizeof(input), nullptr, 0,
-                         &returned, nullptr)
+  return DeviceIoControl(imbapi::DeviceHandle(), IMB_IOCTL_SHUTDOWN_CODE, &input, sizeof(input),
+                         nullptr, 0, &returned, nullptr)
              ? 0
              : 1;
 }

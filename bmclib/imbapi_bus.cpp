@@ -23,8 +23,9 @@ bool SendSmall(BYTE cmd, const std::vector<BYTE>& data, int timeOutMs, ImbRespon
       {0, imbapi::MillisToMicros(timeOutMs), kBmcAddress, cmd, kNetFnApp, 0, data});
   if (!request) return false;
   returned = IMB_SMALL_BUFFER_SIZE;
-  return DeviceIoControl(hDevice1, IMB_IOCTL_SEND_MESSAGE, &*request, IMB_SMALL_BUFFER_SIZE,
-                         &response, IMB_SMALL_BUFFER_SIZE, &returned, nullptr) != 0;
+  return DeviceIoControl(imbapi::DeviceHandle(), IMB_IOCTL_SEND_MESSAGE, &*request,
+                         IMB_SMALL_BUFFER_SIZE, &response, IMB_SMALL_BUFFER_SIZE, &returned,
+                         nullptr) != 0;
 }
 
 }  // namespace

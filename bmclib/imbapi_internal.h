@@ -15,6 +15,11 @@ void PrintDriverError(const char* function, const char* what);
 /// The status word of this thread's last driver call.
 DWORD LastStatus();
 
+/// hDevice1 as the callers pass it to DeviceIoControl (which takes the
+/// descriptor under its own lock): read atomically, since other threads open
+/// and close the device meanwhile.
+inline int DeviceHandle() { return __atomic_load_n(&hDevice1, __ATOMIC_RELAXED); }
+
 /// Milliseconds as the drivers' microsecond field (negative: 0; saturates).
 DWORD MillisToMicros(int ms);
 
