@@ -7,7 +7,9 @@ set -euo pipefail
 
 packages=(
   # build
-  build-essential cmake pkg-config git
+  build-essential cmake pkg-config git ccache
+  # formatting, static analysis and the fuzzers (clang with libFuzzer)
+  clang clang-format clang-tidy libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsnmp-dev libpugixml-dev libcpp-httplib-dev libssl-dev libcrypt-dev openssl
   nlohmann-json3-dev

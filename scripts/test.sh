@@ -3,10 +3,12 @@
 # errors) and runs every test. Extra arguments go to ctest, for example
 #   scripts/test.sh -L unit        only the unit tests
 #   scripts/test.sh -R Cfg         tests whose name matches
-# BUILD_DIR (default: build) and JOBS (default: the number of cores) may be set;
-# SANITIZE=1 builds with the address and undefined-behaviour sanitizers (and
-# without the benchmarks), for example
+# BUILD_DIR (default: build), JOBS (default: the number of cores) and TARGET
+# (default: all) may be set; SANITIZE=1 builds with the address and
+# undefined-behaviour sanitizers, SANITIZE=thread with ThreadSanitizer and only
+# the test programs labelled "threaded" (both without the benchmarks):
 #   SANITIZE=1 BUILD_DIR=build-asan scripts/test.sh -L unit
+#   SANITIZE=thread BUILD_DIR=build-tsan scripts/test.sh -L threaded
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,13 +17,27 @@ scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
 JOBS=${JOBS:-$(nproc)}
 
+TARGET=${TARGET:-all}
+
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DMGMT_WERROR=ON)
-if [ "${SANITIZE:-0}" = 1 ]; then
-  options+=(-DMGMT_SANITIZE=ON -DMGMT_BUILD_BENCH=OFF)
-  # A leak or undefined behaviour fails the test instead of scrolling past.
-  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
-  export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+if command -v ccache >/dev/null; then
+  options+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+case "${SANITIZE:-0}" in
+  0) ;;
+  1)
+    options+=(-DMGMT_SANITIZE=ON -DMGMT_BUILD_BENCH=OFF)
+    # A leak or undefined behaviour fails the test instead of scrolling past.
+    export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+    export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+    ;;
+  thread)
+    options+=(-DMGMT_SANITIZE=thread -DMGMT_BUILD_BENCH=OFF)
+    [ "$TARGET" = all ] && TARGET=mgmt_threaded_tests
+    export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+    ;;
+  *) echo "test.sh: SANITIZE is 1 or thread" >&2; exit 2 ;;
+esac
 # Configure's output is kept in the build folder: shown whole when it fails,
 # and its warnings (e.g. a benchmark left out) shown always.
 mkdir -p "$BUILD_DIR"
@@ -32,6 +48,6 @@ if ! cmake -S . -B "$BUILD_DIR" "${options[@]}" >"$configure_log" 2>&1; then
   exit 1
 fi
 grep -A4 "^CMake Warning" "$configure_log" >&2 || true
-cmake --build "$BUILD_DIR" -j "$JOBS"
+cmake --build "$BUILD_DIR" -j "$JOBS" --target "$TARGET"
 cd "$BUILD_DIR"
 ctest --output-on-failure -j "$JOBS" "$@"
