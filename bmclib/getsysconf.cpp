@@ -17,9 +17,9 @@
 
 #include <Pegasus/Client/CIMClient.h>
 
+#include "childproc.h"
 #include "installroot.h"
 #include "ipmiconf.h"
-#include "childproc.h"
 #include "util.h"
 
 namespace {
