@@ -3,11 +3,14 @@
 // structures, too many strings, strings that are not UTF-8).
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "DmiText.h"
 #include "SM_BIOSElement.h"
 #include "SM_BaseBoard.h"
+#include "SM_Bus.h"
 #include "SM_Chassis.h"
 #include "SM_ComputerSystemProduct.h"
 #include "SM_PhysicalMemory.h"
@@ -16,6 +19,7 @@
 #include "SM_SystemSlot.h"
 #include "dmi_test_util.h"
 #include "smbiosfixture.h"
+#include "support/provider_driver.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -416,6 +420,44 @@ TEST(DmiText, FirmwareStringsThatAreNotUtf8) {
   const auto bios =
       Parse<Pegasus::SM_BIOSElement>(Bios(1, 2, 0, {"Vendor", std::string_view(version)}));
   EXPECT_EQ(Str(bios[0], "Version"), std::string(126, 'v'));
+}
+
+// --- buses --------------------------------------------------------------------------
+
+std::vector<Pegasus::CIMInstance> Scan() {
+  mgmt::test::ProviderDriver driver(std::make_unique<Pegasus::SM_Bus>().release());
+  return driver.Instances("SM_Bus");
+}
+
+TEST(DmiBus, NumberedEntriesUnderProcBus) {
+  mgmt::test::TempRoot root("dmi-bus");
+  for (const char* dir : {"pci/00", "pci/3a", "pci/ae", "pci/0001:02", "usb/001", "usb/002"}) {
+    root.Write(std::string("/proc/bus/") + dir + "/.keep", "");
+  }
+  for (const char* file :
+       {"pci/devices", "usb/devices", "input/devices", "input/handlers", "stray"}) {
+    root.Write(std::string("/proc/bus/") + file, "");
+  }
+  dmitest::LogCapture log;
+  const auto got = Scan();
+  Strings ids;
+  for (const auto& b : got) ids.push_back(Str(b, "DeviceID").value_or("?"));
+  EXPECT_EQ(ids, (Strings{"pci_00", "pci_0001:02", "pci_3a", "pci_ae", "usb_001", "usb_002"}));
+  ASSERT_EQ(got.size(), 6u);
+  EXPECT_EQ(dmitest::Names(got[2]),
+            (Strings{"CreationClassName", "DeviceID", "SystemCreationClassName", "SystemName",
+                     "Name", "Caption", "Description"}));
+  EXPECT_EQ(Str(got[2], "Caption"), "pci bus 3a");
+  EXPECT_EQ(Str(got[2], "CreationClassName"), "SM_BUS");
+  EXPECT_EQ(Str(got[2], "SystemName"), mgmt::dmi::HostName());
+  EXPECT_EQ(log.Lines(), Strings{"ERROR, SM_Bus::searchSubBus(): error\n"}) << "the plain file";
+}
+
+TEST(DmiBus, NoProcBus) {
+  mgmt::test::TempRoot root("dmi-bus");
+  dmitest::LogCapture log;
+  EXPECT_TRUE(Scan().empty());
+  EXPECT_EQ(log.Lines(), Strings{"ERROR, SM_Bus::searchSysBus(): error\n"});
 }
 
 }  // namespace
