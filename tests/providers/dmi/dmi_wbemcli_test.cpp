@@ -27,6 +27,7 @@ constexpr const char* kTable = "10-ibm-x3950-m2";
 class DmiWbemcli : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    if (!mgmt::test::SmbiosDataAvailable()) return;
     fixture_ = std::make_unique<mgmt::test::TempDir>("dmi-wbemcli");
     const auto dump = mgmt::test::LoadSmbiosDump(kTable);
     mgmt::test::WriteFirmwareTables(fixture_->Path(), dump.entryPoint, dump.table);
@@ -44,6 +45,7 @@ class DmiWbemcli : public ::testing::Test {
     server_.reset();
     fixture_.reset();
   }
+  void SetUp() override { MGMT_REQUIRE_SMBIOS_DATA(); }
   static std::string Target(const std::string& what) { return server_->Target(what); }
 
   static std::unique_ptr<mgmt::test::TempDir> fixture_;
