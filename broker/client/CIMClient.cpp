@@ -8,6 +8,7 @@
 
 #include "CimNumber.h"
 #include "ClientTransport.h"
+#include "base/base64.h"
 #include "cimxml/CimXmlError.h"
 #include "cimxml/CimXmlReader.h"
 #include "cimxml/CimXmlWriter.h"
@@ -20,24 +21,6 @@ namespace cx = mgmt::cimxml;
 PEGASUS_NAMESPACE_BEGIN
 
 namespace {
-
-std::string base64(std::string_view in) {
-  static const char* tbl = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  unsigned val = 0;
-  int bits = -6;
-  for (unsigned char c : in) {
-    val = (val << 8) | c;
-    bits += 8;
-    while (bits >= 0) {
-      out += tbl[(val >> bits) & 63];
-      bits -= 6;
-    }
-  }
-  if (bits > -6) out += tbl[((val << 8) >> (bits + 8)) & 63];
-  while (out.size() % 4) out += '=';
-  return out;
-}
 
 // Builds the body of one intrinsic call.
 class Request {
@@ -206,7 +189,8 @@ void CIMClient::connect(const String& host, const Uint32 portNumber, const Strin
   if (host.size() == 0 || portNumber == 0 || portNumber > 65535)
     throw InvalidLocatorException(host);
   std::string auth;
-  if (userName.size() != 0) auth = "Basic " + base64(cx::utf8(userName) + ":" + cx::utf8(password));
+  if (userName.size() != 0)
+    auth = "Basic " + mgmt::base::Base64Encode(cx::utf8(userName) + ":" + cx::utf8(password));
   mgmt::client::ClientTransport t(cx::utf8(host), portNumber, auth);
   t.open(_rep->ms());
   _rep->transport.emplace(std::move(t));

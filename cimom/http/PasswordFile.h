@@ -73,10 +73,6 @@ class PasswordChecker {
 std::optional<std::pair<std::string, std::string>> decodeBasicAuthorization(
     const std::string& header);
 
-/// Standard base64 (RFC 4648) with padding; nullopt on any invalid input.
-std::optional<std::string> base64Decode(std::string_view in);
-std::string base64Encode(std::string_view in);
-
 }  // namespace mgmt::cimom
 
 #endif

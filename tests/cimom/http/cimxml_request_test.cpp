@@ -9,6 +9,7 @@
 #include "PasswordFile.h"
 #include "RequestFuzzEntry.h"
 #include "TestServer.h"
+#include "base/base64.h"
 #include "base/connect.h"
 #include "http/HttpMessage.h"
 #include "net/Socket.h"
@@ -18,7 +19,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kAuth = "Basic " + cimom::base64Encode("alice:wonderland");
+const std::string kAuth = "Basic " + mgmt::base::Base64Encode("alice:wonderland");
 
 std::string envelope(const std::string& call) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?><CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
@@ -168,7 +169,7 @@ TEST_F(CimXmlRequest, HttpLevelRefusals) {
   EXPECT_EQ(resp.status, 401);
   ASSERT_NE(resp.header("WWW-Authenticate"), nullptr);
   r.auth = false;
-  r.extra = {{"Authorization", "Basic " + cimom::base64Encode("alice:wrong")}};
+  r.extra = {{"Authorization", "Basic " + mgmt::base::Base64Encode("alice:wrong")}};
   EXPECT_EQ(call(r).status, 401);
 
   r = ok;
@@ -240,7 +241,7 @@ TEST(CimXmlNoAuth, ClaimedUserNameThatIsNotUtf8) {
   test::TestServer srv(false);
   Req r;
   r.auth = false;
-  r.extra = {{"Authorization", "Basic " + cimom::base64Encode("\xff\xfe:pw")}};
+  r.extra = {{"Authorization", "Basic " + mgmt::base::Base64Encode("\xff\xfe:pw")}};
   r.cimMethod = "EnumerateClassNames";
   r.body = imethod("EnumerateClassNames", "");
   EXPECT_EQ(send(srv.port, r.wire()).status, 200);

@@ -22,6 +22,7 @@
 #include "HttpServer.h"
 #include "PasswordFile.h"
 #include "ServerConfig.h"
+#include "base/base64.h"
 #include "base/connect.h"
 #include "http/HttpMessage.h"
 #include "net/Socket.h"
@@ -483,17 +484,17 @@ TEST(PasswordFileTest, RewriteStaysPrivateAndClearsWhatKilledWritersLeft) {
 }
 
 TEST(PasswordFileTest, BasicAuthorizationDecoding) {
-  auto up = cimom::decodeBasicAuthorization("Basic " + cimom::base64Encode("user:pa:ss"));
+  auto up = cimom::decodeBasicAuthorization("Basic " + mgmt::base::Base64Encode("user:pa:ss"));
   ASSERT_TRUE(up);
   EXPECT_EQ(up->first, "user");
   EXPECT_EQ(up->second, "pa:ss");
   EXPECT_TRUE(cimom::decodeBasicAuthorization("basic dTpw"));  // "u:p"
-  EXPECT_FALSE(cimom::decodeBasicAuthorization("Basic " + cimom::base64Encode("nocolon")));
+  EXPECT_FALSE(cimom::decodeBasicAuthorization("Basic " + mgmt::base::Base64Encode("nocolon")));
   EXPECT_FALSE(cimom::decodeBasicAuthorization("Digest abc"));
   EXPECT_FALSE(cimom::decodeBasicAuthorization("Basic ###="));
   EXPECT_FALSE(cimom::decodeBasicAuthorization("Basic dTp=w"));
   for (std::string s : {"", "a", "ab", "abc", "abcd", "abcde"})
-    EXPECT_EQ(cimom::base64Decode(cimom::base64Encode(s)), s);
+    EXPECT_EQ(mgmt::base::Base64Decode(mgmt::base::Base64Encode(s)), s);
 }
 
 TEST(ServerConfigTest, FileSettingsProblemsAndValidation) {
