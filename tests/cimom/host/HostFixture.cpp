@@ -5,25 +5,22 @@
 
 #include <cstdlib>
 
+#include "support/temp_dir.h"
+
 namespace fs = std::filesystem;
 
 namespace cimomtest {
 namespace {
 
 struct TempClassDir {
-  fs::path dir;
+  mgmt::test::TempDir tmp{"cimom-classes"};
+  fs::path dir = tmp.Path();
   TempClassDir() {
-    dir = fs::temp_directory_path() / ("cimom-classes-" + std::to_string(getpid()));
-    fs::create_directories(dir);
     for (const auto& entry : fs::directory_iterator(CIMOM_MOF_DIR)) {
       if (entry.path().extension() == ".mof")
         fs::copy_file(entry.path(), dir / entry.path().filename());
     }
     fs::copy_file(fs::path(CIMOM_TEST_FIXTURES) / "classes" / "Test.mof", dir / "Test.mof");
-  }
-  ~TempClassDir() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
   }
 };
 

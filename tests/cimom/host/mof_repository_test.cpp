@@ -16,6 +16,8 @@
 
 #include <unistd.h>
 
+#include "support/temp_dir.h"
+
 using namespace Pegasus;
 using namespace mgmt::cimom;
 
@@ -203,8 +205,8 @@ TEST(ClassRepository, ShippedClassesLoadAndKeyTheAgentsClasses) {
 }
 
 TEST(ClassRepository, LoadReportsTheFileOfAnError) {
-  auto dir = std::filesystem::temp_directory_path() / ("cimom-mof-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  const mgmt::test::TempDir tmp("cimom-mof");
+  const auto& dir = tmp.Path();
   std::ofstream(dir / "a.mof") << "class A { string S; };\n";
   std::ofstream(dir / "b.mof") << "class B : A {\n  sint99 N;\n};\n";
   std::ofstream(dir / "ignored.txt") << "not mof";
@@ -215,7 +217,6 @@ TEST(ClassRepository, LoadReportsTheFileOfAnError) {
     EXPECT_NE(std::string(e.what()).find("b.mof:2: unknown type 'sint99'"), std::string::npos)
         << e.what();
   }
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include "support/temp_dir.h"
+
 using namespace Pegasus;
 using namespace mgmt::cimom;
 using cimomtest::cimError;
@@ -122,7 +124,8 @@ TEST_F(ProviderFailureTest, ModulesThatCannotServeAnswerFailedAndAreLogged) {
 
 TEST_F(ProviderFailureTest, StartRefusesBadClassesAndRegistrations) {
   namespace fs = std::filesystem;
-  fs::path dir = fs::temp_directory_path() / ("cimom-bad-" + std::to_string(getpid()));
+  const mgmt::test::TempDir tmp("cimom-bad");
+  const fs::path dir = tmp.Path();
   fs::create_directories(dir / "classes");
   fs::create_directories(dir / "regs");
   std::ofstream(dir / "classes" / "a.mof")
@@ -166,7 +169,6 @@ TEST_F(ProviderFailureTest, StartRefusesBadClassesAndRegistrations) {
   cfg.registrationDir = dir / "regs";
   ProviderHost good(cfg);
   EXPECT_EQ(cimError([&] { good.start(); }).first, CIM_ERR_SUCCESS);
-  fs::remove_all(dir);
 }
 
 }  // namespace

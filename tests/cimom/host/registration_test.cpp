@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include "support/temp_dir.h"
+
 using namespace mgmt::cimom;
 
 namespace {
@@ -83,7 +85,8 @@ TEST(Registration, RejectsMalformedFiles) {
 
 TEST(Registration, ModuleFilesAreSearchedInOrder) {
   namespace fs = std::filesystem;
-  fs::path dir = fs::temp_directory_path() / ("cimom-reg-" + std::to_string(getpid()));
+  const mgmt::test::TempDir tmp("cimom-reg");
+  const fs::path dir = tmp.Path();
   fs::create_directories(dir / "first");
   fs::create_directories(dir / "second");
   std::ofstream(dir / "second" / "libA.so") << "";
@@ -101,7 +104,6 @@ TEST(Registration, ModuleFilesAreSearchedInOrder) {
   EXPECT_EQ(resolveModulePath("/opt/x/libZ.so", dirs), fs::path(dir.string() + "/opt/x/libZ.so"));
   ::unsetenv("MGMTAGENT_ROOT");
   EXPECT_EQ(resolveModulePath("/opt/x/libZ.so", dirs), fs::path("/opt/x/libZ.so"));
-  fs::remove_all(dir);
 }
 
 }  // namespace
