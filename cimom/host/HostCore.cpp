@@ -7,6 +7,7 @@
 #include "NameKey.h"
 #include "NetworkAdapterProvider.h"
 #include "ParamTyping.h"
+#include "PropertyTyping.h"
 #include "UpcallBackend.h"
 
 #include <Pegasus/Common/CIMMethod.h>
@@ -258,7 +259,7 @@ void HostCore::modifyInstance(const OperationContext& context, const CIMNamespac
   ProviderAgent* agent = routes_.instanceProvider(nsKey, cls.key);
   if (agent == nullptr)
     fail(CIM_ERR_NOT_SUPPORTED, "no provider modifies " + toStd(cls.name.getString()));
-  CIMInstance copy = modifiedInstance.clone();
+  CIMInstance copy = typeProperties(classes_->copyClass(cls), modifiedInstance);
   copy.setPath(path);
   agent->modifyInstance(context, path, copy, includeQualifiers, propertyList);
 }
@@ -270,10 +271,12 @@ CIMObjectPath HostCore::createInstance(const OperationContext& context,
   const std::string nsKey = checkNamespace(nameSpace);
   if (newInstance.isUninitialized()) fail(CIM_ERR_INVALID_PARAMETER, "no instance given");
   const ClassInfo& cls = checkClass(newInstance.getClassName());
+  const CIMClass decl = classes_->copyClass(cls);
+  CIMInstance copy = typeProperties(decl, newInstance);
   CIMObjectPath path = providerPath(nameSpace, cls.name, newInstance.getPath());
   if (path.getKeyBindings().size() == 0) {
     try {
-      path = providerPath(nameSpace, cls.name, newInstance.buildPath(classes_->copyClass(cls)));
+      path = providerPath(nameSpace, cls.name, copy.buildPath(decl));
     } catch (const Exception&) {
       // Key properties missing: the provider decides whether it can name the instance.
     }
@@ -281,7 +284,6 @@ CIMObjectPath HostCore::createInstance(const OperationContext& context,
   ProviderAgent* agent = routes_.instanceProvider(nsKey, cls.key);
   if (agent == nullptr)
     fail(CIM_ERR_NOT_SUPPORTED, "no provider creates " + toStd(cls.name.getString()));
-  CIMInstance copy = newInstance.clone();
   copy.setPath(path);
   return agent->createInstance(context, path, copy);
 }

@@ -46,7 +46,9 @@ CIMValue convertArray(const Array<String>& texts, Conv conv) {
   return CIMValue(out);
 }
 
-CIMValue convertTextArray(const Array<String>& texts, CIMType type) {
+}  // namespace
+
+CIMValue convertTexts(const Array<String>& texts, CIMType type) {
   auto scalar = [type](const String& s) { return convertText(textOf(s), type); };
   auto as = [&](auto tag) {
     using T = decltype(tag);
@@ -91,8 +93,6 @@ CIMValue convertTextArray(const Array<String>& texts, CIMType type) {
       invalid(std::string("parameters of type ") + cimTypeToString(type) + " are not supported");
   }
 }
-
-}  // namespace
 
 CIMValue convertText(const std::string& text, CIMType type) {
   switch (type) {
@@ -173,7 +173,7 @@ Array<CIMParamValue> typeParameters(const CIMConstMethod& method, const Array<CI
         if (wantArray) {
           Array<String> texts;
           value.get(texts);
-          typed = convertTextArray(texts, want);
+          typed = convertTexts(texts, want);
         } else {
           String text;
           value.get(text);

@@ -23,6 +23,8 @@ Pegasus::Array<Pegasus::CIMParamValue> typeParameters(
 
 /// One text converted to `type` (scalar); throws CIM_ERR_INVALID_PARAMETER.
 Pegasus::CIMValue convertText(const std::string& text, Pegasus::CIMType type);
+/// Each text converted to `type`, as an array value; throws as convertText.
+Pegasus::CIMValue convertTexts(const Pegasus::Array<Pegasus::String>& texts, Pegasus::CIMType type);
 
 }  // namespace mgmt::cimom
 

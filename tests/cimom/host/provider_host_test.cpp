@@ -191,6 +191,55 @@ TEST_F(ProviderHostTest, WriteOperationsReachTheProvider) {
             CIM_ERR_INVALID_PARAMETER);
 }
 
+TEST_F(ProviderHostTest, WrittenPropertiesGetTheirDeclaredTypesFirst) {
+  // Untyped texts (what a CIM-XML client sends without TYPE) are converted.
+  CIMInstance w4{CIMName("Test_Widget")};
+  w4.addProperty(CIMProperty(CIMName("Id"), CIMValue(String("w4"))));
+  w4.addProperty(CIMProperty(CIMName("Count"), CIMValue(String("12"))));
+  Array<String> tags;
+  tags.append("a");
+  w4.addProperty(CIMProperty(CIMName("Tags"), CIMValue(tags)));
+  host->createInstance(ctx, ns, w4);
+  CIMInstance change{CIMName("Test_Widget")};
+  change.addProperty(CIMProperty(CIMName("count"), CIMValue(String("0x10"))));
+  change.setPath(widgetPath("w4"));
+  host->modifyInstance(ctx, ns, change);
+  const CIMInstance got = host->getInstance(ctx, ns, widgetPath("w4"));
+  const CIMValue count = got.getProperty(got.findProperty(CIMName("Count"))).getValue();
+  EXPECT_EQ(count.getType(), CIMTYPE_UINT32);
+  EXPECT_EQ(toStd(count.toString()), "16");
+
+  // What does not convert never reaches the provider (its setValue would throw
+  // CIM_ERR_FAILED halfway through the change).
+  const struct {
+    const char* property;
+    CIMValue value;
+    CIMStatusCode code;
+  } refused[] = {
+      {"Count", CIMValue(String("nine")), CIM_ERR_TYPE_MISMATCH},
+      {"Count", CIMValue(String("4294967296")), CIM_ERR_TYPE_MISMATCH},
+      {"Count", CIMValue(Sint32(5)), CIM_ERR_TYPE_MISMATCH},
+      {"Count", CIMValue(tags), CIM_ERR_TYPE_MISMATCH},
+      {"Label", CIMValue(tags), CIM_ERR_TYPE_MISMATCH},
+      {"NoSuchThing", CIMValue(String("x")), CIM_ERR_NO_SUCH_PROPERTY},
+  };
+  for (const auto& r : refused) {
+    CIMInstance bad{CIMName("Test_Widget")};
+    bad.addProperty(CIMProperty(CIMName("Color"), CIMValue(String("changed"))));
+    bad.addProperty(CIMProperty(CIMName(r.property), r.value));
+    bad.setPath(widgetPath("w4"));
+    EXPECT_EQ(cimError([&] { host->modifyInstance(ctx, ns, bad); }).first, r.code) << r.property;
+    CIMInstance fresh{CIMName("Test_Widget")};
+    fresh.addProperty(CIMProperty(CIMName("Id"), CIMValue(String("w5"))));
+    fresh.addProperty(CIMProperty(CIMName(r.property), r.value));
+    EXPECT_EQ(cimError([&] { host->createInstance(ctx, ns, fresh); }).first, r.code) << r.property;
+  }
+  EXPECT_EQ(stringProp(host->getInstance(ctx, ns, widgetPath("w4")), "Color"), "green");
+  EXPECT_EQ(cimError([&] { host->getInstance(ctx, ns, widgetPath("w5")); }).first,
+            CIM_ERR_NOT_FOUND);
+  host->deleteInstance(ctx, ns, widgetPath("w4"));
+}
+
 TEST_F(ProviderHostTest, EveryProviderExceptionBecomesItsCimError) {
   const struct {
     Uint16 code;
