@@ -148,9 +148,9 @@ void SMBLoadSettings(int* value) {
   if (std::sscanf(line.c_str(), "%d", &parsed) == 1) *value = parsed;
 }
 
-void SMBSaveSettings(int value) {
-  mgmt::base::ReplaceFileContents(mgmt::RootPath(mgmt::bmc::kSmbiosConfPath),
-                                  std::to_string(value));
+int SMBSaveSettings(int value) {
+  return mgmt::base::ReplaceFileContents(mgmt::RootPath(mgmt::bmc::kSmbiosConfPath),
+                                         std::to_string(value));
 }
 
 void IPMILoadSettings(int32_t* values) {

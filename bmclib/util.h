@@ -53,9 +53,11 @@ bool CopyText(char* buf, size_t size, const char* text);
 
 /// The SMBIOS-platform setting in smbios.conf: one decimal integer on one line.
 /// Load sets `value` to 0, then to the number on the file's first line if the
-/// file can be read. Save replaces the file atomically with "%d", no line end.
+/// file can be read. Save replaces the file atomically with "%d", no line end;
+/// it returns 0, or -1 (errno set) when the file could not be written (the old
+/// one then stays as it was).
 void SMBLoadSettings(int* value);
-void SMBSaveSettings(int value);
+int SMBSaveSettings(int value);
 
 /// Five integers on one line "%d %d %d %d %d" of ipmi.conf, the file's form before
 /// it held sections. Load zeroes the five values first and leaves them so unless
