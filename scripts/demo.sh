@@ -5,8 +5,8 @@
 # with imbd, cimserver, snmptrapd (on a loopback address of its own) and selwatch
 # for that root, and shows the BMC through /dev/imb, an event added to its SEL
 # arriving as a Platform Event Trap decoded by FreeIPMI's ipmi-pet, the same BMC
-# over its LAN port, and the inventory and performance counters through a CIM
-# client. Everything it started is stopped when it ends, also on failure or
+# over its LAN port, the inventory and performance counters through a CIM
+# client, and a BMC LAN setting changed through that client. Everything it started is stopped when it ends, also on failure or
 # Ctrl-C, unless --keep is given.
 #
 #   scripts/demo.sh [--build-dir DIR] [--root DIR] [--no-build] [--keep]
@@ -429,6 +429,21 @@ show_class SM_PerfCounters_Memory 1
 show_class SM_PerfCounters_Processor 1
 show_class SM_PerfCounters_LogicalDisk 1
 show_class SM_PerfCounters_NetworkInterface 1
+
+step "A BMC setting changed through the CIM client, applied to the BMC by bmcsetup"
+show_class HM_BMCChannelConfiguration 1
+echo "   \$ wbemcli mi '...:HM_BMCChannelConfiguration.BMC_Channel=1' 'BMC_GatewayIp=192.0.2.254'"
+out=$(wbemcli mi "$url:HM_BMCChannelConfiguration.BMC_Channel=1" 'BMC_GatewayIp=192.0.2.254' 2>&1) ||
+  { note "$out"; die "wbemcli mi failed"; }
+# bmcsetup runs detached: the BMC has the new value a moment after the answer.
+for _ in $(seq 60); do
+  gateway=$("${lan[@]}" lan print 1 2>/dev/null | sed -n 's/^Default Gateway IP *: *//p')
+  [[ $gateway == 192.0.2.254 ]] && break
+  sleep 0.5
+done
+echo "   \$ ipmitool ... lan print 1"
+"${lan[@]}" lan print 1 2>&1 | grep -E '^(IP Address  |Subnet Mask|Default Gateway IP)' | sed 's/^/   /'
+[[ $gateway == 192.0.2.254 ]] || die "the BMC did not take the new gateway"
 
 step "Done"
 if ((keep)); then
