@@ -123,7 +123,7 @@ void HttpServer::run() {
     acceptLoop_ = std::make_unique<base::AcceptLoop>(
         std::move(fds),
         base::AcceptLoop::Handlers{
-            .accepted = [this](base::AcceptedConnection c) { take(std::move(c)); },
+            .accepted = [this](base::AcceptedConnection c) { Take(std::move(c)); },
             .acceptFailed =
                 [](int err) { syslog(LOG_WARNING, "accept failed: %s", std::strerror(err)); }},
         base::AcceptLoop::Options{.clock = options_.clock, .accept = options_.accept});
@@ -138,7 +138,7 @@ void HttpServer::run() {
   idle_.wait(lock, [this] { return threads_ == 0; });
 }
 
-void HttpServer::take(base::AcceptedConnection connection) {
+void HttpServer::Take(base::AcceptedConnection connection) {
   const Listener& l = listeners_[connection.listener];
   base::UniqueFd fd = std::move(connection.fd);
   const auto& ss = connection.address;

@@ -85,7 +85,7 @@ class HttpServer {
     std::string path;                ///< Unix socket file to remove on shutdown
     net::TlsContext* tls = nullptr;  ///< HTTPS when set
   };
-  void take(base::AcceptedConnection connection);
+  void Take(base::AcceptedConnection connection);
   void serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls);
 
   ServerOptions options_;

@@ -35,7 +35,7 @@ SplitPath Split(const std::string& path) {
 }
 
 std::string DirectoryOf(const std::string& path) {
-  const std::string dir = Split(path).dir;
+  std::string dir = Split(path).dir;
   if (dir.empty()) return ".";
   if (dir == "/") return dir;
   return dir.substr(0, dir.size() - 1);

@@ -13,7 +13,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using mgmt::dev::DecodeSendMessage;
 using mgmt::dev::EncodeSendMessage;
-using mgmt::dev::SendMessage;
 
 Bytes AsBytes(const ImbRequestBuffer& buffer, size_t length = sizeof(ImbRequestBuffer)) {
   Bytes bytes(length);

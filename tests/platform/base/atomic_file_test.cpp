@@ -24,7 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using mgmt::base::ReplaceFileContents;
-using mgmt::base::ReplaceOptions;
 
 class AtomicFile : public ::testing::Test {
  protected:
