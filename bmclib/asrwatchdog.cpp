@@ -66,9 +66,16 @@ bool AsrWatchdog::Disarm(base::Clock& clock, int attempts) {
 }
 
 void RunAsrLoop(AsrWatchdog& watchdog, base::Clock& clock, const std::function<bool()>& running) {
+  // Cycles start on a steady 10-second cadence, not 10 seconds after the
+  // previous one ended: a slow BMC answer does not stretch the time within
+  // which a change of ipmi.conf reaches the BMC.
+  auto cycleStart = clock.Now();
   while (running()) {
     watchdog.Cycle();
-    const auto end = clock.Now() + kCyclePeriod;
+    auto end = cycleStart + kCyclePeriod;
+    // A cycle that took longer than the period: the next one starts now.
+    if (end < clock.Now()) end = clock.Now();
+    cycleStart = end;
     for (auto step = clock.Now(); running() && step < end;) {
       step = std::min(end, step + std::chrono::seconds(1));
       clock.SleepUntil(step);

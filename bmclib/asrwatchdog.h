@@ -63,9 +63,10 @@ class AsrWatchdog {
   AsrSettings bmc_;  // the BMC's timer as last read (all zero before the first read)
 };
 
-/// The body of the watchdog thread: a cycle, then a pause of kCyclePeriod made
-/// of one-second waits so that a cleared `running` is seen within a second;
-/// on leaving, the watchdog is disarmed.
+/// The body of the watchdog thread: a cycle every kCyclePeriod (counted from
+/// the start of the previous one), the pauses made of one-second waits so that
+/// a cleared `running` is seen within a second; on leaving, the watchdog is
+/// disarmed.
 void RunAsrLoop(AsrWatchdog& watchdog, base::Clock& clock, const std::function<bool()>& running);
 
 }  // namespace mgmt::watchdog

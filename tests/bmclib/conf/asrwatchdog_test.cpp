@@ -205,3 +205,33 @@ TEST_F(Asr, TheLoopCyclesEveryTenSecondsAndDisarmsWhenStopped) {
   EXPECT_EQ(SentRequests(device_.Bmc()).back(), kGet);
   EXPECT_EQ(state_->set, (Bytes{0x04, 0, 0, 0, 0, 0}));
 }
+
+TEST_F(Asr, ASlowCycleDoesNotDelayTheNext) {
+  Conf(true, 300, 1);
+  AsrWatchdog wd;
+  mgmt::base::ManualClock clock;
+  // Three seconds pass within the first cycle, as with a slow BMC.
+  std::atomic<bool> slowDone{false};
+  std::atomic<bool> running{true};
+  std::thread loop([&] {
+    RunAsrLoop(wd, clock, [&] {
+      if (!slowDone.exchange(true)) clock.Advance(3s);
+      return running.load();
+    });
+  });
+  auto gets = [&] {
+    int n = 0;
+    for (const Sent& s : SentRequests(device_.Bmc())) n += s == kGet;
+    return n;
+  };
+  for (int second = 3; second < 10; ++second) {  // the second cycle is due at 10 s
+    clock.WaitForSleepers(1);
+    EXPECT_EQ(gets(), 1) << second;
+    clock.Advance(1s);
+  }
+  clock.WaitForSleepers(1);
+  EXPECT_EQ(gets(), 2);
+  running = false;
+  clock.Advance(1s);
+  loop.join();
+}
