@@ -255,11 +255,13 @@ TEST(DevSeam, ServerRestartIsPickedUpOnTheSameDescriptor) {
   const auto down = Call(fd, IMB_IOCTL_SEND_MESSAGE, GetDeviceIdRequest());
   EXPECT_EQ(down.rc, -1);
   EXPECT_EQ(down.status, IMB_STATUS_DEVICE_NOT_CONNECTED);
+  // Whatever sits under the number meanwhile is not passed to programs run later.
+  EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
 
   device.StartServing();
   EXPECT_EQ(Call(fd, IMB_IOCTL_SEND_MESSAGE, GetDeviceIdRequest()).rc, 0);
-  // The descriptor number stayed valid throughout.
-  EXPECT_NE(::fcntl(fd, F_GETFD), -1);
+  // The descriptor number stayed valid throughout, and close-on-exec.
+  EXPECT_EQ(::fcntl(fd, F_GETFD), FD_CLOEXEC);
   DevClose(fd);
 }
 
