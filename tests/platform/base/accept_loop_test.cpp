@@ -15,6 +15,7 @@
 
 #include "base/accept_loop.h"
 #include "base/connect.h"
+#include "loopback.h"
 
 namespace {
 
@@ -23,20 +24,8 @@ using mgmt::base::AcceptedConnection;
 using mgmt::base::AcceptLoop;
 using mgmt::base::UniqueFd;
 
-struct Listener {
-  Listener() {
-    fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    EXPECT_EQ(::bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), len), 0);
-    EXPECT_EQ(::listen(fd.Get(), 8), 0);
-    ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&addr), &len);
-    port = ntohs(addr.sin_port);
-  }
-  UniqueFd fd;
-  unsigned port = 0;
+struct Listener : LoopbackPort {
+  Listener() : LoopbackPort(8) {}
 };
 
 TEST(AcceptLoop, HandsOverConnectionsFromEveryListenerReapingFirst) {

@@ -15,47 +15,15 @@
 #include <gtest/gtest.h>
 
 #include "base/connect.h"
+#include "loopback.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using mgmt::base::UniqueFd;
 
-// A TCP listener on 127.0.0.1 at a free port.
-struct TcpListener {
-  explicit TcpListener(int backlog) {
-    fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    EXPECT_EQ(::bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), len), 0);
-    EXPECT_EQ(::listen(fd.Get(), backlog), 0);
-    ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&addr), &len);
-    port = ntohs(addr.sin_port);
-  }
-  UniqueFd fd;
-  unsigned port = 0;
-};
-
-// A port nothing listens on: bound (so nobody else takes it meanwhile) but not listening.
-struct ClosedPort {
-  ClosedPort() {
-    fd.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    EXPECT_EQ(::bind(fd.Get(), reinterpret_cast<sockaddr*>(&addr), len), 0);
-    ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&addr), &len);
-    port = ntohs(addr.sin_port);
-  }
-  UniqueFd fd;
-  unsigned port = 0;
-};
-
 TEST(ConnectTcp, ConnectsRefusesAndTimesOut) {
-  TcpListener listener(8);
+  const LoopbackPort listener(8);
   std::string error;
   UniqueFd fd = mgmt::base::ConnectTcp("127.0.0.1", listener.port, 2s, &error);
   ASSERT_TRUE(fd.Valid()) << error;
@@ -65,7 +33,7 @@ TEST(ConnectTcp, ConnectsRefusesAndTimesOut) {
   ::getsockopt(fd.Get(), IPPROTO_TCP, 1 /*TCP_NODELAY*/, &one, &len);
   EXPECT_NE(one, 0);
 
-  ClosedPort closed;
+  const LoopbackPort closed(std::nullopt);
   errno = 0;
   EXPECT_FALSE(mgmt::base::ConnectTcp("127.0.0.1", closed.port, 2s, &error).Valid());
   EXPECT_EQ(errno, ECONNREFUSED);
@@ -79,7 +47,7 @@ TEST(ConnectTcp, ConnectsRefusesAndTimesOut) {
 TEST(ConnectTcp, AFullAcceptQueueEndsInATimeOut) {
   // A listener that never accepts: once its queue is full, the kernel drops
   // further handshakes and a plain connect would retry them for minutes.
-  TcpListener listener(0);
+  const LoopbackPort listener(0);
   std::vector<UniqueFd> queued;
   int err = 0;
   for (int i = 0; i < 16 && err != ETIMEDOUT; ++i) {
