@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "base/bytes.h"
 #include "devseam.h"
 #include "firmwareioctl.h"
 #include "pnpoemfan.h"
@@ -36,6 +37,7 @@ constexpr size_t kUuidSize = 16;
 // structure is 0x19 bytes long; a shorter one has no UUID to copy.
 constexpr uint8_t kMinUuidLength = 0x19;
 constexpr size_t kCoolingDeviceTypeOffset = 6;
+constexpr size_t kStructureHandleOffset = 2;
 
 class DeviceSeamCalls final : public mgmt::pnp::DriverCalls {
  public:
@@ -198,9 +200,17 @@ int PnPInitialize() {
   std::vector<bool> fetched(0x10000, false);
   uint16_t handle = kPnpFirstHandle;
   for (size_t fetches = 0; fetches < mgmt::pnp::kMaxStructuresPerTable; ++fetches) {
-    const uint16_t current = handle;
+    uint16_t current = handle;
     fetched[current] = true;
     if (PnpGetStructure_(&handle, buffer.data()) != 0) break;
+    // Handle 0 asks for the chain's start, which is the structure with handle 0
+    // when the table has one and otherwise the first structure: such a structure
+    // is indexed under its own handle, the one its DeviceID must name and by which
+    // it is fetched again.
+    if (current == kPnpFirstHandle) {
+      current = mgmt::base::GetLe16(buffer, kStructureHandleOffset);
+      fetched[current] = true;
+    }
     IndexStructure(buffer, current);
     if (handle == kPnpNoMoreHandles || fetched[handle]) break;
   }
