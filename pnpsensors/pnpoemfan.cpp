@@ -11,32 +11,21 @@
 
 namespace {
 
-// The table is read into buffers of this many bytes and its multiples.
-constexpr int kTableBufferStep = 8196;
-// A legacy table is at most 65 535 bytes; a driver announcing more each time is
-// not followed further.
-constexpr int kMaxTableBuffer = 0xFFFF + kTableBufferStep;
-
 std::string g_productName;
 
 // The system product name of the SMBIOS table, or nullopt when the table cannot
-// be read or has none.
+// be read or has none. Only a copy of the name is kept, not the table.
 std::optional<std::string> ReadProductName() {
   const int fd = OpenSBMiosDrv();
   if (fd < 0) return std::nullopt;
-  std::optional<std::string> name;
-  std::vector<unsigned char> table(kTableBufferStep);
-  int length = GetSMTable(fd, table.data(), static_cast<int>(table.size()));
-  while (length > static_cast<int>(table.size()) &&
-         static_cast<int>(table.size()) < kMaxTableBuffer) {
-    table.assign(table.size() + kTableBufferStep, 0);
-    length = GetSMTable(fd, table.data(), static_cast<int>(table.size()));
-  }
-  if (length >= 0 && length <= static_cast<int>(table.size())) {
-    if (const char* product = GetProductName(table.data(), length)) name = product;
-  }
+  // Read with a retry at the length the driver announces when the first buffer
+  // is too small.
+  std::optional<std::vector<unsigned char>> table = mgmt::smbapi::ReadTable(fd);
   CloseSBMiosDrv(fd);
-  return name;
+  if (!table) return std::nullopt;
+  const char* product = GetProductName(table->data(), static_cast<int>(table->size()));
+  if (product == nullptr) return std::nullopt;
+  return std::string(product);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ class RealTableTest : public SensorLibraryTest,
                       public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(RealTableTest, PublishesWhatDmidecodeDecodes) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   const SmbiosDump dump = LoadSmbiosDump(GetParam());
   const auto root = FirmwareRoot(dump);
   ASSERT_NE(intializeHM(), nullptr);
@@ -67,6 +68,7 @@ INSTANTIATE_TEST_SUITE_P(TablesWithProbes, RealTableTest,
                          });
 
 TEST_F(SensorLibraryTest, InstancesAreNamedAfterThisHost) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   const auto root = FirmwareRoot(LoadSmbiosDump("07-dell-poweredge-1300"));
   ASSERT_NE(intializeHM(), nullptr);
   char host[128] = {};

@@ -39,6 +39,7 @@ TEST(HardwareMonitorProvider, OnlyItsOwnNameMakesAProvider) {
 }
 
 TEST(HardwareMonitorProvider, ServesTheThreeClassesFromTheLibrary) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   const auto root = RootOf("11-dell-precision-t7600");
   ProviderDriver driver(PegasusCreateProvider("HardwareMonitorProvider"));
   ASSERT_NE(driver.Get(), nullptr);
@@ -83,6 +84,7 @@ TEST(HardwareMonitorProvider, ServesTheThreeClassesFromTheLibrary) {
 }
 
 TEST(HardwareMonitorProvider, RefusesWrites) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   const auto root = RootOf("07-dell-poweredge-1300");
   ProviderDriver driver(PegasusCreateProvider("HardwareMonitorProvider"));
   const CIMObjectPath path = driver.Names("HM_VoltageSensor")[0];
@@ -141,6 +143,7 @@ size_t OpenFirmwareDrivers() {
 }
 
 TEST(HardwareMonitorProvider, TheLibraryIsReleasedWhenTheLastProviderTerminates) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   const auto root = RootOf("07-dell-poweredge-1300");
   const size_t before = OpenFirmwareDrivers();
   auto first = std::make_unique<ProviderDriver>(PegasusCreateProvider("HardwareMonitorProvider"));

@@ -32,6 +32,7 @@ std::string Target(const CimServer& server, const std::string& path) {
 }
 
 TEST(HardwareMonitorWbemcli, ServesARealTablesSensors) {
+  MGMT_REQUIRE_SMBIOS_DATA();
   const TempDir firmware("hwmon-firmware");
   const SmbiosDump dump = LoadSmbiosDump("07-dell-poweredge-1300");
   WriteFirmwareTables(firmware.Path(), dump.entryPoint, dump.table);
