@@ -72,7 +72,7 @@ class PEGASUS_EXPORT HM_CIMAllSensors {
   int addSensorSet(HM_CIMSensorSet& set);
   /// The first set whose class name equals `className` without regard to case.
   HM_CIMSensorSet* getSensorSet(const String& className) const;
-  uint32_t getSensorSetCount() const { return static_cast<uint32_t>(sets_.size()); }
+  uint32_t GetSensorSetCount() const { return static_cast<uint32_t>(sets_.size()); }
 
   /// The names of the set of the path's class, or null.
   const Array<CIMObjectPath>* getInstanceNames(const CIMObjectPath& path) const;

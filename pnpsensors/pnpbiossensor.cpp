@@ -37,8 +37,10 @@ void ReadHostName() {
   char name[sizeof g_hostName] = {};
   if (gethostname(name, sizeof name - 1) == 0 && name[0] != '\0') {
     try {
-      CIMObjectPath(mgmt::pnp::FirmwareText(name), CIMNamespaceName(mgmt::pnp::kSensorNamespace),
-                    CIMName(kVoltageClass));
+      // Throws for a name that cannot be the host of an object path.
+      const CIMObjectPath path(mgmt::pnp::FirmwareText(name),
+                               CIMNamespaceName(mgmt::pnp::kSensorNamespace),
+                               CIMName(kVoltageClass));
       std::memcpy(g_hostName, name, sizeof g_hostName);
       return;
     } catch (const Exception&) {

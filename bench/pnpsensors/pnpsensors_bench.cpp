@@ -22,8 +22,8 @@ using namespace mgmt;
 constexpr const char* kClasses[] = {"HM_VoltageSensor", "HM_Tachometer", "HM_TemperatureSensor"};
 
 const test::SmbiosDump& Largest() {
-  static const test::SmbiosDump dump = test::LoadSmbiosDump("11-dell-precision-t7600");
-  return dump;
+  static const test::SmbiosDump kLargest = test::LoadSmbiosDump("11-dell-precision-t7600");
+  return kLargest;
 }
 
 size_t HandOutAll() {

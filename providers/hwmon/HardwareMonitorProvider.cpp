@@ -81,7 +81,7 @@ void HardwareMonitorProvider::enumerateInstances(const OperationContext&,
     std::lock_guard lock(g_libraryMutex);
     if (g_allSensors != nullptr) {
       if (const Array<CIMInstance>* instances = g_allSensors->getInstances(classReference)) {
-        for (Uint32 i = 0; i < instances->size(); ++i) handler.deliver((*instances)[i].clone());
+        for (const CIMInstance& instance : *instances) handler.deliver(instance.clone());
       }
     }
   }
@@ -96,7 +96,7 @@ void HardwareMonitorProvider::enumerateInstanceNames(const OperationContext&,
     std::lock_guard lock(g_libraryMutex);
     if (g_allSensors != nullptr) {
       if (const Array<CIMObjectPath>* names = g_allSensors->getInstanceNames(classReference)) {
-        for (Uint32 i = 0; i < names->size(); ++i) handler.deliver((*names)[i]);
+        for (const CIMObjectPath& name : *names) handler.deliver(name);
       }
     }
   }

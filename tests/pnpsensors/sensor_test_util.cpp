@@ -75,9 +75,8 @@ std::map<std::string, Pegasus::CIMInstance> InstancesById(const char* className)
   if (g_allSensors == nullptr) return byId;
   const auto* instances = g_allSensors->getInstances(Pegasus::CIMObjectPath(className));
   if (instances == nullptr) return byId;
-  for (Pegasus::Uint32 i = 0; i < instances->size(); ++i) {
-    byId[Value((*instances)[i], "DeviceID")] = (*instances)[i];
-  }
+  for (const Pegasus::CIMInstance& instance : *instances)
+    byId[Value(instance, "DeviceID")] = instance;
   return byId;
 }
 

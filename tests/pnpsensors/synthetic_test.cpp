@@ -20,7 +20,6 @@
 namespace mgmt::test {
 namespace {
 
-using Pegasus::CIMKeyBinding;
 using Pegasus::CIMObjectPath;
 
 TEST_F(SensorLibraryTest, FansAreNamedByTheMachineModel) {
@@ -272,8 +271,8 @@ TEST_F(SensorLibraryTest, AnInstanceIsFoundByClassAndKeysWhereverThePathComesFro
   }
 
   auto keys = local.getKeyBindings();
-  for (Pegasus::Uint32 i = 0; i < keys.size(); ++i) {
-    if (keys[i].getName() == Pegasus::CIMName("DeviceID")) keys[i].setValue("6657");
+  for (Pegasus::CIMKeyBinding& key : keys) {
+    if (key.getName() == Pegasus::CIMName("DeviceID")) key.setValue("6657");
   }
   CIMObjectPath unknown = local;
   unknown.setKeyBindings(keys);
@@ -306,7 +305,7 @@ TEST_F(SensorLibraryTest, ASecondInitializationRebuildsEverythingOnce) {
   Pegasus::HM_CIMAllSensors* second = intializeHM();
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(g_allSensors, second);
-  EXPECT_EQ(second->getSensorSetCount(), 3u);
+  EXPECT_EQ(second->GetSensorSetCount(), 3u);
   EXPECT_EQ(InstancesById("HM_VoltageSensor").size(), 2u);
   EXPECT_EQ(second->getInstanceNames(CIMObjectPath("HM_VoltageSensor"))->size(), 2u);
   EXPECT_EQ(second->getInstanceNames(CIMObjectPath("HM_Tachometer"))->size(), 1u);

@@ -73,8 +73,8 @@ TEST(HardwareMonitorProvider, ServesTheThreeClassesFromTheLibrary) {
 
   CIMObjectPath unknown = driver.Names("HM_Tachometer")[0];
   auto keys = unknown.getKeyBindings();
-  for (Uint32 i = 0; i < keys.size(); ++i) {
-    if (keys[i].getName() == CIMName("DeviceID")) keys[i].setValue("1");
+  for (CIMKeyBinding& key : keys) {
+    if (key.getName() == CIMName("DeviceID")) key.setValue("1");
   }
   unknown.setKeyBindings(keys);
   bool processing = false;
