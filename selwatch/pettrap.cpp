@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,23 +31,27 @@ constexpr const char* kMibModule = "MGMTAGENT-PET-MIB";
 }  // namespace
 
 void InitTrapSender() {
-  // Option parsing stops at the first word that is not an option, so nothing
-  // after the sink address is ever read as one.
-  setenv("POSIXLY_CORRECT", "1", 1);
-  // The sender keeps no state between traps: nothing of the library's is
-  // written to its persistent directory.
-  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
-  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
-  // Of the MIBs only the agent's own, so the event variable is checked against
-  // its definition and no other module costs memory (or start-up messages).
-  const std::string mibDir = "mibdirs " + RootPath(kMibDirectory);
-  const std::string mibs = std::string("mibs ") + kMibModule;
-  netsnmp_config_remember(strdup(mibDir.c_str()));
-  netsnmp_config_remember(strdup(mibs.c_str()));
-  // Reads the library's configuration and the MIB once, here on the main
-  // thread; every later argument parse finds the library set up.
-  init_snmp(kProgram);
-  netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DEFAULT_PORT, SNMP_TRAP_PORT);
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // Option parsing stops at the first word that is not an option, so nothing
+    // after the sink address is ever read as one.
+    setenv("POSIXLY_CORRECT", "1", 1);
+    // The sender keeps no state between traps: nothing of the library's is
+    // written to its persistent directory.
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_SAVE, 1);
+    // Of the MIBs only the agent's own, so the event variable is checked against
+    // its definition and no other module costs memory (or start-up messages).
+    // The library keeps copies of the lines.
+    std::string mibDir = "mibdirs " + RootPath(kMibDirectory);
+    std::string mibs = std::string("mibs ") + kMibModule;
+    netsnmp_config_remember(mibDir.data());
+    netsnmp_config_remember(mibs.data());
+    // Reads the library's configuration and the MIB once, here on the main
+    // thread; every later argument parse finds the library set up.
+    init_snmp(kProgram);
+    netsnmp_ds_set_int(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DEFAULT_PORT, SNMP_TRAP_PORT);
+  });
 }
 
 std::optional<std::string> ParseSinkLine(const char* line, std::string* why) {
@@ -138,6 +144,9 @@ int send_esm_trap(const char* sink, const uint8_t* block, int length, uint32_t t
   const int parsed =
       snmp_parse_args(static_cast<int>(args.size()), argv.data(), &session, "C:", optProc);
   if (parsed < 0) return -1;
+  // The parser hands the session a copy of the community that nobody else
+  // frees (snmp_open makes its own): released when this function returns.
+  const std::unique_ptr<u_char, decltype(&std::free)> community(session.community, &std::free);
 
   session.callback = snmp_input;
   session.callback_magic = nullptr;

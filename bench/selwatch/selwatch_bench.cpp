@@ -103,23 +103,45 @@ class Receiver {
   int received_ = 0;
 };
 
-/// Resident memory in kB and CPU time (user + system) in clock ticks of `pid`.
-std::pair<long, long> Usage(pid_t pid) {
-  long rss = 0;
+/// What /proc says about `pid`: resident memory in kB, its own CPU time and that
+/// of its reaped children (the date commands), in clock ticks.
+struct Usage {
+  long rssKb = 0;
+  long privateKb = 0;  ///< pages of its own (not shared library pages)
+  long ownTicks = 0;
+  long childTicks = 0;
+};
+
+Usage UsageOf(pid_t pid) {
+  Usage usage;
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(status, line);) {
-    if (line.starts_with("VmRSS:")) rss = std::stol(line.substr(6));
+    if (line.starts_with("VmRSS:")) usage.rssKb = std::stol(line.substr(6));
+  }
+  std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  for (std::string line; std::getline(rollup, line);) {
+    if (line.starts_with("Private_Clean:") || line.starts_with("Private_Dirty:"))
+      usage.privateKb += std::stol(line.substr(line.find(':') + 1));
   }
   std::ifstream statFile("/proc/" + std::to_string(pid) + "/stat");
   std::string stat;
   std::getline(statFile, stat);
+  // Fields after the command name, numbered as in proc(5): 14 utime, 15 stime,
+  // 16 cutime, 17 cstime.
   std::istringstream fields(stat.substr(stat.rfind(')') + 2));
   std::string field;
-  long ticks = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14 || i == 15) ticks += std::stol(field);
+  for (int i = 3; i <= 17 && fields >> field; ++i) {
+    if (i == 14 || i == 15) usage.ownTicks += std::stol(field);
+    if (i == 16 || i == 17) usage.childTicks += std::stol(field);
   }
-  return {rss, ticks};
+  return usage;
+}
+
+double LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  double load = 0;
+  in >> load;
+  return load;
 }
 
 /// Mean wall time of one "date" command run the way the daemon runs it.
@@ -205,6 +227,8 @@ int main(int argc, char** argv) {
     const double ipmiSelSeconds = TimeRun(ipmiSel, &selOut);
     const double ipmitoolSeconds = TimeRun(ipmitool, &toolOut);
 
+    // The date command's cost, measured just before and just after the run.
+    const double dateBefore = DateCommandSeconds(50);
     Receiver receiver(address);
     mgmt::test::SpawnOptions spawn;
     spawn.cwd = scratch.Path();
@@ -214,31 +238,46 @@ int main(int argc, char** argv) {
     mgmt::test::ChildProcess daemon({SELWATCH_PATH}, spawn);
     const auto last = receiver.Await(kRecords, 300s);
     const double daemonSeconds = Seconds(last - start);
+    const Usage atLastTrap = UsageOf(daemon.Pid());
+    const double tick = 1.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
 
-    const double dateSeconds = DateCommandSeconds(100);
+    const double dateSeconds = (dateBefore + DateCommandSeconds(50)) / 2;
     const int dateCommands = kRecords + 1;  // one UTC offset per event, the base time once
 
-    std::printf("\nSEL backlog of %d records, simulated BMC (ipmi_sim through imbd)\n", kRecords);
+    std::printf(
+        "\nSEL backlog of %d records, simulated BMC (ipmi_sim through imbd); load average %.1f\n",
+        kRecords, LoadAverage());
     std::printf("  selwatch: start to trap %d on %s:162      %7.2f s\n", receiver.Received(),
                 address.c_str(), daemonSeconds);
-    std::printf("    of which %d date commands x %.1f ms         %7.2f s (measured apart)\n",
-                dateCommands, dateSeconds * 1000, dateCommands * dateSeconds);
-    std::printf("    everything else                             %7.2f s\n",
-                daemonSeconds - dateCommands * dateSeconds);
+    std::printf("    CPU of selwatch itself                      %7.2f s\n",
+                atLastTrap.ownTicks * tick);
+    std::printf("    CPU of its %d date commands (sh + date)    %7.2f s\n", dateCommands,
+                atLastTrap.childTicks * tick);
+    std::printf("    one date command, wall time measured apart  %7.1f ms (x %d = %.2f s)\n",
+                dateSeconds * 1000, dateCommands, dateCommands * dateSeconds);
+    const double rest = daemonSeconds - dateCommands * dateSeconds;
+    if (rest > 0) {
+      std::printf("    everything else (wall less the date commands) %5.2f s\n", rest);
+    } else {
+      std::printf(
+          "    everything else: not measurable at this load (the date commands' cost varies "
+          "more)\n");
+    }
     std::printf("  ipmi-sel over LAN (%zu records listed)        %7.2f s\n",
                 CountLines(selOut, "|") - 1, ipmiSelSeconds);
     std::printf("  ipmitool -I lanplus sel list (%zu records)    %7.2f s\n",
                 CountLines(toolOut, "|"), ipmitoolSeconds);
 
     std::this_thread::sleep_for(2s);  // let the first poll's saving finish
-    const auto before = Usage(daemon.Pid());
+    const Usage before = UsageOf(daemon.Pid());
     std::printf("\nidle for %d s (polls every 30 s)...\n", idleSeconds);
     std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
-    const auto after = Usage(daemon.Pid());
-    const double tick = 1.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
-    std::printf("  resident memory                               %7.1f MB\n", after.first / 1024.0);
+    const Usage after = UsageOf(daemon.Pid());
+    std::printf("  resident memory                               %7.1f MB\n", after.rssKb / 1024.0);
+    std::printf("    of it its own (not shared library pages)    %7.1f MB\n",
+                after.privateKb / 1024.0);
     std::printf("  CPU time over the idle %d s                   %7.3f s\n", idleSeconds,
-                (after.second - before.second) * tick);
+                (after.ownTicks + after.childTicks - before.ownTicks - before.childTicks) * tick);
     std::printf("  traps during the idle time                    %7d\n",
                 receiver.Received() - kRecords);
     kill(daemon.Pid(), SIGTERM);
