@@ -32,14 +32,14 @@ void DmiProvider::enumerateInstances(const OperationContext&, const CIMObjectPat
                                      const Boolean, const CIMPropertyList&,
                                      InstanceResponseHandler& handler) {
   handler.processing();
-  for (Uint32 i = 0; i < instances.size(); ++i) handler.deliver(instances[i]);
+  for (const auto& instance : instances) handler.deliver(instance);
   handler.complete();
 }
 
 void DmiProvider::enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
                                          ObjectPathResponseHandler& handler) {
   handler.processing();
-  for (Uint32 i = 0; i < instanceNames.size(); ++i) handler.deliver(instanceNames[i]);
+  for (const auto& path : instanceNames) handler.deliver(path);
   handler.complete();
 }
 

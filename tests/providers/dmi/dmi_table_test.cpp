@@ -241,7 +241,7 @@ TEST_F(DmiFactory, LookupsAndRefusedWrites) {
   EXPECT_EQ(found[0].getPath(), names[1]);
 
   const auto none = board.GetInstance(
-      CIMObjectPath("root/cimv2:SM_BaseBoard.CreationClassName=\"SM_BaseBoard\",Tag=\"Nope\""));
+      CIMObjectPath(R"(root/cimv2:SM_BaseBoard.CreationClassName="SM_BaseBoard",Tag="Nope")"));
   EXPECT_TRUE(none.empty());
   EXPECT_TRUE(board.Completed());
 

@@ -82,7 +82,7 @@ std::optional<std::vector<std::string>> Strs(const CIMInstance& instance, const 
   Array<String> a;
   value->get(a);
   std::vector<std::string> out;
-  for (Uint32 i = 0; i < a.size(); ++i) out.push_back(Text(a[i]));
+  for (const auto& s : a) out.push_back(Text(s));
   return out;
 }
 
@@ -152,7 +152,7 @@ std::vector<DmidecodeRecord> DmidecodeRecords(const std::string& text, int type)
       lastKey.clear();
     } else if (!all.empty() && line.rfind("\t\t", 0) == 0) {
       all.back().lists[lastKey].push_back(line.substr(2));
-    } else if (!all.empty() && line.rfind("\t", 0) == 0) {
+    } else if (!all.empty() && line.rfind('\t', 0) == 0) {
       const auto colon = line.find(':');
       if (colon == std::string::npos) continue;
       lastKey = line.substr(1, colon - 1);

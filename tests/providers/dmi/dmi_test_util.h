@@ -5,6 +5,7 @@
 #define MGMT_TESTS_PROVIDERS_DMI_DMI_TEST_UTIL_H
 
 #include <Pegasus/Common/CIMInstance.h>
+#include <Pegasus/Common/CIMPropertyList.h>
 #include <Pegasus/Common/OperationContext.h>
 #include <Pegasus/Common/SimpleResponseHandler.h>
 

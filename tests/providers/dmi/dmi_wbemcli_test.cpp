@@ -24,50 +24,47 @@ using mgmt::test::Wbemcli;
 // Six base boards, 32 memory devices, SMBIOS 2.4.
 constexpr const char* kTable = "10-ibm-x3950-m2";
 
+// One server for the suite: the machine's tables, a /proc/bus and the server.
+std::unique_ptr<mgmt::test::TempDir> fixture;
+std::unique_ptr<mgmt::test::CimServer> server;
+std::string decoded;
+
 class DmiWbemcli : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (!mgmt::test::SmbiosDataAvailable()) return;
-    fixture_ = std::make_unique<mgmt::test::TempDir>("dmi-wbemcli");
+    fixture = std::make_unique<mgmt::test::TempDir>("dmi-wbemcli");
     const auto dump = mgmt::test::LoadSmbiosDump(kTable);
-    mgmt::test::WriteFirmwareTables(fixture_->Path(), dump.entryPoint, dump.table);
+    mgmt::test::WriteFirmwareTables(fixture->Path(), dump.entryPoint, dump.table);
     for (const char* dir : {"pci/00", "pci/3a", "usb/001"}) {
-      fixture_->Write(std::string("proc/bus/") + dir + "/.keep", "");
+      fixture->Write(std::string("proc/bus/") + dir + "/.keep", "");
     }
     mgmt::test::CimServerOptions options;
     options.registrations = {mgmt::test::SourcePath("mof/registrations/DmiInventory.reg")};
     options.modules = {DMI_MODULE_PATH};
-    options.links = {{"sys", fixture_->Path() / "sys"}, {"proc", fixture_->Path() / "proc"}};
-    server_ = std::make_unique<mgmt::test::CimServer>(options);
-    decoded_ = dump.dmidecodeText;
+    options.links = {{"sys", fixture->Path() / "sys"}, {"proc", fixture->Path() / "proc"}};
+    server = std::make_unique<mgmt::test::CimServer>(options);
+    decoded = dump.dmidecodeText;
   }
   static void TearDownTestSuite() {
-    server_.reset();
-    fixture_.reset();
+    server.reset();
+    fixture.reset();
   }
   void SetUp() override { MGMT_REQUIRE_SMBIOS_DATA(); }
-  static std::string Target(const std::string& what) { return server_->Target(what); }
-
-  static std::unique_ptr<mgmt::test::TempDir> fixture_;
-  static std::unique_ptr<mgmt::test::CimServer> server_;
-  static std::string decoded_;
+  static std::string Target(const std::string& what) { return server->Target(what); }
 };
-
-std::unique_ptr<mgmt::test::TempDir> DmiWbemcli::fixture_;
-std::unique_ptr<mgmt::test::CimServer> DmiWbemcli::server_;
-std::string DmiWbemcli::decoded_;
 
 TEST_F(DmiWbemcli, EveryClassEnumerates) {
   std::size_t populated = 0;
-  for (const auto& r : dmitest::DmidecodeRecords(decoded_, 4)) {
+  for (const auto& r : dmitest::DmidecodeRecords(decoded, 4)) {
     populated += r.Field("Status").starts_with("Populated");
   }
   const std::map<std::string, std::size_t> counts = {
       {"SM_BIOSElement", 1},
       {"SM_Processor", populated},
-      {"SM_PhysicalMemory", dmitest::DmidecodeRecords(decoded_, 17).size()},
-      {"SM_PortConnector", dmitest::DmidecodeRecords(decoded_, 8).size()},
-      {"SM_SystemSlot", dmitest::DmidecodeRecords(decoded_, 9).size()},
+      {"SM_PhysicalMemory", dmitest::DmidecodeRecords(decoded, 17).size()},
+      {"SM_PortConnector", dmitest::DmidecodeRecords(decoded, 8).size()},
+      {"SM_SystemSlot", dmitest::DmidecodeRecords(decoded, 9).size()},
       {"SM_Bus", 3},
       {"SM_ComputerSystemProduct", 1},
       {"SM_BaseBoard", 6},
@@ -87,9 +84,8 @@ TEST_F(DmiWbemcli, EveryClassEnumerates) {
 }
 
 TEST_F(DmiWbemcli, KeyedPathsReachOneInstance) {
-  const RunResult board =
-      Wbemcli({"-nl", "gi",
-               Target("SM_BaseBoard.CreationClassName=\"SM_BaseBoard\",Tag=\"Base Board 3\"")});
+  const RunResult board = Wbemcli(
+      {"-nl", "gi", Target(R"(SM_BaseBoard.CreationClassName="SM_BaseBoard",Tag="Base Board 3")")});
   ASSERT_EQ(board.status, 0) << board.err;
   const auto got = ParseWbemcliInstances(board.out);
   ASSERT_EQ(got.size(), 1u) << board.out;
@@ -107,12 +103,12 @@ TEST_F(DmiWbemcli, KeyedPathsReachOneInstance) {
 }
 
 TEST_F(DmiWbemcli, UnknownPathAndWritesAreRefused) {
-  const std::string nowhere = "SM_Chassis.CreationClassName=\"SM_Chassis\",Tag=\"nowhere\"";
+  const std::string nowhere = R"(SM_Chassis.CreationClassName="SM_Chassis",Tag="nowhere")";
   const RunResult missing = Wbemcli({"gi", Target(nowhere)});
   EXPECT_NE(missing.status, 0);
   EXPECT_NE(missing.err.find("CIM_ERR_NOT_FOUND"), std::string::npos) << missing.err;
 
-  const std::string board = "SM_BaseBoard.CreationClassName=\"SM_BaseBoard\",Tag=\"Base Board\"";
+  const std::string board = R"(SM_BaseBoard.CreationClassName="SM_BaseBoard",Tag="Base Board")";
   const RunResult removed = Wbemcli({"di", Target(board)});
   EXPECT_NE(removed.err.find("CIM_ERR_NOT_SUPPORTED"), std::string::npos) << removed.err;
   const RunResult modified = Wbemcli({"mi", Target(board), "Model=other"});
