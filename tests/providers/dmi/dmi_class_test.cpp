@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -405,6 +406,41 @@ TEST(DmiWalk, StructureWithTooManyStringsKeepsThirtyTwoAndTheWalkGoesOn) {
   EXPECT_EQ(Str(got[0], "SlotDesignation"), "s32");
   EXPECT_EQ(Str(got[1], "SlotDesignation"), kBad);
   EXPECT_EQ(U16s(got[2], "ConnectorType"), Codes{45});
+}
+
+// Every table walk on cut and damaged copies of the real tables: a cut never
+// makes instances appear, and no damage makes a walk read outside its buffer (the
+// sanitizer builds of CI check the latter).
+std::vector<std::size_t> CountAll(const Bytes& table) {
+  return {Parse<Pegasus::SM_BIOSElement>(table).size(),
+          Parse<Pegasus::SM_Processor>(table).size(),
+          Parse<Pegasus::SM_PhysicalMemory>(table).size(),
+          Parse<Pegasus::SM_PortConnector>(table).size(),
+          Parse<Pegasus::SM_SystemSlot>(table).size(),
+          Parse<Pegasus::SM_ComputerSystemProduct>(table).size(),
+          Parse<Pegasus::SM_BaseBoard>(table).size(),
+          Parse<Pegasus::SM_Chassis>(table).size()};
+}
+
+TEST(DmiWalk, CutAndDamagedRealTables) {
+  MGMT_REQUIRE_SMBIOS_DATA();
+  std::mt19937 random(20261208);
+  for (const auto& name : mgmt::test::SmbiosDumpNames()) {
+    const Bytes table = mgmt::test::LoadSmbiosDump(name).table;
+    const auto whole = CountAll(table);
+    for (std::size_t cut = 0; cut < table.size(); cut += table.size() / 48 + 1) {
+      const auto counts = CountAll(Bytes(table.begin(), table.begin() + cut));
+      for (std::size_t c = 0; c < counts.size(); ++c) {
+        EXPECT_LE(counts[c], whole[c]) << name << " cut at " << cut << ", class " << c;
+      }
+    }
+    for (int round = 0; round < 24; ++round) {
+      Bytes damaged = table;
+      for (int n = 0; n < 4; ++n)
+        damaged[random() % damaged.size()] = static_cast<std::uint8_t>(random());
+      CountAll(damaged);
+    }
+  }
 }
 
 TEST(DmiText, FirmwareStringsThatAreNotUtf8) {
