@@ -189,8 +189,8 @@ int GetDefaultGateway(char* ip, size_t ipSize, char* mac, size_t macSize) {
     }
   }
   if (!best || ip == nullptr || !CopyText(ip, ipSize, best->c_str())) return 0;
-  if (mac != nullptr && macSize >= NETCONF_MAC_TEXT_SIZE) {
-    char found[NETCONF_MAC_TEXT_SIZE] = {};
+  if (mac != nullptr && macSize >= kMacTextSize) {
+    char found[kMacTextSize] = {};
     char* ips[] = {ip, nullptr};
     char* macs[] = {found, nullptr};
     GetTrapTargetMacs(ips, macs, 1);
@@ -223,10 +223,10 @@ int getmacsbyip(char** ips, char** macs) {
     // ATF_COM: the entry is complete; an incomplete one holds a zero address.
     const bool complete = (flagBits & 0x2) != 0 && IsValidMacText(hwAddress.c_str()) &&
                           !IsPlaceholderMac(hwAddress.c_str());
-    char digits[NETCONF_MAC_TEXT_SIZE] = {};
+    char digits[kMacTextSize] = {};
     if (complete) FormatMAC(hwAddress.c_str(), digits, sizeof digits);
     for (int i = 0; ips[i] != nullptr; ++i) {
-      if (macs[i] != nullptr && address == ips[i]) CopyText(macs[i], NETCONF_MAC_TEXT_SIZE, digits);
+      if (macs[i] != nullptr && address == ips[i]) CopyText(macs[i], kMacTextSize, digits);
     }
   }
   return 0;

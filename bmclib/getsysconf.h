@@ -26,7 +26,7 @@ static_assert(offsetof(netconf_t, mac) == 16);
 static_assert(offsetof(netconf_t, netmask) == 36);
 
 /// Room for the MAC texts of the address lists: twelve digits and NUL.
-enum { NETCONF_MAC_TEXT_SIZE = 13 };
+enum { kMacTextSize = 13 };
 
 namespace mgmt::bmc {
 /// Under an installation root, the file that stands in for the kernel's
@@ -60,7 +60,7 @@ void GetNetMasks(netconf_t* adapters, int capacity);
 int GetDefaultGateway(char* ip, size_t ipSize, char* mac, size_t macSize);
 
 /// Resolves the MACs of the listed IPs (null-terminated lists; MAC buffers of
-/// at least NETCONF_MAC_TEXT_SIZE bytes, a null one means "not wanted"): every
+/// at least kMacTextSize bytes, a null one means "not wanted"): every
 /// buffer emptied, the ARP table read, the addresses still unknown pinged, the
 /// table read again. `count` is not used.
 void GetTrapTargetMacs(char** ips, char** macs, int count);

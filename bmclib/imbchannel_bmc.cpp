@@ -39,7 +39,7 @@ void MacText(char (&field)[N], const BYTE* bytes) {
 
 // The six bytes of a checked MAC text.
 void MacBytes(const char* text, BYTE* out) {
-  char digits[NETCONF_MAC_TEXT_SIZE] = {};
+  char digits[kMacTextSize] = {};
   FormatMAC(text, digits, sizeof digits);
   STR2Mac(digits, out);
 }
@@ -124,12 +124,12 @@ int CChannelConf::ApplyToBMC(bool targetsOnly) {
   int rc = 0;
   if (targetsOnly) {
     const int held = numTargets_ < kMaxHeldTargets ? numTargets_ : kMaxHeldTargets;
-    lan_alert_dest_t dests[kMaxHeldTargets];
+    LanAlertDest dests[kMaxHeldTargets];
     for (int i = 0; i < held; ++i) {
       const char* ip = targets_.GetTargetIPAt(i);
       const char* mac = targets_.GetTargetMACAt(i);
       if (!EmptyOr(IsValidIPv4, ip) || !EmptyOr(IsValidMacText, mac)) return -1;
-      lan_alert_dest_t& d = dests[i];
+      LanAlertDest& d = dests[i];
       std::memset(&d, 0, sizeof d);
       d.setSelector = static_cast<uint8_t>(i + 1);
       if (ip[0] == '\0') {
@@ -140,7 +140,7 @@ int CChannelConf::ApplyToBMC(bool targetsOnly) {
       if (mac[0] != '\0') MacBytes(mac, d.mac);
     }
     for (int selector = held + 1; selector <= numTargets_; ++selector) {
-      lan_alert_dest_t cleared;
+      LanAlertDest cleared;
       std::memset(&cleared, 0xFF, sizeof cleared);
       cleared.setSelector = static_cast<uint8_t>(selector);
       cleared.addressFormat = 0;

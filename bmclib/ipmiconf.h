@@ -50,16 +50,16 @@ typedef struct {
   uint8_t gatewayMac[6];        ///< [13]
   uint8_t backupGatewayIp[4];   ///< [14]
   uint8_t backupGatewayMac[6];  ///< [15]
-} lan_param_block_t;
+} LanParamBlock;
 
-static_assert(sizeof(lan_param_block_t) == 35);
-static_assert(offsetof(lan_param_block_t, ip) == 1);
-static_assert(offsetof(lan_param_block_t, mac) == 5);
-static_assert(offsetof(lan_param_block_t, subnetMask) == 11);
-static_assert(offsetof(lan_param_block_t, gatewayIp) == 15);
-static_assert(offsetof(lan_param_block_t, gatewayMac) == 19);
-static_assert(offsetof(lan_param_block_t, backupGatewayIp) == 25);
-static_assert(offsetof(lan_param_block_t, backupGatewayMac) == 29);
+static_assert(sizeof(LanParamBlock) == 35);
+static_assert(offsetof(LanParamBlock, ip) == 1);
+static_assert(offsetof(LanParamBlock, mac) == 5);
+static_assert(offsetof(LanParamBlock, subnetMask) == 11);
+static_assert(offsetof(LanParamBlock, gatewayIp) == 15);
+static_assert(offsetof(LanParamBlock, gatewayMac) == 19);
+static_assert(offsetof(LanParamBlock, backupGatewayIp) == 25);
+static_assert(offsetof(LanParamBlock, backupGatewayMac) == 29);
 
 /// One LAN alert destination: LAN parameter 19 without its revision byte.
 typedef struct {
@@ -68,21 +68,21 @@ typedef struct {
   uint8_t gatewaySelector;
   uint8_t ip[4];
   uint8_t mac[6];
-} lan_alert_dest_t;
+} LanAlertDest;
 
-static_assert(sizeof(lan_alert_dest_t) == 13);
-static_assert(offsetof(lan_alert_dest_t, ip) == 3);
-static_assert(offsetof(lan_alert_dest_t, mac) == 7);
+static_assert(sizeof(LanAlertDest) == 13);
+static_assert(offsetof(LanAlertDest, ip) == 3);
+static_assert(offsetof(LanAlertDest, mac) == 7);
 
-enum { LAN_MAX_ALERT_DESTS = 16 };
+enum { kLanMaxAlertDests = 16 };
 
 /// The LAN configuration of one channel.
 typedef struct {
   uint32_t channel;
   uint32_t accessByte;  ///< copied from the channel record
-  lan_param_block_t params;
+  LanParamBlock params;
   uint32_t numDests;  ///< LAN parameter 17, low 4 bits (0-15)
-  lan_alert_dest_t dests[LAN_MAX_ALERT_DESTS];
+  LanAlertDest dests[kLanMaxAlertDests];
   channel_info_t* channelInfo;  ///< the channel's record in g_channels
 } lan_config_t;
 
@@ -94,21 +94,21 @@ static_assert(sizeof(lan_config_t) == 256 + sizeof(void*));
 
 /// SetLanConfs flags: which parameters besides the IP source are written.
 enum {
-  LAN_SET_IP = 0x01,
-  LAN_SET_MAC = 0x02,  ///< accepted, writes nothing: the MAC address is the port's own
-  LAN_SET_SUBNET_MASK = 0x04,
-  LAN_SET_GATEWAY_IP = 0x08,
-  LAN_SET_GATEWAY_MAC = 0x10,
-  LAN_SET_BACKUP_GATEWAY_IP = 0x20,
-  LAN_SET_BACKUP_GATEWAY_MAC = 0x40,
-  LAN_SET_ALERT_DESTS = 0x80,
+  kLanSetIp = 0x01,
+  kLanSetMac = 0x02,  ///< accepted, writes nothing: the MAC address is the port's own
+  kLanSetSubnetMask = 0x04,
+  kLanSetGatewayIp = 0x08,
+  kLanSetGatewayMac = 0x10,
+  kLanSetBackupGatewayIp = 0x20,
+  kLanSetBackupGatewayMac = 0x40,
+  kLanSetAlertDests = 0x80,
 };
 
-enum { MAX_CHANNELS = 13 };
+enum { kMaxChannels = 13 };
 
-extern channel_info_t g_channels[MAX_CHANNELS];
+extern channel_info_t g_channels[kMaxChannels];
 extern int g_nChannels;
-extern lan_config_t g_lanconfs[MAX_CHANNELS];
+extern lan_config_t g_lanconfs[kMaxChannels];
 extern int g_nLanconfs;
 
 /// The hexadecimal digits of a MAC text, upper case, ":" and "-" dropped; the

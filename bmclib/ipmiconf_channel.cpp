@@ -9,7 +9,7 @@ using mgmt::bmc::IpmiReply;
 using mgmt::bmc::kNetFnApp;
 using mgmt::bmc::Request;
 
-channel_info_t g_channels[MAX_CHANNELS];
+channel_info_t g_channels[kMaxChannels];
 int g_nChannels = 0;
 
 namespace {
@@ -97,7 +97,7 @@ int EnableChannelAlerting(BYTE channel) {
 
 int InitChannels(void) {
   g_nChannels = 0;
-  for (BYTE channel = 0; channel < MAX_CHANNELS; ++channel) {
+  for (BYTE channel = 0; channel < kMaxChannels; ++channel) {
     channel_info_t& record = g_channels[g_nChannels];
     record = channel_info_t{};
     bool transportFailed = false;

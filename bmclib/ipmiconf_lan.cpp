@@ -8,7 +8,7 @@
 #include "ipmiconf_internal.h"
 #include "util.h"
 
-lan_config_t g_lanconfs[MAX_CHANNELS];
+lan_config_t g_lanconfs[kMaxChannels];
 int g_nLanconfs = 0;
 
 namespace {
@@ -32,14 +32,14 @@ struct BlockField {
   int length;
 };
 constexpr BlockField kBlockFields[] = {
-    {kLanIp, offsetof(lan_param_block_t, ip), 4},
-    {kLanIpSource, offsetof(lan_param_block_t, ipSource), 1},
-    {kLanMac, offsetof(lan_param_block_t, mac), 6},
-    {kLanSubnetMask, offsetof(lan_param_block_t, subnetMask), 4},
-    {kLanGatewayIp, offsetof(lan_param_block_t, gatewayIp), 4},
-    {kLanGatewayMac, offsetof(lan_param_block_t, gatewayMac), 6},
-    {kLanBackupGatewayIp, offsetof(lan_param_block_t, backupGatewayIp), 4},
-    {kLanBackupGatewayMac, offsetof(lan_param_block_t, backupGatewayMac), 6},
+    {kLanIp, offsetof(LanParamBlock, ip), 4},
+    {kLanIpSource, offsetof(LanParamBlock, ipSource), 1},
+    {kLanMac, offsetof(LanParamBlock, mac), 6},
+    {kLanSubnetMask, offsetof(LanParamBlock, subnetMask), 4},
+    {kLanGatewayIp, offsetof(LanParamBlock, gatewayIp), 4},
+    {kLanGatewayMac, offsetof(LanParamBlock, gatewayMac), 6},
+    {kLanBackupGatewayIp, offsetof(LanParamBlock, backupGatewayIp), 4},
+    {kLanBackupGatewayMac, offsetof(LanParamBlock, backupGatewayMac), 6},
 };
 
 // false when the transport failed: the caller's sequence ends there.
@@ -64,14 +64,14 @@ LanRead ReadLanConfig(lan_config_t* record, BYTE channel) {
   if (!ReadLan(channel, kLanDestCount, &count, 1)) return LanRead::kNoTransport;
   record->numDests = count & 0x0F;
   int stored = 0;
-  for (BYTE selector = 1; selector <= record->numDests; ++selector) {
+  for (uint32_t selector = 1; selector <= record->numDests; ++selector) {
     // Filled with a mark the reply always overwrites: a destination that was
     // refused or came back short leaves no gap.
-    lan_alert_dest_t dest;
+    LanAlertDest dest;
     std::memset(&dest, 0, sizeof dest);
     dest.setSelector = 0xFF;
     const int rc = GetLanConf(reinterpret_cast<BYTE*>(&dest), sizeof dest, 0, channel,
-                              kLanDestAddress, selector, 0);
+                              kLanDestAddress, static_cast<BYTE>(selector), 0);
     if (rc < 0) return LanRead::kNoTransport;
     if (rc == 0 && dest.setSelector != 0xFF) record->dests[stored++] = dest;
   }
@@ -87,7 +87,7 @@ int GetLanConfig(lan_config_t* record, BYTE channel) {
 
 void GetLanConfs(void) {
   g_nLanconfs = 0;
-  for (int i = 0; i < g_nChannels && i < MAX_CHANNELS; ++i) {
+  for (int i = 0; i < g_nChannels && i < kMaxChannels; ++i) {
     channel_info_t& channel = g_channels[i];
     if (!IsLanChannel(&channel)) continue;
     lan_config_t& record = g_lanconfs[g_nLanconfs];
@@ -103,7 +103,7 @@ void GetLanConfs(void) {
 int SetLanConfs(lan_config_t* record, unsigned long flags) {
   if (record == nullptr || !IsValidIPSource(record->params.ipSource)) return -1;
   const BYTE channel = static_cast<BYTE>(record->channel);
-  const lan_param_block_t& p = record->params;
+  const LanParamBlock& p = record->params;
   if (SetLanConf(&p.ipSource, 1, channel, kLanIpSource) < 0) return 0;
 
   struct Write {
@@ -113,12 +113,12 @@ int SetLanConfs(lan_config_t* record, unsigned long flags) {
     int length;
   };
   const Write writes[] = {
-      {LAN_SET_IP, kLanIp, p.ip, 4},
-      {LAN_SET_SUBNET_MASK, kLanSubnetMask, p.subnetMask, 4},
-      {LAN_SET_GATEWAY_IP, kLanGatewayIp, p.gatewayIp, 4},
-      {LAN_SET_GATEWAY_MAC, kLanGatewayMac, p.gatewayMac, 6},
-      {LAN_SET_BACKUP_GATEWAY_IP, kLanBackupGatewayIp, p.backupGatewayIp, 4},
-      {LAN_SET_BACKUP_GATEWAY_MAC, kLanBackupGatewayMac, p.backupGatewayMac, 6},
+      {kLanSetIp, kLanIp, p.ip, 4},
+      {kLanSetSubnetMask, kLanSubnetMask, p.subnetMask, 4},
+      {kLanSetGatewayIp, kLanGatewayIp, p.gatewayIp, 4},
+      {kLanSetGatewayMac, kLanGatewayMac, p.gatewayMac, 6},
+      {kLanSetBackupGatewayIp, kLanBackupGatewayIp, p.backupGatewayIp, 4},
+      {kLanSetBackupGatewayMac, kLanBackupGatewayMac, p.backupGatewayMac, 6},
   };
   for (const Write& w : writes) {
     if ((flags & w.flag) == 0) continue;
@@ -130,11 +130,11 @@ int SetLanConfs(lan_config_t* record, unsigned long flags) {
 
   if (EnableChannelAlerting(channel) < 0) return 0;
 
-  if ((flags & LAN_SET_ALERT_DESTS) != 0) {
-    const uint32_t count = std::min<uint32_t>(record->numDests, LAN_MAX_ALERT_DESTS);
+  if ((flags & kLanSetAlertDests) != 0) {
+    const uint32_t count = std::min<uint32_t>(record->numDests, kLanMaxAlertDests);
     for (uint32_t i = 0; i < count; ++i) {
       const auto* dest = reinterpret_cast<const BYTE*>(&record->dests[i]);
-      if (SetLanConf(dest, sizeof(lan_alert_dest_t), channel, kLanDestAddress) < 0) break;
+      if (SetLanConf(dest, sizeof(LanAlertDest), channel, kLanDestAddress) < 0) break;
     }
   }
   return 0;

@@ -137,7 +137,7 @@ int SyncBmcAddress(const Log& log) {
   getNetcfg_OS(adapters.data(), kMaxAdapters);
   GetNetMasks(adapters.data(), kMaxAdapters);
   char gatewayIp[16] = {};
-  char gatewayMac[NETCONF_MAC_TEXT_SIZE] = {};
+  char gatewayMac[kMacTextSize] = {};
   GetDefaultGateway(gatewayIp, sizeof gatewayIp, gatewayMac, sizeof gatewayMac);
 
   const auto lock = LockFiles(log);
@@ -181,7 +181,7 @@ int SetUserAndTargets(const Command& command, const Log& log) {
     if (!channel.GetIsChannel() || !channel.GetLanRead()) continue;
     CEventTargets& targets = channel.Targets();
     char ips[CEventTargets::kCount][CEventTargets::kIPSize] = {};
-    char macs[CEventTargets::kCount][NETCONF_MAC_TEXT_SIZE] = {};
+    char macs[CEventTargets::kCount][kMacTextSize] = {};
     char* ipList[CEventTargets::kCount + 1] = {};
     char* macList[CEventTargets::kCount + 1] = {};
     int n = 0;

@@ -173,7 +173,7 @@ TEST(Channels, SetLanConfsWritesTheFlaggedParametersAndTurnsOnlyAlertingOn) {
   record.params.subnetMask[0] = 255;
   record.numDests = 1;
   record.dests[0] = {1, 0, 0, {10, 0, 0, 9}, {0, 0x0C, 0x29, 0xAB, 0xCD, 0xEF}};
-  EXPECT_EQ(SetLanConfs(&record, LAN_SET_MAC | LAN_SET_SUBNET_MASK | LAN_SET_ALERT_DESTS), 0);
+  EXPECT_EQ(SetLanConfs(&record, kLanSetMac | kLanSetSubnetMask | kLanSetAlertDests), 0);
   EXPECT_EQ(SentRequests(bmc),
             (std::vector<Sent>{
                 {kTransport, 0x01, {1, 4, 0x01}},
@@ -188,7 +188,7 @@ TEST(Channels, SetLanConfsWritesTheFlaggedParametersAndTurnsOnlyAlertingOn) {
 
   bmc.ClearRequests();
   record.params.ipSource = 5;
-  EXPECT_EQ(SetLanConfs(&record, LAN_SET_IP), -1);
+  EXPECT_EQ(SetLanConfs(&record, kLanSetIp), -1);
   EXPECT_TRUE(bmc.Requests().empty());
 }
 
