@@ -414,7 +414,9 @@ void IPMIConf::ApplyInstance(const CIMInstance& instance) {
     if (value.isNull()) continue;
     std::string text;
     if (name == "BMC_UserName") {
-      if (!TextValue(value, kUserSize - 1, cls, "BMC_UserName", text)) continue;
+      // Empty, like the password, leaves the BMC's user as it is (bmcsetup
+      // takes an empty name so), and the file keeps naming that user.
+      if (!TextValue(value, kUserSize - 1, cls, "BMC_UserName", text) || text.empty()) continue;
       if (!IsPrintableAscii(text)) {
         LogRefused(cls, "BMC_UserName", "\"" + LogSafe(text) + "\" is not printable ASCII");
       } else if (text.starts_with('-')) {

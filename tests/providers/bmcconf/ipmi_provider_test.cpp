@@ -267,6 +267,7 @@ TEST(IpmiConfiguration, RefusedValuesLeaveTheSettingsAsTheyWere) {
       {"BMC_UserName", CIMValue(String("seventeen-chars-x"))},
       {"BMC_UserName", CIMValue(String("ad\nmin"))},
       {"BMC_UserName", CIMValue(String("-p"))},
+      {"BMC_UserName", CIMValue(String(""))},
       {"BMC_Password", CIMValue(String("pass\x01word"))},
       {"BMC_Password", CIMValue(String("p\xc3\xa4ssword"))},
       {"RmtAdminSupport", CIMValue(String("NONE\nUserName=root"))},
