@@ -213,7 +213,7 @@ void HM_IPMIConfiguration::modifyInstance(const OperationContext&,
       break;
     }
     case Served::kChannel:
-      modifyChannel(instanceReference, instanceObject);
+      ModifyChannel(instanceReference, instanceObject);
       break;
     case Served::kNone:
       break;
@@ -221,7 +221,7 @@ void HM_IPMIConfiguration::modifyInstance(const OperationContext&,
   handler.complete();
 }
 
-void HM_IPMIConfiguration::modifyChannel(const CIMObjectPath& path, const CIMInstance& instance) {
+void HM_IPMIConfiguration::ModifyChannel(const CIMObjectPath& path, const CIMInstance& instance) {
   const char* operation = "HM_BMCChannelConfiguration::modifyInstance";
   const Array<CIMKeyBinding>& keys = path.getKeyBindings();
   const CIMKeyBinding* key = nullptr;

@@ -63,12 +63,10 @@ class HM_IPMIConfiguration : public CIMInstanceProvider, public CIMMethodProvide
   void lock() { synch_.lock(); }
   void unlock() { synch_.unlock(); }
 
-  const IPMIConf& conf() const { return conf_; }
-
  private:
   /// Rebuilds the instances of both classes when `className` is one of them.
   void formInstances(const CIMName& className);
-  void modifyChannel(const CIMObjectPath& path, const CIMInstance& instance);
+  void ModifyChannel(const CIMObjectPath& path, const CIMInstance& instance);
 
   IPMIConf conf_;
   Array<CIMObjectPath> ipmiPaths_;

@@ -85,7 +85,7 @@ void HM_SMBIOSConfiguration::reformInstances() {
   instances_.append(instance);
 }
 
-bool HM_SMBIOSConfiguration::names(const CIMObjectPath& path) const {
+bool HM_SMBIOSConfiguration::Names(const CIMObjectPath& path) const {
   if (!IsSmbiosClass(path.getClassName())) return false;
   const Array<CIMKeyBinding>& keys = path.getKeyBindings();
   if (keys.size() == 0) return true;
@@ -103,7 +103,7 @@ void HM_SMBIOSConfiguration::getInstance(const OperationContext&,
                                          InstanceResponseHandler& handler) {
   std::lock_guard<HM_SMBIOSConfiguration> guard(*this);
   handler.processing();
-  if (instances_.size() > 0 && names(instanceReference)) handler.deliver(instances_[0].clone());
+  if (instances_.size() > 0 && Names(instanceReference)) handler.deliver(instances_[0].clone());
   handler.complete();
 }
 
@@ -134,7 +134,7 @@ void HM_SMBIOSConfiguration::modifyInstance(const OperationContext&,
   if (IsSmbiosClass(instanceReference.getClassName())) {
     // Without the setting (not a PnP-BIOS platform) there is nothing to change,
     // and nothing is written.
-    if (instances_.size() == 0 || !names(instanceReference))
+    if (instances_.size() == 0 || !Names(instanceReference))
       throw CIMObjectNotFoundException(instanceReference.toString());
     const bool before = conf_.GetShutdownTempHigh();
     for (Uint32 i = 0; i < instanceObject.getPropertyCount(); ++i) {

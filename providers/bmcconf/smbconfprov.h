@@ -83,7 +83,7 @@ class HM_SMBIOSConfiguration : public CIMInstanceProvider {
  private:
   void reformInstances();
   /// Whether `path` names the instance: its keys, or no keys at all.
-  bool names(const CIMObjectPath& path) const;
+  bool Names(const CIMObjectPath& path) const;
 
   Array<CIMObjectPath> paths_;
   Array<CIMInstance> instances_;
