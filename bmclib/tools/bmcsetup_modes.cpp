@@ -76,6 +76,18 @@ std::optional<mgmt::bmc::ConfigLock> LockFiles(const Log& log) {
   return lock;
 }
 
+// The channels of bmcchannel.conf whose address follows the host's (IP
+// source 3), read into `channels`.
+std::vector<CChannelConf*> FollowingTheHost(Channels& channels) {
+  std::vector<CChannelConf*> following;
+  CfgHandle file(CfgOpen(mgmt::bmc::kBmcChannelConfPath));
+  for (CChannelConf& channel : channels.at) {
+    channel.GetFromFile(file.get());
+    if (channel.GetIsChannel() && channel.GetIPSource() == 3) following.push_back(&channel);
+  }
+  return following;
+}
+
 }  // namespace
 
 int InitFromBmc(const Log& log) {
@@ -122,16 +134,12 @@ int InitFromBmc(const Log& log) {
 }
 
 int SyncBmcAddress(const Log& log) {
-  Channels channels;
-  std::vector<CChannelConf*> following;
+  // A first look without the lock: without a channel that follows the host
+  // there is nothing to do, not even the host's discovery.
   {
-    CfgHandle file(CfgOpen(mgmt::bmc::kBmcChannelConfPath));
-    for (CChannelConf& channel : channels.at) {
-      channel.GetFromFile(file.get());
-      if (channel.GetIsChannel() && channel.GetIPSource() == 3) following.push_back(&channel);
-    }
+    Channels channels;
+    if (FollowingTheHost(channels).empty()) return 0;
   }
-  if (following.empty()) return 0;
 
   std::vector<netconf_t> adapters(kMaxAdapters);
   getNetcfg_OS(adapters.data(), kMaxAdapters);
@@ -142,8 +150,12 @@ int SyncBmcAddress(const Log& log) {
 
   const auto lock = LockFiles(log);
   if (!lock) return 1;
+  // The discovery takes seconds; a channel set to a static address meanwhile
+  // must not get the host's address after all, so the file is read again
+  // under the lock.
+  Channels channels;
   int status = 0;
-  for (CChannelConf* channel : following) {
+  for (CChannelConf* channel : FollowingTheHost(channels)) {
     if (channel->SynchBMCIP(adapters.data(), kMaxAdapters, gatewayIp, gatewayMac) != 0) {
       log(LOG_ERR, "channel " + std::to_string(channel->GetChannel()) +
                        ": the BMC did not take the host's address");

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "bmcpaths.h"
+#include "conflock.h"
 #include "support/cim_server.h"
 #include "support/process.h"
 #include "support/sim_bmc.h"
@@ -203,6 +204,67 @@ TEST_F(BmcSetupOnSimulator, SyncGivesTheBmcTheAddressOfTheHostPortItShares) {
 // Runs before the ASR test: the simulator's Reset Watchdog Timer does not
 // restart a countdown that is already running, so a countdown left behind by
 // the ASR test would keep this short one from starting.
+namespace {
+
+// Whether process `pid` has `file` open (bmcsetup opens the lock file, then
+// tries the lock until it is free).
+bool HasOpen(pid_t pid, const std::filesystem::path& file) {
+  std::error_code error;
+  const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+  for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+    std::error_code unreadable;
+    if (std::filesystem::read_symlink(entry.path(), unreadable) == file) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST_F(BmcSetupOnSimulator, SyncReadsTheChannelsAgainOnceItHoldsTheLock) {
+  // A channel that followed the host when -s looked is set to a static
+  // address while -s discovers the host (the provider does that under the
+  // lock): -s must not put the host's address back over it.
+  mgmt::test::CimServerOptions cimOptions;
+  cimOptions.localSocket = true;
+  mgmt::test::CimServer cim(cimOptions);
+  WriteFile(cim.Root() / "sys/class/net/eth9/address", "02:00:00:00:00:20\n");
+  WriteFile(cim.Root() / "sys/class/net/eth9/ifindex", "3\n");
+  WriteFile(cim.Root() / "run/mgmtagent/ifaddrs",
+            "2: eth9    inet 10.20.30.41/16 brd 10.20.255.255 scope global eth9\n");
+  WriteFile(Conf("/run/mgmtagent/ifaddrs"),
+            "2: eth9    inet 10.20.30.41/16 brd 10.20.255.255 scope global eth9\n");
+  WriteFile(Conf(mgmt::bmc::kBmcChannelConfPath),
+            "[Channel_1]\nIPSource=3 \nIP=10.20.30.40\nMAC=020000000020\nIsChannel=1 \n");
+  const std::string staticChannel =
+      "[Channel_1]\nIPSource=1 \nIP=192.0.2.88\nMAC=020000000020\nNetmask=255.255.255.0\n"
+      "IsChannel=1 \n";
+
+  std::optional<mgmt::test::ChildProcess> sync;
+  {
+    mgmt::test::ScopedRoot root(gBmc->Root());
+    std::optional<mgmt::bmc::ConfigLock> lock = mgmt::bmc::ConfigLock::Acquire(0ms);
+    ASSERT_TRUE(lock.has_value());
+    const std::filesystem::path lockFile =
+        std::filesystem::canonical(Conf(mgmt::bmc::kConfigLockPath));
+
+    mgmt::test::SpawnOptions options;
+    options.env.changes = {"MGMTAGENT_ROOT=" + gBmc->Root(),
+                           "MGMT_CIMXML_SOCKET=" + cim.LocalSocket().string()};
+    sync.emplace(std::vector<std::string>{BMCSETUP_PATH, "-s"}, options);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!HasOpen(sync->Pid(), lockFile) && sync->Running() &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(HasOpen(sync->Pid(), lockFile)) << "bmcsetup -s never waited";
+    WriteFile(Conf(mgmt::bmc::kBmcChannelConfPath), staticChannel);
+  }
+  EXPECT_EQ(sync->Wait(60s), std::optional<int>(0));
+  EXPECT_EQ(ReadFile(Conf(mgmt::bmc::kBmcChannelConfPath)), staticChannel);
+  const RunResult lan = Ipmitool(gUser, gPassword, {"lan", "print", "1"});
+  EXPECT_FALSE(std::regex_search(lan.out, std::regex("IP Address *: 10\\.20\\.30\\.41")))
+      << lan.out;
+}
+
 TEST_F(BmcSetupOnSimulator, AnExpiredWatchdogIsLoggedAndResetsTheHost) {
   // 2 seconds, hard reset, logging on; then started.
   ASSERT_TRUE(Ipmitool(gUser, gPassword,
