@@ -1,5 +1,6 @@
 // The workers' timing on a manual clock, and starting them after a stop request.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -66,6 +67,35 @@ TEST_F(WorkerTest, EventThreadPollsAtOnceThenEveryThirtySecondsAndStopsAtOnce) {
   clock_.WakeAll();
   worker.join();
   EXPECT_EQ(num_runningthreads, 0);
+}
+
+TEST_F(WorkerTest, AddressThreadRunsBmcSetupAtOnceThenEveryThirtySecondsAndStopsAtOnce) {
+  // A stand-in set-up tool that notes each run's arguments.
+  const std::string tool = device_.Root() + "/usr/local/share/mgmtagent/hmon/selwatch/bmcsetup";
+  std::filesystem::create_directories(std::filesystem::path(tool).parent_path());
+  std::ofstream(tool) << "#!/bin/sh\necho \"$@\" >>" << WorkFile("bmcsetup.args") << "\n";
+  chmod(tool.c_str(), 0755);
+  const auto runs = [this] {
+    return std::filesystem::exists(WorkFile("bmcsetup.args")) ? ReadWorkFile("bmcsetup.args")
+                                                              : std::string();
+  };
+
+  std::thread worker([] { bmcip_synch(nullptr); });
+  clock_.WaitForSleepers(1);
+  EXPECT_EQ(runs(), "-s\n");
+  clock_.Advance(29s);
+  clock_.WaitForSleepers(1);
+  EXPECT_EQ(runs(), "-s\n");
+  clock_.Advance(1s);
+  clock_.WaitForSleepers(1);
+  EXPECT_EQ(runs(), "-s\n-s\n");
+
+  num_runningthreads = 1;
+  mainthread_running = false;
+  clock_.WakeAll();
+  worker.join();
+  EXPECT_EQ(num_runningthreads, 0);
+  EXPECT_EQ(runs(), "-s\n-s\n");
 }
 
 TEST_F(WorkerTest, AStopBeforeTheThreadsStartStillStartsAndEndsThemAll) {
