@@ -186,10 +186,11 @@ TEST_F(ChannelBmc, SynchFollowsTheAdapterWithTheBmcsMac) {
   const netconf_t adapters[] = {
       Adapter("10.1.1.1", "", "255.0.0.0"),  // no MAC: passed over, not the end
       Adapter("127.0.0.1", "00:00:00:00:00:00", "255.0.0.0"),
+      Adapter("127.0.0.2", "02:00:00:00:00:20", "255.0.0.0"),  // loopback: never the BMC's port
       Adapter("10.0.0.5", "02:00:00:00:00:20", "255.255.0.0"),
       Adapter("", "", ""),
   };
-  ASSERT_EQ(channel.SynchBMCIP(adapters, 4, "10.0.0.1", "00a0cc000001"), 0);
+  ASSERT_EQ(channel.SynchBMCIP(adapters, 5, "10.0.0.1", "00a0cc000001"), 0);
   EXPECT_EQ(Writes(), (std::vector<Sent>{
                           {kTransport, 0x01, {1, 3, 10, 0, 0, 5}},
                           {kTransport, 0x01, {1, 6, 255, 255, 0, 0}},
@@ -202,7 +203,7 @@ TEST_F(ChannelBmc, SynchFollowsTheAdapterWithTheBmcsMac) {
 
   // In step already: nothing to do.
   device_.Bmc().ClearRequests();
-  EXPECT_EQ(channel.SynchBMCIP(adapters, 4, "10.0.0.1", "00a0cc000001"), 0);
+  EXPECT_EQ(channel.SynchBMCIP(adapters, 5, "10.0.0.1", "00a0cc000001"), 0);
   EXPECT_TRUE(device_.Bmc().Requests().empty());
 
   // A refused write leaves the file alone.
@@ -210,7 +211,7 @@ TEST_F(ChannelBmc, SynchFollowsTheAdapterWithTheBmcsMac) {
   device_.Bmc().Expect(kTransport, 0x01, Bytes{0x00});
   device_.Bmc().Expect(kTransport, 0x01, Bytes{0xD4});
   const std::string before = ReadFile(files_.ChannelConf());
-  EXPECT_EQ(channel.SynchBMCIP(adapters, 4, "10.0.0.1", "00a0cc000001"), -1);
+  EXPECT_EQ(channel.SynchBMCIP(adapters, 5, "10.0.0.1", "00a0cc000001"), -1);
   EXPECT_EQ(ReadFile(files_.ChannelConf()), before);
 }
 
