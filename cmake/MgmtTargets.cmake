@@ -49,11 +49,15 @@ endfunction()
 # helper programs without hard-coded paths. THREADED marks a program whose tests
 # start threads (also inside the code under test, such as an in-process server):
 # it gets the label "threaded" too, and CI runs it under ThreadSanitizer (the
-# target mgmt_threaded_tests builds every such program).
+# target mgmt_threaded_tests builds every such program, as mgmt_unit_tests builds
+# every program labelled unit).
 function(mgmt_add_gtest name)
   cmake_parse_arguments(T "WHOLE;THREADED" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_LABEL)
     set(T_LABEL unit)
+  endif()
+  if(T_LABEL STREQUAL "unit")
+    set_property(GLOBAL APPEND PROPERTY MGMT_UNIT_TARGETS ${name})
   endif()
   if(T_THREADED)
     set_property(GLOBAL APPEND PROPERTY MGMT_THREADED_TARGETS ${name})
@@ -113,10 +117,15 @@ function(mgmt_add_fuzzer name)
   set_property(GLOBAL APPEND PROPERTY MGMT_FUZZER_TARGETS ${name})
 endfunction()
 
-# mgmt_finish(): after every folder was added: the targets that build all
-# threaded test programs and all fuzzers, and the fuzzer list scripts/fuzz.sh
+# mgmt_finish(): after every folder was added: the targets that build all unit
+# test programs, all threaded test programs and all fuzzers, and the fuzzer list scripts/fuzz.sh
 # reads (one "name=program=corpus" a line).
 function(mgmt_finish)
+  get_property(unit GLOBAL PROPERTY MGMT_UNIT_TARGETS)
+  add_custom_target(mgmt_unit_tests)
+  if(unit)
+    add_dependencies(mgmt_unit_tests ${unit})
+  endif()
   get_property(threaded GLOBAL PROPERTY MGMT_THREADED_TARGETS)
   add_custom_target(mgmt_threaded_tests)
   if(threaded)

@@ -5,8 +5,9 @@
 #   scripts/test.sh -R Cfg         tests whose name matches
 # BUILD_DIR (default: build), JOBS (default: the number of cores) and TARGET
 # (default: all) may be set; SANITIZE=1 builds with the address and
-# undefined-behaviour sanitizers, SANITIZE=thread with ThreadSanitizer and only
-# the test programs labelled "threaded" (both without the benchmarks):
+# undefined-behaviour sanitizers and, unless TARGET says otherwise, only the test
+# programs labelled "unit"; SANITIZE=thread with ThreadSanitizer and only those
+# labelled "threaded" (both without the benchmarks):
 #   SANITIZE=1 BUILD_DIR=build-asan scripts/test.sh -L unit
 #   SANITIZE=thread BUILD_DIR=build-tsan scripts/test.sh -L threaded
 set -euo pipefail
@@ -17,7 +18,7 @@ scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
 JOBS=${JOBS:-$(nproc)}
 
-TARGET=${TARGET:-all}
+TARGET=${TARGET:-}
 
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DMGMT_WERROR=ON)
 if command -v ccache >/dev/null; then
@@ -27,17 +28,20 @@ case "${SANITIZE:-0}" in
   0) ;;
   1)
     options+=(-DMGMT_SANITIZE=ON -DMGMT_BUILD_BENCH=OFF)
+    # CI runs only the unit tests this way: build just those (and what they start).
+    [ -z "$TARGET" ] && TARGET=mgmt_unit_tests
     # A leak or undefined behaviour fails the test instead of scrolling past.
     export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
     export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
     ;;
   thread)
     options+=(-DMGMT_SANITIZE=thread -DMGMT_BUILD_BENCH=OFF)
-    [ "$TARGET" = all ] && TARGET=mgmt_threaded_tests
+    [ -z "$TARGET" ] && TARGET=mgmt_threaded_tests
     export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
     ;;
   *) echo "test.sh: SANITIZE is 1 or thread" >&2; exit 2 ;;
 esac
+TARGET=${TARGET:-all}
 # Configure's output is kept in the build folder: shown whole when it fails,
 # and its warnings (e.g. a benchmark left out) shown always.
 mkdir -p "$BUILD_DIR"
