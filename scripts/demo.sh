@@ -445,6 +445,27 @@ echo "   \$ ipmitool ... lan print 1"
 "${lan[@]}" lan print 1 2>&1 | grep -E '^(IP Address  |Subnet Mask|Default Gateway IP)' | sed 's/^/   /'
 [[ $gateway == 192.0.2.254 ]] || die "the BMC did not take the new gateway"
 
+step "Automatic server restart switched on through the CIM client; selwatch arms the BMC watchdog"
+settings="$url:HM_IPMIConfiguration.Name=\"The Single Instance\""
+echo "   \$ wbemcli mi '...:HM_IPMIConfiguration.Name=\"The Single Instance\"' 'ASR_Enabled=true,ASR_WatchdogTimeOut=600'"
+out=$(wbemcli mi "$settings" 'ASR_Enabled=true,ASR_WatchdogTimeOut=600' 2>&1) ||
+  { note "$out"; die "wbemcli mi failed"; }
+note "ipmi.conf now says:"
+sed -n '/^\[Watchdog\]/,/^$/{/^$/!p}' "$root$prefix/share/mgmtagent/hmon/hmconfig/ipmi.conf" | sed 's/^/     /'
+# selwatch's watchdog worker reads ipmi.conf every 10 seconds and arms the timer.
+for _ in $(seq 60); do
+  watchdog=$("${lan[@]}" mc watchdog get 2>/dev/null)
+  grep -Eq 'Initial Countdown: +600(\.0)? sec' <<<"$watchdog" && break
+  sleep 0.5
+done
+echo "   \$ ipmitool ... mc watchdog get"
+# The simulator answers Get Watchdog Timer with the six-byte short form (no
+# running flag, no present countdown): ipmitool's "Timer Is" and "Present
+# Countdown" lines mean nothing there and are left out.
+grep -E '^(Watchdog Timer Use|Watchdog Timer Action|Initial Countdown)' <<<"$watchdog" | sed 's/^/   /'
+grep -Eq 'Initial Countdown: +600(\.0)? sec' <<<"$watchdog" || die "selwatch did not arm the BMC watchdog"
+note "selwatch feeds it every 10 seconds and disarms it when it stops"
+
 step "Done"
 if ((keep)); then
   note "still running for $root:"
