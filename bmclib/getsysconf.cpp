@@ -17,7 +17,7 @@
 
 #include <Pegasus/Client/CIMClient.h>
 
-#include "childproc.h"
+#include "base/spawn.h"
 #include "installroot.h"
 #include "ipmiconf.h"
 #include "util.h"
@@ -234,15 +234,26 @@ int getmacsbyip(char** ips, char** macs) {
 
 namespace mgmt::bmc {
 
+namespace {
+
+// One ping, quiet (standard streams on /dev/null), killed when still running at
+// the deadline it is waited for.
+base::Child StartPing(const char* ip) {
+  return base::Child({"ping", "-c", "2", "-i", "1", "-w", "1", ip}, base::ChildOptions{});
+}
+
+}  // namespace
+
 void PingUnresolved(char** ips, char** macs, std::chrono::milliseconds limit) {
   if (ips == nullptr || macs == nullptr) return;
-  std::vector<pid_t> children;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  std::vector<base::Child> children;
   for (int i = 0; ips[i] != nullptr; ++i) {
     if (macs[i] == nullptr || macs[i][0] != '\0' || !IsValidIPv4(ips[i])) continue;
-    const pid_t pid = SpawnQuiet({"ping", "-c", "2", "-i", "1", "-w", "1", ips[i]});
-    if (pid > 0) children.push_back(pid);
+    children.push_back(StartPing(ips[i]));
   }
-  ReapWithin(children, limit);
+  // The pings run side by side; all of them within the one limit.
+  for (base::Child& child : children) child.Wait(deadline);
 }
 
 }  // namespace mgmt::bmc
@@ -253,6 +264,5 @@ void pingips(char** ips, char** macs) {
 
 void pthreadproc_ping(const char* ip) {
   if (ip == nullptr || !IsValidIPv4(ip)) return;
-  const pid_t pid = mgmt::bmc::SpawnQuiet({"ping", "-c", "2", "-i", "1", "-w", "1", ip});
-  mgmt::bmc::ReapWithin({pid}, mgmt::bmc::kPingLimit);
+  mgmt::bmc::StartPing(ip).Wait(std::chrono::steady_clock::now() + mgmt::bmc::kPingLimit);
 }

@@ -10,11 +10,11 @@
 #include <cstring>
 #include <vector>
 
+#include "base/spawn.h"
 #include "bmcconfprovmain.h"
 #include "bmcpaths.h"
 #include "cfghandle.h"
 #include "confcheck.h"
-#include "detach.h"
 #include "imbchannel.h"
 #include "imblanconf.h"
 #include "installroot.h"
@@ -108,9 +108,14 @@ void Copy(char* field, size_t size, const char* text) { CopyText(field, size, te
 /// Starts bmcsetup with `args` after its path; `why` gets the failure.
 bool StartBmcSetup(std::vector<std::string> args, std::string_view input, std::string* why) {
   args.insert(args.begin(), mgmt::RootPath(mgmt::bmc::kBmcSetupPath));
-  std::string error;
-  if (mgmt::bmcconf::StartDetached(args, input, &error) == 0) return true;
-  if (why != nullptr) *why = "bmcsetup could not be started (" + error + ")";
+  // Detached: the tool outlives the request and never becomes a zombie of the
+  // server; the password comes on its standard input, never in its arguments.
+  mgmt::base::ChildOptions options;
+  options.detached = true;
+  options.input = std::string(input);
+  const mgmt::base::ChildResult result = mgmt::base::RunChild(args, options);
+  if (result.started) return true;
+  if (why != nullptr) *why = "bmcsetup could not be started (" + result.ErrorText() + ")";
   return false;
 }
 

@@ -9,13 +9,24 @@
 #include <cerrno>
 #include <string>
 
+#include "base/spawn.h"
 #include "bmcconf_fixture.h"
-#include "detach.h"
 
 namespace {
 
 using bmcconftest::ConfRoot;
 using bmcconftest::SetupCall;
+
+// bmcsetup's start as the provider makes it: detached, input on standard input.
+int StartDetached(const std::vector<std::string>& argv, const std::string& input,
+                  std::string* error = nullptr) {
+  mgmt::base::ChildOptions options;
+  options.detached = true;
+  options.input = input;
+  const mgmt::base::ChildResult result = mgmt::base::RunChild(argv, options);
+  if (error != nullptr) *error = result.ErrorText();
+  return result.error;
+}
 
 TEST(StartDetached, RunsTheProgramAloneInItsOwnSessionAndLeavesNoChild) {
   ConfRoot root("IPMI15");
@@ -23,8 +34,8 @@ TEST(StartDetached, RunsTheProgramAloneInItsOwnSessionAndLeavesNoChild) {
   const int leaked = ::open("/dev/null", O_RDONLY);
   ASSERT_GE(leaked, 3);
   std::string error;
-  const int rc = mgmt::bmcconf::StartDetached(
-      {BMCSETUP_RECORDER_PATH, "-g", "-n", "a b;c", "-p", "-"}, "secret\n", &error);
+  const int rc =
+      StartDetached({BMCSETUP_RECORDER_PATH, "-g", "-n", "a b;c", "-p", "-"}, "secret\n", &error);
   ::close(leaked);
   ASSERT_EQ(rc, 0) << error;
 
@@ -45,11 +56,10 @@ TEST(StartDetached, RunsTheProgramAloneInItsOwnSessionAndLeavesNoChild) {
 TEST(StartDetached, ReportsAProgramThatCannotBeExecuted) {
   ConfRoot root("IPMI15");
   std::string error;
-  EXPECT_EQ(mgmt::bmcconf::StartDetached({(root.Path() / "no-such-tool").string(), "-c", "1"}, "",
-                                         &error),
+  EXPECT_EQ(StartDetached({(root.Path() / "no-such-tool").string(), "-c", "1"}, "", &error),
             ENOENT);
   EXPECT_NE(error.find("exec"), std::string::npos) << error;
-  EXPECT_EQ(mgmt::bmcconf::StartDetached({}, ""), EINVAL);
+  EXPECT_EQ(StartDetached({}, ""), EINVAL);
   errno = 0;
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
   EXPECT_EQ(errno, ECHILD);
