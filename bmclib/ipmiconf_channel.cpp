@@ -2,6 +2,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/bytes.h"
 #include "ipmiconf.h"
 #include "ipmiconf_internal.h"
 
@@ -48,8 +49,8 @@ int ReadChannelInfo(channel_info_t* record, BYTE channel, bool& transportFailed)
     record->protocolType = b[2] & 0x3F;
     record->sessionSupport = b[3] >> 6;
     record->activeSessions = b[3] & 0x3F;
-    record->vendorId = static_cast<uint32_t>(b[4] | b[5] << 8 | b[6] << 16);
-    record->auxInfo = static_cast<uint32_t>(b[7] | b[8] << 8);
+    record->vendorId = mgmt::base::GetLe24(b, 4);
+    record->auxInfo = mgmt::base::GetLe16(b, 7);
   }
   return 0;
 }

@@ -1,6 +1,7 @@
 // The BMC watchdog timer, used for automatic server restart.
 #include <algorithm>
 
+#include "base/bytes.h"
 #include "ipmiconf.h"
 #include "ipmiconf_internal.h"
 
@@ -22,7 +23,7 @@ int GetWatchdogTimer(int* enabled, int* seconds, int* action) {
   // Bytes 4-5 hold the initial countdown; the present countdown after them is
   // left out by some BMCs, so six bytes are enough.
   if (!reply.Has(5)) return -1;
-  const int countdown = reply.buffer[4] | reply.buffer[5] << 8;
+  const int countdown = mgmt::base::GetLe16(reply.buffer, 4);
   if (seconds != nullptr) *seconds = countdown / 10;
   if (action != nullptr) *action = reply.buffer[1];
   if (enabled != nullptr) *enabled = countdown / 10 != 0 ? 1 : 0;

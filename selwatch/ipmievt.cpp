@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 
+#include "base/bytes.h"
 #include "bmcrequest.h"
 #include "command.h"
 #include "ipmipet.h"
@@ -253,8 +254,7 @@ int GetSELEntry(SELRECORD* selRecord, uint16_t recordId) {
 uint16_t ReserveRepository(uint8_t reserveCommand) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     const BmcAnswer answer = SendToBmc(kNetFnStorage, reserveCommand, {});
-    if (answer.Ok() && answer.length >= 2)
-      return static_cast<uint16_t>(answer.data[0] | answer.data[1] << 8);
+    if (answer.Ok() && answer.length >= 2) return mgmt::base::GetLe16(answer.Data(), 0);
   }
   return 0xFFFF;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 
+#include "base/bytes.h"
 #include "bmcrequest.h"
 #include "ipmievt.h"
 
@@ -122,8 +123,7 @@ int GetSDR(uint16_t recordId, uint16_t* nextRecordId, uint8_t** record) {
 
     const std::span<const uint8_t> bytes = answer.Data().subspan(2);
     if (first) {
-      if (nextRecordId != nullptr)
-        *nextRecordId = static_cast<uint16_t>(answer.data[0] | answer.data[1] << 8);
+      if (nextRecordId != nullptr) *nextRecordId = mgmt::base::GetLe16(answer.Data(), 0);
       if (ask == kWholeRecord) {
         if (bytes.size() < kHeaderSize) return -1;
         std::memcpy(g_record, bytes.data(), std::min(bytes.size(), kSdrBufferSize));
@@ -159,7 +159,7 @@ int GetSDRSensors() {
     uint16_t next = 0xFFFF;
     uint8_t* record = nullptr;
     if (GetSDR(id, &next, &record) != 0) return -1;
-    const uint16_t ownId = static_cast<uint16_t>(record[0] | record[1] << 8);
+    const uint16_t ownId = mgmt::base::GetLe16({record, 2}, 0);
     if (ownId != id && visited->test(ownId)) {
       syslog(LOG_ERR, "ERROR,SDR repository: record %u is named twice; scan ended",
              static_cast<unsigned>(ownId));

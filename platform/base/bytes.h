@@ -17,6 +17,11 @@ namespace mgmt::base {
 inline uint16_t GetLe16(std::span<const uint8_t> bytes, size_t offset) {
   return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
 }
+/// Three bytes (IANA enterprise numbers, for one).
+inline uint32_t GetLe24(std::span<const uint8_t> bytes, size_t offset) {
+  return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8 |
+         static_cast<uint32_t>(bytes[offset + 2]) << 16;
+}
 inline uint32_t GetLe32(std::span<const uint8_t> bytes, size_t offset) {
   return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8 |
          static_cast<uint32_t>(bytes[offset + 2]) << 16 |

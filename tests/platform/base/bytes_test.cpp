@@ -18,6 +18,7 @@ TEST(Bytes, FixedOffsetsAreLittleEndian) {
   EXPECT_EQ(base::GetLe16(b, 8), 0xFF08);  // high bit set: no sign extension
   EXPECT_EQ(base::GetLe32(b, 0), 0x030201EFu);
   EXPECT_EQ(base::GetLe32(b, 6), 0xFF080706u);
+  EXPECT_EQ(base::GetLe24(b, 7), 0xFF0807u);  // the byte after stays out
   EXPECT_EQ(base::GetLe64(b, 1), 0x0807060504030201ull);
   EXPECT_EQ(base::GetLe64(b, 2), 0xFF08070605040302ull);
 
