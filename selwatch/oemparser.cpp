@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/fd.h"
 #include "installroot.h"
 #include "runstate.h"
 
@@ -62,12 +63,12 @@ bool OwnedByRootOnly(const std::string& path, std::string* why) {
 namespace {
 
 /// Opens the configuration file, a second time after 5 seconds if need be.
-FILE* OpenConfiguration(const std::string& path) {
-  FILE* file = std::fopen(path.c_str(), "re");
-  if (file != nullptr) return file;
+base::UniqueFile OpenConfiguration(const std::string& path) {
+  base::UniqueFile file = base::OpenFile(path, "r");
+  if (file) return file;
   DaemonClock().SleepFor(std::chrono::seconds(5), mainthread_running);
   if (!mainthread_running) return nullptr;
-  return std::fopen(path.c_str(), "re");
+  return base::OpenFile(path, "r");
 }
 
 /// The LIBRARY line that decides, or nullopt.
@@ -108,15 +109,14 @@ void InitParserLib(const char* /*modelName*/, OEMPARSERLIBRARY* library) {
   library->pfnParse = nullptr;
 
   const std::string configuration = mgmt::RootPath(confFile);
-  FILE* file = OpenConfiguration(configuration);
-  if (file == nullptr) {
+  const mgmt::base::UniqueFile file = OpenConfiguration(configuration);
+  if (!file) {
     syslog(LOG_ERR, "Critical: Failed to open configuration file [%s]", confFile);
     return;
   }
   std::string why;
   const bool trusted = OwnedByRootOnly(configuration, &why);
-  const auto line = trusted ? FindLibraryLine(file, configuration) : std::nullopt;
-  std::fclose(file);
+  const auto line = trusted ? FindLibraryLine(file.get(), configuration) : std::nullopt;
   if (!trusted) {
     syslog(LOG_ERR, "Critical: plug-in configuration not used: %s", why.c_str());
     return;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/fd.h"
 #include "installroot.h"
 #include "ipmipet.h"
 #include "provutil.h"
@@ -42,16 +43,15 @@ int RunDate(const char* name, const char* prefix, const char* args, const char* 
     std::remove(tmpName);
     return -2;
   }
-  FILE* file = std::fopen(tmpName, "re");
-  if (file == nullptr) {
+  const mgmt::base::UniqueFile file = mgmt::base::OpenFile(tmpName, "r");
+  if (!file) {
     std::remove(tmpName);
     return -3;
   }
   char line[128];
-  while (std::fgets(line, sizeof(line), file) != nullptr) {
+  while (std::fgets(line, sizeof(line), file.get()) != nullptr) {
     if (take(line)) break;
   }
-  std::fclose(file);
   std::remove(tmpName);
   return 0;
 }
