@@ -45,10 +45,10 @@ class BenchHost {
     config.registrationDir = dir_ / "registrations";
     config.builtinNetworkAdapter = false;
     host = std::make_unique<ProviderHost>(config);
-    host->start();
+    host->Start();
     Array<CIMParamValue> in;
     in.append(CIMParamValue("N", CIMValue(kInstances)));
-    host->invokeMethod(ctx, ns, CIMObjectPath("Test_Bulk"), CIMName("SetCount"), in);
+    host->InvokeMethod(ctx, ns, CIMObjectPath("Test_Bulk"), CIMName("SetCount"), in);
   }
   ~BenchHost() {
     host.reset();
@@ -57,7 +57,7 @@ class BenchHost {
   }
 
   std::unique_ptr<ProviderHost> host;
-  OperationContext ctx = ProviderHost::contextFor("bench");
+  OperationContext ctx = ProviderHost::ContextFor("bench");
   CIMNamespaceName ns{"root/cimv2"};
 
  private:
@@ -80,7 +80,7 @@ void BM_EnumerateDelivered(benchmark::State& state) {
   BenchHost& b = bench();
   Uint32 n = 0;
   for (auto _ : state) {
-    Array<CIMInstance> got = b.host->enumerateInstances(b.ctx, b.ns, CIMName("Test_Bulk"));
+    Array<CIMInstance> got = b.host->EnumerateInstances(b.ctx, b.ns, CIMName("Test_Bulk"));
     n = got.size();
     benchmark::DoNotOptimize(got);
   }
@@ -96,7 +96,7 @@ void BM_EnumerateFiltered(benchmark::State& state) {
   const CIMPropertyList list(names);
   Uint32 n = 0;
   for (auto _ : state) {
-    Array<CIMInstance> got = b.host->enumerateInstances(b.ctx, b.ns, CIMName("Test_Bulk"), true,
+    Array<CIMInstance> got = b.host->EnumerateInstances(b.ctx, b.ns, CIMName("Test_Bulk"), true,
                                                         false, false, false, list);
     n = got.size();
     benchmark::DoNotOptimize(got);
@@ -110,7 +110,7 @@ void BM_EnumerateFromSuperclass(benchmark::State& state) {
   Uint32 n = 0;
   for (auto _ : state) {
     Array<CIMInstance> got =
-        b.host->enumerateInstances(b.ctx, b.ns, CIMName("CIM_ManagedElement"), false);
+        b.host->EnumerateInstances(b.ctx, b.ns, CIMName("CIM_ManagedElement"), false);
     n = got.size();
     benchmark::DoNotOptimize(got);
   }
@@ -121,7 +121,7 @@ void BM_EnumerateNames(benchmark::State& state) {
   BenchHost& b = bench();
   Uint32 n = 0;
   for (auto _ : state) {
-    Array<CIMObjectPath> got = b.host->enumerateInstanceNames(b.ctx, b.ns, CIMName("Test_Bulk"));
+    Array<CIMObjectPath> got = b.host->EnumerateInstanceNames(b.ctx, b.ns, CIMName("Test_Bulk"));
     n = got.size();
     benchmark::DoNotOptimize(got);
   }

@@ -10,22 +10,22 @@ namespace mgmt::cimom {
 namespace {
 
 template <class T>
-void dropQualifiers(T& item) {
+void DropQualifiers(T& item) {
   for (Uint32 q = item.getQualifierCount(); q-- > 0;) item.removeQualifier(q);
 }
 
 }  // namespace
 
-void filterClass(CIMClass& cls, bool localOnly, bool includeQualifiers, bool includeClassOrigin,
+void FilterClass(CIMClass& cls, bool localOnly, bool includeQualifiers, bool includeClassOrigin,
                  const CIMPropertyList& propertyList) {
-  if (!includeQualifiers) dropQualifiers(cls);
+  if (!includeQualifiers) DropQualifiers(cls);
   for (Uint32 i = cls.getPropertyCount(); i-- > 0;) {
     CIMProperty prop = cls.getProperty(i);
     if ((localOnly && prop.getPropagated()) || !propertyList.useThisProperty(prop.getName())) {
       cls.removeProperty(i);
       continue;
     }
-    if (!includeQualifiers) dropQualifiers(prop);
+    if (!includeQualifiers) DropQualifiers(prop);
     if (!includeClassOrigin) prop.setClassOrigin(CIMName());
   }
   for (Uint32 i = cls.getMethodCount(); i-- > 0;) {
@@ -35,10 +35,10 @@ void filterClass(CIMClass& cls, bool localOnly, bool includeQualifiers, bool inc
       continue;
     }
     if (!includeQualifiers) {
-      dropQualifiers(method);
+      DropQualifiers(method);
       for (Uint32 p = 0; p < method.getParameterCount(); ++p) {
         CIMParameter param = method.getParameter(p);
-        dropQualifiers(param);
+        DropQualifiers(param);
       }
     }
     if (!includeClassOrigin) method.setClassOrigin(CIMName());

@@ -11,7 +11,7 @@ namespace mgmt::cimom {
 /// methods, a non-null property list drops unlisted properties, includeQualifiers
 /// false drops every qualifier (class, properties, methods, parameters), and
 /// includeClassOrigin false clears the class origins.
-void filterClass(Pegasus::CIMClass& cls, bool localOnly, bool includeQualifiers,
+void FilterClass(Pegasus::CIMClass& cls, bool localOnly, bool includeQualifiers,
                  bool includeClassOrigin, const Pegasus::CIMPropertyList& propertyList);
 
 }  // namespace mgmt::cimom

@@ -20,13 +20,13 @@ constexpr std::uintmax_t kMaxMofFileSize = 4u << 20;
 
 struct Pending {
   DeclaredClass decl;
-  enum class State { Unresolved, Resolving, Done } state = State::Unresolved;
+  enum class State { kUnresolved, kResolving, kDone } state = State::kUnresolved;
 };
 
 /// Copies the qualifiers of `from` that `to` does not set itself: a subclass that
 /// overrides a key property keeps it a key.
 template <class T>
-void inheritQualifiers(T& to, const T& from) {
+void InheritQualifiers(T& to, const T& from) {
   for (Uint32 i = 0; i < from.getQualifierCount(); ++i) {
     CIMQualifier q = from.getQualifier(i).clone();
     if (to.findQualifier(q.getName()) == PEG_NOT_FOUND) to.addQualifier(q);
@@ -37,56 +37,56 @@ class Resolver {
  public:
   explicit Resolver(std::vector<DeclaredClass> declared) {
     for (DeclaredClass& d : declared) {
-      std::string key = nameKey(d.cls.getClassName());
+      std::string key = NameKey(d.cls.getClassName());
       if (pending_.count(key)) {
         const DeclaredClass& first = pending_[key].decl;
         throw ConfigError(d.file, d.line,
-                          "class " + toStd(d.cls.getClassName().getString()) +
+                          "class " + ToStd(d.cls.getClassName().getString()) +
                               " already defined at " + first.file + ":" +
                               std::to_string(first.line));
       }
-      order_.push_back(key);
+      order.push_back(key);
       pending_[key].decl = std::move(d);
     }
   }
 
-  void run() {
-    for (const std::string& key : order_) resolve(key);
+  void Run() {
+    for (const std::string& key : order) Resolve(key);
   }
 
   std::unordered_map<std::string, CIMClass> resolved;
-  std::vector<std::string> order_;
+  std::vector<std::string> order;
 
  private:
-  const CIMClass& resolve(const std::string& key) {
+  const CIMClass& Resolve(const std::string& key) {
     Pending& p = pending_.at(key);
-    if (p.state == Pending::State::Done) return resolved.at(key);
+    if (p.state == Pending::State::kDone) return resolved.at(key);
     const DeclaredClass& d = p.decl;
-    if (p.state == Pending::State::Resolving) {
+    if (p.state == Pending::State::kResolving) {
       throw ConfigError(
           d.file, d.line,
-          "class " + toStd(d.cls.getClassName().getString()) + " inherits from itself");
+          "class " + ToStd(d.cls.getClassName().getString()) + " inherits from itself");
     }
-    p.state = Pending::State::Resolving;
+    p.state = Pending::State::kResolving;
     CIMName superName = d.cls.getSuperClassName();
     CIMClass merged;
     if (superName.isNull()) {
       merged = d.cls.clone();
     } else {
-      std::string superKey = nameKey(superName);
+      std::string superKey = NameKey(superName);
       if (!pending_.count(superKey)) {
         throw ConfigError(d.file, d.line,
-                          "superclass " + toStd(superName.getString()) + " is not defined");
+                          "superclass " + ToStd(superName.getString()) + " is not defined");
       }
-      merged = merge(resolve(superKey), d.cls);
+      merged = Merge(Resolve(superKey), d.cls);
     }
-    p.state = Pending::State::Done;
+    p.state = Pending::State::kDone;
     return resolved[key] = merged;
   }
 
   /// The subclass as a client sees it: the superclass's properties and methods
   /// first (marked propagated unless redeclared), then its own.
-  static CIMClass merge(const CIMClass& super, const CIMClass& own) {
+  static CIMClass Merge(const CIMClass& super, const CIMClass& own) {
     CIMClass out(own.getClassName(), own.getSuperClassName());
     for (Uint32 i = 0; i < own.getQualifierCount(); ++i)
       out.addQualifier(own.getQualifier(i).clone());
@@ -98,7 +98,7 @@ class Resolver {
         out.addProperty(inherited);
       } else {
         CIMProperty overriding = own.getProperty(at).clone();
-        inheritQualifiers(overriding, inherited);
+        InheritQualifiers(overriding, inherited);
         out.addProperty(overriding);
       }
     }
@@ -135,7 +135,7 @@ ClassRepository::ClassRepository(ClassRepository&&) noexcept = default;
 ClassRepository& ClassRepository::operator=(ClassRepository&&) noexcept = default;
 ClassRepository::~ClassRepository() = default;
 
-ClassRepository ClassRepository::load(const std::filesystem::path& dir) {
+ClassRepository ClassRepository::Load(const std::filesystem::path& dir) {
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) {
     throw ConfigError("class directory " + dir.string() + " does not exist");
@@ -155,52 +155,52 @@ ClassRepository ClassRepository::load(const std::filesystem::path& dir) {
     if (!in) throw ConfigError(file.string(), 0, "cannot be read");
     std::ostringstream text;
     text << in.rdbuf();
-    auto parsed = parseMof(text.str(), file.string());
+    auto parsed = ParseMof(text.str(), file.string());
     for (auto& d : parsed) declared.push_back(std::move(d));
   }
-  return build(std::move(declared));
+  return Build(std::move(declared));
 }
 
-ClassRepository ClassRepository::build(std::vector<DeclaredClass> declared) {
+ClassRepository ClassRepository::Build(std::vector<DeclaredClass> declared) {
   Resolver resolver(std::move(declared));
-  resolver.run();
+  resolver.Run();
 
   ClassRepository repo;
-  for (const std::string& key : resolver.order_) {
+  for (const std::string& key : resolver.order) {
     const CIMClass& cls = resolver.resolved.at(key);
     auto info = std::make_unique<ClassInfo>();
     info->name = cls.getClassName();
     info->key = key;
-    info->superKey = nameKey(cls.getSuperClassName());
+    info->superKey = NameKey(cls.getSuperClassName());
     for (Uint32 i = 0; i < cls.getPropertyCount(); ++i) {
-      info->propertyKeys.insert(nameKey(cls.getProperty(i).getName()));
+      info->propertyKeys.insert(NameKey(cls.getProperty(i).getName()));
     }
     if (info->superKey.empty()) repo.rootKeys_.push_back(key);
     repo.infos_[key] = std::move(info);
     repo.classes_.emplace(key, cls);
   }
-  for (const std::string& key : resolver.order_) {
+  for (const std::string& key : resolver.order) {
     ClassInfo& info = *repo.infos_.at(key);
     if (!info.superKey.empty()) repo.infos_.at(info.superKey)->childKeys.push_back(key);
   }
   return repo;
 }
 
-const ClassInfo* ClassRepository::find(const CIMName& name) const {
-  return name.isNull() ? nullptr : findKey(nameKey(name));
+const ClassInfo* ClassRepository::Find(const CIMName& name) const {
+  return name.isNull() ? nullptr : FindKey(NameKey(name));
 }
 
-const ClassInfo* ClassRepository::findKey(const std::string& key) const {
+const ClassInfo* ClassRepository::FindKey(const std::string& key) const {
   auto it = infos_.find(key);
   return it == infos_.end() ? nullptr : it->second.get();
 }
 
-CIMClass ClassRepository::copyClass(const ClassInfo& info) const {
+CIMClass ClassRepository::CopyClass(const ClassInfo& info) const {
   std::lock_guard<std::mutex> lock(*copyLock_);
   return classes_.at(info.key).clone();
 }
 
-std::vector<const ClassInfo*> ClassRepository::withSubclasses(const ClassInfo& info) const {
+std::vector<const ClassInfo*> ClassRepository::WithSubclasses(const ClassInfo& info) const {
   std::vector<const ClassInfo*> out{&info};
   for (size_t i = 0; i < out.size(); ++i) {
     for (const std::string& child : out[i]->childKeys) out.push_back(infos_.at(child).get());
@@ -208,15 +208,15 @@ std::vector<const ClassInfo*> ClassRepository::withSubclasses(const ClassInfo& i
   return out;
 }
 
-std::vector<const ClassInfo*> ClassRepository::roots() const {
+std::vector<const ClassInfo*> ClassRepository::Roots() const {
   std::vector<const ClassInfo*> out;
   for (const std::string& key : rootKeys_) out.push_back(infos_.at(key).get());
   return out;
 }
 
-bool ClassRepository::isA(const ClassInfo& sub, const ClassInfo& super) const {
+bool ClassRepository::IsA(const ClassInfo& sub, const ClassInfo& super) const {
   for (const ClassInfo* c = &sub; c != nullptr;
-       c = c->superKey.empty() ? nullptr : findKey(c->superKey)) {
+       c = c->superKey.empty() ? nullptr : FindKey(c->superKey)) {
     if (c == &super) return true;
   }
   return false;

@@ -27,37 +27,37 @@ struct ClassInfo {
   std::unordered_set<std::string> propertyKeys;  ///< case-folded names of all its properties
 };
 
-/// Immutable after build(); every member may be called from any thread.
+/// Immutable after Build(); every member may be called from any thread.
 class ClassRepository {
  public:
   /// Reads every *.mof file of `dir` (sorted by name) and resolves inheritance.
   /// Throws ConfigError naming the file and line of the first problem.
-  static ClassRepository load(const std::filesystem::path& dir);
+  static ClassRepository Load(const std::filesystem::path& dir);
 
   /// Resolves inheritance of already parsed classes (throws ConfigError).
-  static ClassRepository build(std::vector<DeclaredClass> declared);
+  static ClassRepository Build(std::vector<DeclaredClass> declared);
 
   ClassRepository(ClassRepository&&) noexcept;
   ClassRepository& operator=(ClassRepository&&) noexcept;
   ~ClassRepository();
 
   /// Null when the class is unknown.
-  const ClassInfo* find(const Pegasus::CIMName& name) const;
-  const ClassInfo* findKey(const std::string& key) const;
+  const ClassInfo* Find(const Pegasus::CIMName& name) const;
+  const ClassInfo* FindKey(const std::string& key) const;
 
   /// A deep copy of the resolved class, safe for the caller to change.
-  Pegasus::CIMClass copyClass(const ClassInfo& info) const;
+  Pegasus::CIMClass CopyClass(const ClassInfo& info) const;
 
   /// `info` first, then its subclasses at every depth (parents before children).
-  std::vector<const ClassInfo*> withSubclasses(const ClassInfo& info) const;
+  std::vector<const ClassInfo*> WithSubclasses(const ClassInfo& info) const;
 
   /// Classes without a superclass, in declaration order.
-  std::vector<const ClassInfo*> roots() const;
+  std::vector<const ClassInfo*> Roots() const;
 
   /// True if `sub` is `super` or derives from it.
-  bool isA(const ClassInfo& sub, const ClassInfo& super) const;
+  bool IsA(const ClassInfo& sub, const ClassInfo& super) const;
 
-  size_t size() const { return infos_.size(); }
+  size_t Size() const { return infos_.size(); }
 
  private:
   ClassRepository();

@@ -23,11 +23,11 @@ namespace {
 
 const char kDefaultNamespace[] = "root/cimv2";
 
-[[noreturn]] void fail(CIMStatusCode code, const std::string& message) {
+[[noreturn]] void Fail(CIMStatusCode code, const std::string& message) {
   throw CIMException(code, String(message.c_str()));
 }
 
-std::string describe(const ProviderRegistration& reg) {
+std::string Describe(const ProviderRegistration& reg) {
   return reg.providerName + " (" + reg.module + ")";
 }
 
@@ -35,7 +35,7 @@ std::string describe(const ProviderRegistration& reg) {
 
 HostCore::Running::Running(HostCore& core) : core_(core) {
   std::lock_guard<std::mutex> guard(core_.stateLock_);
-  if (core_.state_ != State::Running) fail(CIM_ERR_FAILED, "the object manager is not running");
+  if (core_.state_ != State::kRunning) Fail(CIM_ERR_FAILED, "the object manager is not running");
   ++core_.active_;
 }
 
@@ -48,37 +48,37 @@ HostCore::HostCore(HostConfig config)
     : config_(std::move(config)), upcalls_(std::make_shared<UpcallBackend>(*this)) {}
 
 HostCore::~HostCore() {
-  shutdown();
-  upcalls_->detach();
+  Shutdown();
+  upcalls_->Detach();
 }
 
-void HostCore::log(int priority, const std::string& message) const {
+void HostCore::Log(int priority, const std::string& message) const {
   if (config_.log)
     config_.log(priority, message);
   else
     syslog(LOG_DAEMON | priority, "%s", message.c_str());
 }
 
-void HostCore::start() {
+void HostCore::Start() {
   {
     std::lock_guard<std::mutex> guard(stateLock_);
-    if (state_ != State::Created) fail(CIM_ERR_FAILED, "the provider host was already started");
+    if (state_ != State::kCreated) Fail(CIM_ERR_FAILED, "the provider host was already started");
   }
   try {
-    classes_.emplace(ClassRepository::load(config_.classDir));
-    buildRoutes();
+    classes_.emplace(ClassRepository::Load(config_.classDir));
+    BuildRoutes();
   } catch (const ConfigError& e) {
-    log(LOG_ERR, e.what());
-    fail(CIM_ERR_FAILED, e.what());
+    Log(LOG_ERR, e.what());
+    Fail(CIM_ERR_FAILED, e.what());
   }
   std::lock_guard<std::mutex> guard(stateLock_);
-  state_ = State::Running;
+  state_ = State::kRunning;
 }
 
-void HostCore::buildRoutes() {
-  routes_.addNamespace(kDefaultNamespace);
+void HostCore::BuildRoutes() {
+  routes_.AddNamespace(kDefaultNamespace);
   const LogSink sink = [this](int priority, std::string_view message) {
-    log(priority, std::string(message));
+    Log(priority, std::string(message));
   };
   const CIMOMHandle cimom(upcalls_);
   const AgentFactory makeAgent =
@@ -91,30 +91,30 @@ void HostCore::buildRoutes() {
     ProviderLoader loader;
     if (file.empty()) {
       std::string why = "module library " + reg.module + " not found in the module directories";
-      log(LOG_WARNING, "provider " + describe(reg) + ": " + why);
+      Log(LOG_WARNING, "provider " + Describe(reg) + ": " + why);
       loader = [why]() -> LoadedProvider { throw std::runtime_error(why); };
     } else {
-      loader = moduleProviderLoader(modules_, file, reg.providerName);
+      loader = ModuleProviderLoader(modules_, file, reg.providerName);
     }
-    return std::make_shared<InProcessAgent>(describe(reg), std::move(loader), cimom, sink);
+    return std::make_shared<InProcessAgent>(Describe(reg), std::move(loader), cimom, sink);
   };
-  for (ProviderRegistration reg : loadRegistrations(config_.registrationDir)) {
+  for (ProviderRegistration reg : LoadRegistrations(config_.registrationDir)) {
     // "X", "libX.so" and a full path may all name one library: one provider
     // object per library and provider name.
-    if (auto file = resolveModulePath(reg.module, config_.moduleDirs); !file.empty())
+    if (auto file = ResolveModulePath(reg.module, config_.moduleDirs); !file.empty())
       reg.module = file.string();
-    routes_.add(reg, *classes_, makeAgent);
+    routes_.Add(reg, *classes_, makeAgent);
   }
   if (config_.builtinNetworkAdapter) {
-    const ClassInfo* adapter = classes_->find(CIMName(kNetworkAdapterClass));
+    const ClassInfo* adapter = classes_->Find(CIMName(kNetworkAdapterClass));
     if (adapter == nullptr) {
-      log(LOG_WARNING,
+      Log(LOG_WARNING,
           std::string("class ") + kNetworkAdapterClass + " is not defined; not served");
     } else {
       ProviderLoader loader = [] {
         return LoadedProvider{nullptr, std::make_unique<NetworkAdapterProvider>()};
       };
-      routes_.addBuiltin(
+      routes_.AddBuiltin(
           kDefaultNamespace, *adapter,
           std::make_shared<InProcessAgent>(std::string("built-in ") + kNetworkAdapterClass,
                                            std::move(loader), cimom, sink));
@@ -122,40 +122,40 @@ void HostCore::buildRoutes() {
   }
 }
 
-void HostCore::shutdown() {
+void HostCore::Shutdown() {
   {
     std::unique_lock<std::mutex> guard(stateLock_);
-    if (state_ == State::Stopping || state_ == State::Stopped) return;
-    state_ = State::Stopping;
+    if (state_ == State::kStopping || state_ == State::kStopped) return;
+    state_ = State::kStopping;
     idle_.wait(guard, [this] { return active_ == 0; });
   }
   // Reverse order of registration, so providers registered later (which may use
   // earlier ones through up-calls) go first.
-  const auto& agents = routes_.agents();
-  for (auto it = agents.rbegin(); it != agents.rend(); ++it) (*it)->stop();
+  const auto& agents = routes_.Agents();
+  for (auto it = agents.rbegin(); it != agents.rend(); ++it) (*it)->Stop();
   std::lock_guard<std::mutex> guard(stateLock_);
-  state_ = State::Stopped;
+  state_ = State::kStopped;
 }
 
 // --- request checks ----------------------------------------------------------
 
-std::string HostCore::checkNamespace(const CIMNamespaceName& nameSpace) const {
-  std::string key = namespaceKey(nameSpace);
-  if (key.empty() || !routes_.servesNamespace(key)) {
-    fail(CIM_ERR_INVALID_NAMESPACE,
-         nameSpace.isNull() ? std::string() : toStd(nameSpace.getString()));
+std::string HostCore::CheckNamespace(const CIMNamespaceName& nameSpace) const {
+  std::string key = NamespaceKey(nameSpace);
+  if (key.empty() || !routes_.ServesNamespace(key)) {
+    Fail(CIM_ERR_INVALID_NAMESPACE,
+         nameSpace.isNull() ? std::string() : ToStd(nameSpace.getString()));
   }
   return key;
 }
 
-const ClassInfo& HostCore::checkClass(const CIMName& className) const {
-  if (className.isNull()) fail(CIM_ERR_INVALID_PARAMETER, "class name missing");
-  const ClassInfo* info = classes_->find(className);
-  if (info == nullptr) fail(CIM_ERR_INVALID_CLASS, toStd(className.getString()));
+const ClassInfo& HostCore::CheckClass(const CIMName& className) const {
+  if (className.isNull()) Fail(CIM_ERR_INVALID_PARAMETER, "class name missing");
+  const ClassInfo* info = classes_->Find(className);
+  if (info == nullptr) Fail(CIM_ERR_INVALID_CLASS, ToStd(className.getString()));
   return *info;
 }
 
-CIMObjectPath HostCore::providerPath(const CIMNamespaceName& nameSpace, const CIMName& className,
+CIMObjectPath HostCore::ProviderPath(const CIMNamespaceName& nameSpace, const CIMName& className,
                                      const CIMObjectPath& from) {
   return CIMObjectPath(String(), nameSpace, className, from.getKeyBindings());
 }
@@ -163,7 +163,7 @@ CIMObjectPath HostCore::providerPath(const CIMNamespaceName& nameSpace, const CI
 // --- instance operations -------------------------------------------------------
 
 template <class Op>
-bool HostCore::fromSubclass(const ClassInfo& cls, const ClassInfo& requested, Op&& op) {
+bool HostCore::FromSubclass(const ClassInfo& cls, const ClassInfo& requested, Op&& op) {
   if (&cls == &requested) {
     op();
     return true;
@@ -175,190 +175,190 @@ bool HostCore::fromSubclass(const ClassInfo& cls, const ClassInfo& requested, Op
     op();
     return true;
   } catch (const CIMException& e) {
-    log(LOG_WARNING,
-        "enumerating " + toStd(requested.name.getString()) + ": " + toStd(cls.name.getString()) +
-            " left out: " + cimStatusCodeToString(e.getCode()) + ": " + toStd(e.getMessage()));
+    Log(LOG_WARNING,
+        "enumerating " + ToStd(requested.name.getString()) + ": " + ToStd(cls.name.getString()) +
+            " left out: " + cimStatusCodeToString(e.getCode()) + ": " + ToStd(e.getMessage()));
     return false;
   }
 }
 
-Array<CIMInstance> HostCore::enumerateInstances(const OperationContext& context,
+Array<CIMInstance> HostCore::EnumerateInstances(const OperationContext& context,
                                                 const CIMNamespaceName& nameSpace,
                                                 const CIMName& className, bool deepInheritance,
                                                 bool includeQualifiers, bool includeClassOrigin,
                                                 const CIMPropertyList& propertyList) {
   Running running(*this);
-  const std::string nsKey = checkNamespace(nameSpace);
-  const ClassInfo& requested = checkClass(className);
+  const std::string nsKey = CheckNamespace(nameSpace);
+  const ClassInfo& requested = CheckClass(className);
   const InstanceFilter filter(propertyList, includeQualifiers, includeClassOrigin,
                               deepInheritance ? nullptr : &requested.propertyKeys);
   Array<CIMInstance> out;
-  for (const ClassInfo* cls : classes_->withSubclasses(requested)) {
-    ProviderAgent* agent = routes_.instanceProvider(nsKey, cls->key);
+  for (const ClassInfo* cls : classes_->WithSubclasses(requested)) {
+    ProviderAgent* agent = routes_.InstanceProvider(nsKey, cls->key);
     if (agent == nullptr) continue;
     Array<CIMInstance> delivered;
-    if (!fromSubclass(*cls, requested, [&] {
+    if (!FromSubclass(*cls, requested, [&] {
           delivered =
-              agent->enumerateInstances(context, CIMObjectPath(String(), nameSpace, cls->name),
+              agent->EnumerateInstances(context, CIMObjectPath(String(), nameSpace, cls->name),
                                         includeQualifiers, includeClassOrigin, propertyList);
         })) {
       continue;
     }
     out.reserveCapacity(out.size() + delivered.size());
-    for (Uint32 i = 0; i < delivered.size(); ++i) out.append(filter.apply(delivered[i]));
+    for (Uint32 i = 0; i < delivered.size(); ++i) out.append(filter.Apply(delivered[i]));
   }
   return out;
 }
 
-Array<CIMObjectPath> HostCore::enumerateInstanceNames(const OperationContext& context,
+Array<CIMObjectPath> HostCore::EnumerateInstanceNames(const OperationContext& context,
                                                       const CIMNamespaceName& nameSpace,
                                                       const CIMName& className) {
   Running running(*this);
-  const std::string nsKey = checkNamespace(nameSpace);
-  const ClassInfo& requested = checkClass(className);
+  const std::string nsKey = CheckNamespace(nameSpace);
+  const ClassInfo& requested = CheckClass(className);
   Array<CIMObjectPath> out;
-  for (const ClassInfo* cls : classes_->withSubclasses(requested)) {
-    ProviderAgent* agent = routes_.instanceProvider(nsKey, cls->key);
+  for (const ClassInfo* cls : classes_->WithSubclasses(requested)) {
+    ProviderAgent* agent = routes_.InstanceProvider(nsKey, cls->key);
     if (agent == nullptr) continue;
-    fromSubclass(*cls, requested, [&] {
+    FromSubclass(*cls, requested, [&] {
       out.appendArray(
-          agent->enumerateInstanceNames(context, CIMObjectPath(String(), nameSpace, cls->name)));
+          agent->EnumerateInstanceNames(context, CIMObjectPath(String(), nameSpace, cls->name)));
     });
   }
   return out;
 }
 
-CIMInstance HostCore::getInstance(const OperationContext& context,
+CIMInstance HostCore::GetInstance(const OperationContext& context,
                                   const CIMNamespaceName& nameSpace,
                                   const CIMObjectPath& instanceName, bool includeQualifiers,
                                   bool includeClassOrigin, const CIMPropertyList& propertyList) {
   Running running(*this);
-  const std::string nsKey = checkNamespace(nameSpace);
-  const ClassInfo& cls = checkClass(instanceName.getClassName());
-  const CIMObjectPath path = providerPath(nameSpace, cls.name, instanceName);
-  ProviderAgent* agent = routes_.instanceProvider(nsKey, cls.key);
-  if (agent == nullptr) fail(CIM_ERR_NOT_FOUND, toStd(path.toString()));
+  const std::string nsKey = CheckNamespace(nameSpace);
+  const ClassInfo& cls = CheckClass(instanceName.getClassName());
+  const CIMObjectPath path = ProviderPath(nameSpace, cls.name, instanceName);
+  ProviderAgent* agent = routes_.InstanceProvider(nsKey, cls.key);
+  if (agent == nullptr) Fail(CIM_ERR_NOT_FOUND, ToStd(path.toString()));
   std::optional<CIMInstance> found =
-      agent->getInstance(context, path, includeQualifiers, includeClassOrigin, propertyList);
-  if (!found) fail(CIM_ERR_NOT_FOUND, toStd(path.toString()));
-  return InstanceFilter(propertyList, includeQualifiers, includeClassOrigin).apply(*found);
+      agent->GetInstance(context, path, includeQualifiers, includeClassOrigin, propertyList);
+  if (!found) Fail(CIM_ERR_NOT_FOUND, ToStd(path.toString()));
+  return InstanceFilter(propertyList, includeQualifiers, includeClassOrigin).Apply(*found);
 }
 
-void HostCore::modifyInstance(const OperationContext& context, const CIMNamespaceName& nameSpace,
+void HostCore::ModifyInstance(const OperationContext& context, const CIMNamespaceName& nameSpace,
                               const CIMInstance& modifiedInstance, bool includeQualifiers,
                               const CIMPropertyList& propertyList) {
   Running running(*this);
-  const std::string nsKey = checkNamespace(nameSpace);
-  if (modifiedInstance.isUninitialized()) fail(CIM_ERR_INVALID_PARAMETER, "no instance given");
-  const ClassInfo& cls = checkClass(modifiedInstance.getClassName());
+  const std::string nsKey = CheckNamespace(nameSpace);
+  if (modifiedInstance.isUninitialized()) Fail(CIM_ERR_INVALID_PARAMETER, "no instance given");
+  const ClassInfo& cls = CheckClass(modifiedInstance.getClassName());
   const CIMObjectPath& given = modifiedInstance.getPath();
-  if (!given.getClassName().isNull() && nameKey(given.getClassName()) != cls.key) {
-    fail(CIM_ERR_INVALID_PARAMETER, "the instance's path names another class");
+  if (!given.getClassName().isNull() && NameKey(given.getClassName()) != cls.key) {
+    Fail(CIM_ERR_INVALID_PARAMETER, "the instance's path names another class");
   }
-  const CIMObjectPath path = providerPath(nameSpace, cls.name, given);
-  ProviderAgent* agent = routes_.instanceProvider(nsKey, cls.key);
+  const CIMObjectPath path = ProviderPath(nameSpace, cls.name, given);
+  ProviderAgent* agent = routes_.InstanceProvider(nsKey, cls.key);
   if (agent == nullptr)
-    fail(CIM_ERR_NOT_SUPPORTED, "no provider modifies " + toStd(cls.name.getString()));
-  CIMInstance copy = typeProperties(classes_->copyClass(cls), modifiedInstance);
+    Fail(CIM_ERR_NOT_SUPPORTED, "no provider modifies " + ToStd(cls.name.getString()));
+  CIMInstance copy = TypeProperties(classes_->CopyClass(cls), modifiedInstance);
   copy.setPath(path);
-  agent->modifyInstance(context, path, copy, includeQualifiers, propertyList);
+  agent->ModifyInstance(context, path, copy, includeQualifiers, propertyList);
 }
 
-CIMObjectPath HostCore::createInstance(const OperationContext& context,
+CIMObjectPath HostCore::CreateInstance(const OperationContext& context,
                                        const CIMNamespaceName& nameSpace,
                                        const CIMInstance& newInstance) {
   Running running(*this);
-  const std::string nsKey = checkNamespace(nameSpace);
-  if (newInstance.isUninitialized()) fail(CIM_ERR_INVALID_PARAMETER, "no instance given");
-  const ClassInfo& cls = checkClass(newInstance.getClassName());
-  const CIMClass decl = classes_->copyClass(cls);
-  CIMInstance copy = typeProperties(decl, newInstance);
-  CIMObjectPath path = providerPath(nameSpace, cls.name, newInstance.getPath());
+  const std::string nsKey = CheckNamespace(nameSpace);
+  if (newInstance.isUninitialized()) Fail(CIM_ERR_INVALID_PARAMETER, "no instance given");
+  const ClassInfo& cls = CheckClass(newInstance.getClassName());
+  const CIMClass decl = classes_->CopyClass(cls);
+  CIMInstance copy = TypeProperties(decl, newInstance);
+  CIMObjectPath path = ProviderPath(nameSpace, cls.name, newInstance.getPath());
   if (path.getKeyBindings().size() == 0) {
     try {
-      path = providerPath(nameSpace, cls.name, copy.buildPath(decl));
+      path = ProviderPath(nameSpace, cls.name, copy.buildPath(decl));
     } catch (const Exception&) {
       // Key properties missing: the provider decides whether it can name the instance.
     }
   }
-  ProviderAgent* agent = routes_.instanceProvider(nsKey, cls.key);
+  ProviderAgent* agent = routes_.InstanceProvider(nsKey, cls.key);
   if (agent == nullptr)
-    fail(CIM_ERR_NOT_SUPPORTED, "no provider creates " + toStd(cls.name.getString()));
+    Fail(CIM_ERR_NOT_SUPPORTED, "no provider creates " + ToStd(cls.name.getString()));
   copy.setPath(path);
-  return agent->createInstance(context, path, copy);
+  return agent->CreateInstance(context, path, copy);
 }
 
-void HostCore::deleteInstance(const OperationContext& context, const CIMNamespaceName& nameSpace,
+void HostCore::DeleteInstance(const OperationContext& context, const CIMNamespaceName& nameSpace,
                               const CIMObjectPath& instanceName) {
   Running running(*this);
-  const std::string nsKey = checkNamespace(nameSpace);
-  const ClassInfo& cls = checkClass(instanceName.getClassName());
-  ProviderAgent* agent = routes_.instanceProvider(nsKey, cls.key);
+  const std::string nsKey = CheckNamespace(nameSpace);
+  const ClassInfo& cls = CheckClass(instanceName.getClassName());
+  ProviderAgent* agent = routes_.InstanceProvider(nsKey, cls.key);
   if (agent == nullptr)
-    fail(CIM_ERR_NOT_SUPPORTED, "no provider deletes " + toStd(cls.name.getString()));
-  agent->deleteInstance(context, providerPath(nameSpace, cls.name, instanceName));
+    Fail(CIM_ERR_NOT_SUPPORTED, "no provider deletes " + ToStd(cls.name.getString()));
+  agent->DeleteInstance(context, ProviderPath(nameSpace, cls.name, instanceName));
 }
 
-MethodResult HostCore::invokeMethod(const OperationContext& context,
+MethodResult HostCore::InvokeMethod(const OperationContext& context,
                                     const CIMNamespaceName& nameSpace,
                                     const CIMObjectPath& objectName, const CIMName& methodName,
                                     const Array<CIMParamValue>& inParameters) {
   Running running(*this);
-  const std::string nsKey = checkNamespace(nameSpace);
-  const ClassInfo& cls = checkClass(objectName.getClassName());
-  if (methodName.isNull()) fail(CIM_ERR_INVALID_PARAMETER, "method name missing");
-  const CIMClass decl = classes_->copyClass(cls);
+  const std::string nsKey = CheckNamespace(nameSpace);
+  const ClassInfo& cls = CheckClass(objectName.getClassName());
+  if (methodName.isNull()) Fail(CIM_ERR_INVALID_PARAMETER, "method name missing");
+  const CIMClass decl = classes_->CopyClass(cls);
   const Uint32 at = decl.findMethod(methodName);
   if (at == PEG_NOT_FOUND) {
-    fail(CIM_ERR_METHOD_NOT_FOUND,
-         toStd(cls.name.getString()) + "." + toStd(methodName.getString()));
+    Fail(CIM_ERR_METHOD_NOT_FOUND,
+         ToStd(cls.name.getString()) + "." + ToStd(methodName.getString()));
   }
   const CIMConstMethod method = decl.getMethod(at);
-  Array<CIMParamValue> typed = typeParameters(method, inParameters);
-  ProviderAgent* agent = routes_.methodProvider(nsKey, cls.key);
+  Array<CIMParamValue> typed = TypeParameters(method, inParameters);
+  ProviderAgent* agent = routes_.MethodProvider(nsKey, cls.key);
   if (agent == nullptr) {
-    fail(CIM_ERR_NOT_SUPPORTED, "no provider serves methods of " + toStd(cls.name.getString()));
+    Fail(CIM_ERR_NOT_SUPPORTED, "no provider serves methods of " + ToStd(cls.name.getString()));
   }
-  return agent->invokeMethod(context, providerPath(nameSpace, cls.name, objectName),
+  return agent->InvokeMethod(context, ProviderPath(nameSpace, cls.name, objectName),
                              method.getName(), typed);
 }
 
 // --- class operations ----------------------------------------------------------
 
-CIMClass HostCore::getClass(const CIMNamespaceName& nameSpace, const CIMName& className,
+CIMClass HostCore::GetClass(const CIMNamespaceName& nameSpace, const CIMName& className,
                             bool localOnly, bool includeQualifiers, bool includeClassOrigin,
                             const CIMPropertyList& propertyList) {
   Running running(*this);
-  checkNamespace(nameSpace);
-  if (className.isNull()) fail(CIM_ERR_INVALID_PARAMETER, "class name missing");
-  const ClassInfo* info = classes_->find(className);
-  if (info == nullptr) fail(CIM_ERR_NOT_FOUND, toStd(className.getString()));
-  CIMClass cls = classes_->copyClass(*info);
-  filterClass(cls, localOnly, includeQualifiers, includeClassOrigin, propertyList);
+  CheckNamespace(nameSpace);
+  if (className.isNull()) Fail(CIM_ERR_INVALID_PARAMETER, "class name missing");
+  const ClassInfo* info = classes_->Find(className);
+  if (info == nullptr) Fail(CIM_ERR_NOT_FOUND, ToStd(className.getString()));
+  CIMClass cls = classes_->CopyClass(*info);
+  FilterClass(cls, localOnly, includeQualifiers, includeClassOrigin, propertyList);
   return cls;
 }
 
-Array<CIMName> HostCore::enumerateClassNames(const CIMNamespaceName& nameSpace,
+Array<CIMName> HostCore::EnumerateClassNames(const CIMNamespaceName& nameSpace,
                                              const CIMName& className, bool deepInheritance) {
   Running running(*this);
-  checkNamespace(nameSpace);
+  CheckNamespace(nameSpace);
   std::vector<const ClassInfo*> found;
   if (className.isNull()) {
-    for (const ClassInfo* root : classes_->roots()) {
+    for (const ClassInfo* root : classes_->Roots()) {
       if (deepInheritance) {
-        auto all = classes_->withSubclasses(*root);
+        auto all = classes_->WithSubclasses(*root);
         found.insert(found.end(), all.begin(), all.end());
       } else {
         found.push_back(root);
       }
     }
   } else {
-    const ClassInfo& base = checkClass(className);
+    const ClassInfo& base = CheckClass(className);
     if (deepInheritance) {
-      found = classes_->withSubclasses(base);
+      found = classes_->WithSubclasses(base);
       found.erase(found.begin());
     } else {
-      for (const std::string& child : base.childKeys) found.push_back(classes_->findKey(child));
+      for (const std::string& child : base.childKeys) found.push_back(classes_->FindKey(child));
     }
   }
   Array<CIMName> out;
@@ -366,16 +366,16 @@ Array<CIMName> HostCore::enumerateClassNames(const CIMNamespaceName& nameSpace,
   return out;
 }
 
-Array<CIMClass> HostCore::enumerateClasses(const CIMNamespaceName& nameSpace,
+Array<CIMClass> HostCore::EnumerateClasses(const CIMNamespaceName& nameSpace,
                                            const CIMName& className, bool deepInheritance,
                                            bool localOnly, bool includeQualifiers,
                                            bool includeClassOrigin) {
-  Array<CIMName> names = enumerateClassNames(nameSpace, className, deepInheritance);
+  Array<CIMName> names = EnumerateClassNames(nameSpace, className, deepInheritance);
   Running running(*this);
   Array<CIMClass> out;
   for (Uint32 i = 0; i < names.size(); ++i) {
-    CIMClass cls = classes_->copyClass(*classes_->find(names[i]));
-    filterClass(cls, localOnly, includeQualifiers, includeClassOrigin, CIMPropertyList());
+    CIMClass cls = classes_->CopyClass(*classes_->Find(names[i]));
+    FilterClass(cls, localOnly, includeQualifiers, includeClassOrigin, CIMPropertyList());
     out.append(cls);
   }
   return out;

@@ -24,50 +24,50 @@ class HostCore {
   explicit HostCore(HostConfig config);
   ~HostCore();
 
-  void start();
-  void shutdown();
+  void Start();
+  void Shutdown();
 
-  Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
+  Pegasus::Array<Pegasus::CIMInstance> EnumerateInstances(
       const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
       const Pegasus::CIMName& className, bool deepInheritance, bool includeQualifiers,
       bool includeClassOrigin, const Pegasus::CIMPropertyList& propertyList);
-  Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(
+  Pegasus::Array<Pegasus::CIMObjectPath> EnumerateInstanceNames(
       const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
       const Pegasus::CIMName& className);
-  Pegasus::CIMInstance getInstance(const Pegasus::OperationContext& context,
+  Pegasus::CIMInstance GetInstance(const Pegasus::OperationContext& context,
                                    const Pegasus::CIMNamespaceName& nameSpace,
                                    const Pegasus::CIMObjectPath& instanceName,
                                    bool includeQualifiers, bool includeClassOrigin,
                                    const Pegasus::CIMPropertyList& propertyList);
-  void modifyInstance(const Pegasus::OperationContext& context,
+  void ModifyInstance(const Pegasus::OperationContext& context,
                       const Pegasus::CIMNamespaceName& nameSpace,
                       const Pegasus::CIMInstance& modifiedInstance, bool includeQualifiers,
                       const Pegasus::CIMPropertyList& propertyList);
-  Pegasus::CIMObjectPath createInstance(const Pegasus::OperationContext& context,
+  Pegasus::CIMObjectPath CreateInstance(const Pegasus::OperationContext& context,
                                         const Pegasus::CIMNamespaceName& nameSpace,
                                         const Pegasus::CIMInstance& newInstance);
-  void deleteInstance(const Pegasus::OperationContext& context,
+  void DeleteInstance(const Pegasus::OperationContext& context,
                       const Pegasus::CIMNamespaceName& nameSpace,
                       const Pegasus::CIMObjectPath& instanceName);
-  MethodResult invokeMethod(const Pegasus::OperationContext& context,
+  MethodResult InvokeMethod(const Pegasus::OperationContext& context,
                             const Pegasus::CIMNamespaceName& nameSpace,
                             const Pegasus::CIMObjectPath& objectName,
                             const Pegasus::CIMName& methodName,
                             const Pegasus::Array<Pegasus::CIMParamValue>& inParameters);
-  Pegasus::CIMClass getClass(const Pegasus::CIMNamespaceName& nameSpace,
+  Pegasus::CIMClass GetClass(const Pegasus::CIMNamespaceName& nameSpace,
                              const Pegasus::CIMName& className, bool localOnly,
                              bool includeQualifiers, bool includeClassOrigin,
                              const Pegasus::CIMPropertyList& propertyList);
-  Pegasus::Array<Pegasus::CIMName> enumerateClassNames(const Pegasus::CIMNamespaceName& nameSpace,
+  Pegasus::Array<Pegasus::CIMName> EnumerateClassNames(const Pegasus::CIMNamespaceName& nameSpace,
                                                        const Pegasus::CIMName& className,
                                                        bool deepInheritance);
-  Pegasus::Array<Pegasus::CIMClass> enumerateClasses(const Pegasus::CIMNamespaceName& nameSpace,
+  Pegasus::Array<Pegasus::CIMClass> EnumerateClasses(const Pegasus::CIMNamespaceName& nameSpace,
                                                      const Pegasus::CIMName& className,
                                                      bool deepInheritance, bool localOnly,
                                                      bool includeQualifiers,
                                                      bool includeClassOrigin);
 
-  void log(int priority, const std::string& message) const;
+  void Log(int priority, const std::string& message) const;
 
  private:
   /// Counts a running operation; refuses new ones once shutdown has begun.
@@ -82,18 +82,18 @@ class HostCore {
     HostCore& core_;
   };
 
-  std::string checkNamespace(const Pegasus::CIMNamespaceName& nameSpace) const;
-  const ClassInfo& checkClass(const Pegasus::CIMName& className) const;
+  std::string CheckNamespace(const Pegasus::CIMNamespaceName& nameSpace) const;
+  const ClassInfo& CheckClass(const Pegasus::CIMName& className) const;
   /// The path a provider receives: no host, the request namespace.
-  static Pegasus::CIMObjectPath providerPath(const Pegasus::CIMNamespaceName& nameSpace,
+  static Pegasus::CIMObjectPath ProviderPath(const Pegasus::CIMNamespaceName& nameSpace,
                                              const Pegasus::CIMName& className,
                                              const Pegasus::CIMObjectPath& from);
-  void buildRoutes();
+  void BuildRoutes();
   /// Runs one provider's part of an enumeration of `requested`; failures of a
   /// subclass's provider are logged and skipped (returns false), the requested
   /// class's own are thrown.
   template <class Op>
-  bool fromSubclass(const ClassInfo& cls, const ClassInfo& requested, Op&& op);
+  bool FromSubclass(const ClassInfo& cls, const ClassInfo& requested, Op&& op);
 
   HostConfig config_;
   std::optional<ClassRepository> classes_;
@@ -103,7 +103,7 @@ class HostCore {
 
   std::mutex stateLock_;
   std::condition_variable idle_;
-  enum class State { Created, Running, Stopping, Stopped } state_ = State::Created;
+  enum class State { kCreated, kRunning, kStopping, kStopped } state_ = State::kCreated;
   int active_ = 0;
 };
 

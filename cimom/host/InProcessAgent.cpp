@@ -32,12 +32,12 @@ class PrivateCopyHandler final : public SimpleInstanceResponseHandler {
 
 }  // namespace
 
-ProviderLoader moduleProviderLoader(ModuleCache& cache, std::filesystem::path file,
+ProviderLoader ModuleProviderLoader(ModuleCache& cache, std::filesystem::path file,
                                     std::string providerName) {
   return [&cache, file = std::move(file), providerName = std::move(providerName)]() {
     LoadedProvider loaded;
-    loaded.module = cache.open(file);
-    ProviderFactoryFn create = loaded.module->factory();
+    loaded.module = cache.Open(file);
+    ProviderFactoryFn create = loaded.module->Factory();
     try {
       loaded.provider.reset(create(String(providerName.c_str())));
     } catch (...) {
@@ -45,7 +45,7 @@ ProviderLoader moduleProviderLoader(ModuleCache& cache, std::filesystem::path fi
       // now, while `loaded.module` still keeps the library mapped, and throw
       // one of ours, which outlives the library being closed.
       throw std::runtime_error("PegasusCreateProvider(\"" + providerName + "\") of " +
-                               file.string() + " failed: " + currentExceptionText());
+                               file.string() + " failed: " + CurrentExceptionText());
     }
     if (!loaded.provider) {
       throw std::runtime_error("PegasusCreateProvider(\"" + providerName + "\") of " +
@@ -62,13 +62,13 @@ InProcessAgent::InProcessAgent(std::string description, ProviderLoader loader, C
       cimom_(std::move(cimom)),
       log_(std::move(log)) {}
 
-InProcessAgent::~InProcessAgent() { stop(); }
+InProcessAgent::~InProcessAgent() { Stop(); }
 
-void InProcessAgent::log(int priority, const std::string& message) const {
+void InProcessAgent::Log(int priority, const std::string& message) const {
   if (log_) log_(priority, message);
 }
 
-void InProcessAgent::ensureReady() {
+void InProcessAgent::EnsureReady() {
   // A provider that calls back into its own classes from initialize() would
   // wait for itself for ever; refuse that call instead.
   if (loadingThread_.load() == std::this_thread::get_id()) {
@@ -77,20 +77,20 @@ void InProcessAgent::ensureReady() {
   }
   std::lock_guard<std::mutex> guard(lock_);
   switch (state_) {
-    case State::Ready:
+    case State::kReady:
       return;
-    case State::Failed:
+    case State::kFailed:
       throw CIMException(CIM_ERR_FAILED, String(failure_.c_str()));
-    case State::Stopped:
+    case State::kStopped:
       throw CIMException(CIM_ERR_FAILED,
                          String(("provider " + description_ + " has been stopped").c_str()));
-    case State::NotLoaded:
+    case State::kNotLoaded:
       break;
   }
   const auto fail = [&](const std::string& what) {
     failure_ = "provider " + description_ + " failed to load: " + what;
-    state_ = State::Failed;
-    log(LOG_ERR, failure_);
+    state_ = State::kFailed;
+    Log(LOG_ERR, failure_);
     throw CIMException(CIM_ERR_FAILED, String(failure_.c_str()));
   };
   struct LoadingMark {
@@ -104,23 +104,23 @@ void InProcessAgent::ensureReady() {
   try {
     loaded = loader_();
   } catch (...) {
-    fail(currentExceptionText());
+    fail(CurrentExceptionText());
   }
   try {
     loaded.provider->initialize(cimom_);
   } catch (...) {
-    std::string why = currentExceptionText();
+    std::string why = CurrentExceptionText();
     loaded.provider.reset();  // ours to delete; terminate() is only for initialised providers
     fail("initialize: " + why);
   }
   loaded_ = std::move(loaded);
   instanceIf_ = dynamic_cast<CIMInstanceProvider*>(loaded_.provider.get());
   methodIf_ = dynamic_cast<CIMMethodProvider*>(loaded_.provider.get());
-  state_ = State::Ready;
+  state_ = State::kReady;
 }
 
-CIMInstanceProvider& InProcessAgent::instances() {
-  ensureReady();
+CIMInstanceProvider& InProcessAgent::Instances() {
+  EnsureReady();
   if (instanceIf_ == nullptr) {
     throw CIMException(
         CIM_ERR_NOT_SUPPORTED,
@@ -129,8 +129,8 @@ CIMInstanceProvider& InProcessAgent::instances() {
   return *instanceIf_;
 }
 
-CIMMethodProvider& InProcessAgent::methods() {
-  ensureReady();
+CIMMethodProvider& InProcessAgent::Methods() {
+  EnsureReady();
   if (methodIf_ == nullptr) {
     throw CIMException(CIM_ERR_NOT_SUPPORTED,
                        String(("provider " + description_ + " is not a method provider").c_str()));
@@ -138,14 +138,14 @@ CIMMethodProvider& InProcessAgent::methods() {
   return *methodIf_;
 }
 
-Array<CIMInstance> InProcessAgent::enumerateInstances(const OperationContext& context,
+Array<CIMInstance> InProcessAgent::EnumerateInstances(const OperationContext& context,
                                                       const CIMObjectPath& classPath,
                                                       Boolean includeQualifiers,
                                                       Boolean includeClassOrigin,
                                                       const CIMPropertyList& propertyList) {
-  CIMInstanceProvider& provider = instances();
+  CIMInstanceProvider& provider = Instances();
   PrivateCopyHandler handler;
-  guardProviderCall([&] {
+  GuardProviderCall([&] {
     provider.enumerateInstances(context, classPath, includeQualifiers, includeClassOrigin,
                                 propertyList, handler);
   });
@@ -156,11 +156,11 @@ Array<CIMInstance> InProcessAgent::enumerateInstances(const OperationContext& co
   return delivered;
 }
 
-Array<CIMObjectPath> InProcessAgent::enumerateInstanceNames(const OperationContext& context,
+Array<CIMObjectPath> InProcessAgent::EnumerateInstanceNames(const OperationContext& context,
                                                             const CIMObjectPath& classPath) {
-  CIMInstanceProvider& provider = instances();
+  CIMInstanceProvider& provider = Instances();
   SimpleObjectPathResponseHandler handler;
-  guardProviderCall([&] { provider.enumerateInstanceNames(context, classPath, handler); });
+  GuardProviderCall([&] { provider.enumerateInstanceNames(context, classPath, handler); });
   const Array<CIMObjectPath>& delivered = handler.getObjects();
   for (Uint32 i = 0; i < delivered.size(); ++i) {
     if (delivered[i].getClassName().isNull()) throw CIMException(CIM_ERR_FAILED, kNotInitialized);
@@ -168,14 +168,14 @@ Array<CIMObjectPath> InProcessAgent::enumerateInstanceNames(const OperationConte
   return delivered;
 }
 
-std::optional<CIMInstance> InProcessAgent::getInstance(const OperationContext& context,
+std::optional<CIMInstance> InProcessAgent::GetInstance(const OperationContext& context,
                                                        const CIMObjectPath& instancePath,
                                                        Boolean includeQualifiers,
                                                        Boolean includeClassOrigin,
                                                        const CIMPropertyList& propertyList) {
-  CIMInstanceProvider& provider = instances();
+  CIMInstanceProvider& provider = Instances();
   PrivateCopyHandler handler;
-  guardProviderCall([&] {
+  GuardProviderCall([&] {
     provider.getInstance(context, instancePath, includeQualifiers, includeClassOrigin, propertyList,
                          handler);
   });
@@ -186,24 +186,24 @@ std::optional<CIMInstance> InProcessAgent::getInstance(const OperationContext& c
   return delivered[0];
 }
 
-void InProcessAgent::modifyInstance(const OperationContext& context,
+void InProcessAgent::ModifyInstance(const OperationContext& context,
                                     const CIMObjectPath& instancePath,
                                     const CIMInstance& modifiedInstance, Boolean includeQualifiers,
                                     const CIMPropertyList& propertyList) {
-  CIMInstanceProvider& provider = instances();
+  CIMInstanceProvider& provider = Instances();
   SimpleResponseHandlerImpl handler;
-  guardProviderCall([&] {
+  GuardProviderCall([&] {
     provider.modifyInstance(context, instancePath, modifiedInstance, includeQualifiers,
                             propertyList, handler);
   });
 }
 
-CIMObjectPath InProcessAgent::createInstance(const OperationContext& context,
+CIMObjectPath InProcessAgent::CreateInstance(const OperationContext& context,
                                              const CIMObjectPath& instancePath,
                                              const CIMInstance& newInstance) {
-  CIMInstanceProvider& provider = instances();
+  CIMInstanceProvider& provider = Instances();
   SimpleObjectPathResponseHandler handler;
-  guardProviderCall([&] { provider.createInstance(context, instancePath, newInstance, handler); });
+  GuardProviderCall([&] { provider.createInstance(context, instancePath, newInstance, handler); });
   const Array<CIMObjectPath>& delivered = handler.getObjects();
   if (delivered.size() > 1) throw CIMException(CIM_ERR_FAILED, kTooMany);
   if (delivered.size() == 0 || delivered[0].getClassName().isNull()) {
@@ -212,20 +212,20 @@ CIMObjectPath InProcessAgent::createInstance(const OperationContext& context,
   return delivered[0];
 }
 
-void InProcessAgent::deleteInstance(const OperationContext& context,
+void InProcessAgent::DeleteInstance(const OperationContext& context,
                                     const CIMObjectPath& instancePath) {
-  CIMInstanceProvider& provider = instances();
+  CIMInstanceProvider& provider = Instances();
   SimpleResponseHandlerImpl handler;
-  guardProviderCall([&] { provider.deleteInstance(context, instancePath, handler); });
+  GuardProviderCall([&] { provider.deleteInstance(context, instancePath, handler); });
 }
 
-MethodResult InProcessAgent::invokeMethod(const OperationContext& context,
+MethodResult InProcessAgent::InvokeMethod(const OperationContext& context,
                                           const CIMObjectPath& objectPath,
                                           const CIMName& methodName,
                                           const Array<CIMParamValue>& inParameters) {
-  CIMMethodProvider& provider = methods();
+  CIMMethodProvider& provider = Methods();
   SimpleMethodResultResponseHandler handler;
-  guardProviderCall(
+  GuardProviderCall(
       [&] { provider.invokeMethod(context, objectPath, methodName, inParameters, handler); });
   if (handler.returnValueCount() > 1) throw CIMException(CIM_ERR_FAILED, kTooMany);
   if (handler.returnValueCount() == 1 && handler.getReturnValue().isNull()) {
@@ -241,20 +241,20 @@ MethodResult InProcessAgent::invokeMethod(const OperationContext& context,
   return result;
 }
 
-void InProcessAgent::stop() noexcept {
+void InProcessAgent::Stop() noexcept {
   std::lock_guard<std::mutex> guard(lock_);
-  if (state_ == State::Ready) {
+  if (state_ == State::kReady) {
     try {
       loaded_.provider->terminate();
     } catch (...) {
-      log(LOG_WARNING, "provider " + description_ + ": terminate: " + currentExceptionText());
+      Log(LOG_WARNING, "provider " + description_ + ": terminate: " + CurrentExceptionText());
     }
     instanceIf_ = nullptr;
     methodIf_ = nullptr;
     loaded_.provider.reset();
     loaded_.module.reset();
   }
-  state_ = State::Stopped;
+  state_ = State::kStopped;
 }
 
 }  // namespace mgmt::cimom

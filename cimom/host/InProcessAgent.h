@@ -29,7 +29,7 @@ struct LoadedProvider {
 using ProviderLoader = std::function<LoadedProvider()>;
 
 /// Loader for provider `providerName` of the module library `file`.
-ProviderLoader moduleProviderLoader(ModuleCache& cache, std::filesystem::path file,
+ProviderLoader ModuleProviderLoader(ModuleCache& cache, std::filesystem::path file,
                                     std::string providerName);
 
 /// Creates the provider through its loader and calls initialize() on first use
@@ -42,42 +42,42 @@ class InProcessAgent final : public ProviderAgent {
                  LogSink log);
   ~InProcessAgent() override;
 
-  const std::string& describe() const override { return description_; }
+  const std::string& Describe() const override { return description_; }
 
-  Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
+  Pegasus::Array<Pegasus::CIMInstance> EnumerateInstances(
       const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& classPath,
       Pegasus::Boolean includeQualifiers, Pegasus::Boolean includeClassOrigin,
       const Pegasus::CIMPropertyList& propertyList) override;
-  Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(
+  Pegasus::Array<Pegasus::CIMObjectPath> EnumerateInstanceNames(
       const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& classPath) override;
-  std::optional<Pegasus::CIMInstance> getInstance(
+  std::optional<Pegasus::CIMInstance> GetInstance(
       const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& instancePath,
       Pegasus::Boolean includeQualifiers, Pegasus::Boolean includeClassOrigin,
       const Pegasus::CIMPropertyList& propertyList) override;
-  void modifyInstance(const Pegasus::OperationContext& context,
+  void ModifyInstance(const Pegasus::OperationContext& context,
                       const Pegasus::CIMObjectPath& instancePath,
                       const Pegasus::CIMInstance& modifiedInstance,
                       Pegasus::Boolean includeQualifiers,
                       const Pegasus::CIMPropertyList& propertyList) override;
-  Pegasus::CIMObjectPath createInstance(const Pegasus::OperationContext& context,
+  Pegasus::CIMObjectPath CreateInstance(const Pegasus::OperationContext& context,
                                         const Pegasus::CIMObjectPath& instancePath,
                                         const Pegasus::CIMInstance& newInstance) override;
-  void deleteInstance(const Pegasus::OperationContext& context,
+  void DeleteInstance(const Pegasus::OperationContext& context,
                       const Pegasus::CIMObjectPath& instancePath) override;
-  MethodResult invokeMethod(const Pegasus::OperationContext& context,
+  MethodResult InvokeMethod(const Pegasus::OperationContext& context,
                             const Pegasus::CIMObjectPath& objectPath,
                             const Pegasus::CIMName& methodName,
                             const Pegasus::Array<Pegasus::CIMParamValue>& inParameters) override;
-  void stop() noexcept override;
+  void Stop() noexcept override;
 
  private:
-  enum class State { NotLoaded, Ready, Failed, Stopped };
+  enum class State { kNotLoaded, kReady, kFailed, kStopped };
 
   /// Loads on first use; throws CIM_ERR_FAILED if the provider is not usable.
-  void ensureReady();
-  Pegasus::CIMInstanceProvider& instances();
-  Pegasus::CIMMethodProvider& methods();
-  void log(int priority, const std::string& message) const;
+  void EnsureReady();
+  Pegasus::CIMInstanceProvider& Instances();
+  Pegasus::CIMMethodProvider& Methods();
+  void Log(int priority, const std::string& message) const;
 
   std::string description_;
   ProviderLoader loader_;
@@ -86,7 +86,7 @@ class InProcessAgent final : public ProviderAgent {
 
   std::mutex lock_;
   std::atomic<std::thread::id> loadingThread_{};
-  State state_ = State::NotLoaded;
+  State state_ = State::kNotLoaded;
   std::string failure_;
   LoadedProvider loaded_;
   Pegasus::CIMInstanceProvider* instanceIf_ = nullptr;

@@ -16,24 +16,24 @@ InstanceFilter::InstanceFilter(const CIMPropertyList& propertyList, bool include
       includeClassOrigin_(includeClassOrigin) {
   if (!propertyList.isNull()) {
     listed_.emplace();
-    for (Uint32 i = 0; i < propertyList.size(); ++i) listed_->insert(nameKey(propertyList[i]));
+    for (Uint32 i = 0; i < propertyList.size(); ++i) listed_->insert(NameKey(propertyList[i]));
   }
 }
 
-bool InstanceFilter::keep(const CIMName& name) const {
+bool InstanceFilter::Keep(const CIMName& name) const {
   if (!listed_ && classProperties_ == nullptr) return true;
-  std::string key = nameKey(name);
+  std::string key = NameKey(name);
   if (listed_ && !listed_->count(key)) return false;
   return classProperties_ == nullptr || classProperties_->count(key) != 0;
 }
 
-CIMInstance InstanceFilter::apply(CIMInstance out) const {
+CIMInstance InstanceFilter::Apply(CIMInstance out) const {
   if (!includeQualifiers_) {
     for (Uint32 q = out.getQualifierCount(); q-- > 0;) out.removeQualifier(q);
   }
   for (Uint32 i = out.getPropertyCount(); i-- > 0;) {
     CIMProperty prop = out.getProperty(i);
-    if (!keep(prop.getName())) {
+    if (!Keep(prop.getName())) {
       out.removeProperty(i);
       continue;
     }

@@ -23,10 +23,10 @@ class InstanceFilter {
 
   /// `instance`, which must be a private copy (as agents return them), with the
   /// filter applied in place; its path is the one the provider set.
-  Pegasus::CIMInstance apply(Pegasus::CIMInstance instance) const;
+  Pegasus::CIMInstance Apply(Pegasus::CIMInstance instance) const;
 
  private:
-  bool keep(const Pegasus::CIMName& name) const;
+  bool Keep(const Pegasus::CIMName& name) const;
 
   std::optional<std::unordered_set<std::string>> listed_;
   const std::unordered_set<std::string>* classProperties_;

@@ -20,7 +20,7 @@ ModuleLibrary::~ModuleLibrary() {
   if (handle_ != nullptr) dlclose(handle_);
 }
 
-ProviderFactoryFn ModuleLibrary::factory() const {
+ProviderFactoryFn ModuleLibrary::Factory() const {
   dlerror();
   void* symbol = dlsym(handle_, "PegasusCreateProvider");
   if (symbol == nullptr) {
@@ -29,7 +29,7 @@ ProviderFactoryFn ModuleLibrary::factory() const {
   return reinterpret_cast<ProviderFactoryFn>(symbol);
 }
 
-std::shared_ptr<ModuleLibrary> ModuleCache::open(const std::filesystem::path& file) {
+std::shared_ptr<ModuleLibrary> ModuleCache::Open(const std::filesystem::path& file) {
   std::lock_guard<std::mutex> guard(lock_);
   std::string key = file.string();
   if (auto existing = open_[key].lock()) return existing;

@@ -25,9 +25,9 @@ class ModuleLibrary {
   ModuleLibrary& operator=(const ModuleLibrary&) = delete;
 
   /// The PegasusCreateProvider entry; throws std::runtime_error "entry point not found".
-  ProviderFactoryFn factory() const;
+  ProviderFactoryFn Factory() const;
 
-  const std::filesystem::path& file() const { return file_; }
+  const std::filesystem::path& File() const { return file_; }
 
  private:
   std::filesystem::path file_;
@@ -37,7 +37,7 @@ class ModuleLibrary {
 /// Opens each module file once and shares it between the providers made from it.
 class ModuleCache {
  public:
-  std::shared_ptr<ModuleLibrary> open(const std::filesystem::path& file);
+  std::shared_ptr<ModuleLibrary> Open(const std::filesystem::path& file);
 
  private:
   std::mutex lock_;

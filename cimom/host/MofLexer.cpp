@@ -7,11 +7,11 @@
 namespace mgmt::cimom {
 namespace {
 
-bool isIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool isIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-int hexValue(char c) {
+int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -22,23 +22,23 @@ class Lexer {
  public:
   Lexer(std::string_view text, const std::string& file) : s_(text), file_(file) {}
 
-  std::vector<MofToken> run() {
+  std::vector<MofToken> Run() {
     std::vector<MofToken> out;
     for (;;) {
-      skipBlankAndComments();
+      SkipBlankAndComments();
       if (pos_ >= s_.size()) break;
-      out.push_back(token());
+      out.push_back(Token());
     }
-    out.push_back(MofToken{MofTokenKind::End, "", line_});
+    out.push_back(MofToken{MofTokenKind::kEnd, "", line_});
     return out;
   }
 
  private:
-  [[noreturn]] void fail(const std::string& what) { throw ConfigError(file_, line_, what); }
+  [[noreturn]] void Fail(const std::string& what) { throw ConfigError(file_, line_, what); }
 
-  char peek(size_t ahead = 0) const { return pos_ + ahead < s_.size() ? s_[pos_ + ahead] : '\0'; }
+  char Peek(size_t ahead = 0) const { return pos_ + ahead < s_.size() ? s_[pos_ + ahead] : '\0'; }
 
-  void skipBlankAndComments() {
+  void SkipBlankAndComments() {
     while (pos_ < s_.size()) {
       char c = s_[pos_];
       if (c == '\n') {
@@ -47,14 +47,14 @@ class Lexer {
         atLineStart_ = true;
       } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
         ++pos_;
-      } else if (c == '/' && peek(1) == '/') {
-        skipToEndOfLine();
+      } else if (c == '/' && Peek(1) == '/') {
+        SkipToEndOfLine();
       } else if (c == '#' && atLineStart_) {
-        skipToEndOfLine();  // #pragma and friends: not part of the subset
-      } else if (c == '/' && peek(1) == '*') {
+        SkipToEndOfLine();  // #pragma and friends: not part of the subset
+      } else if (c == '/' && Peek(1) == '*') {
         int startLine = line_;
         pos_ += 2;
-        while (pos_ < s_.size() && !(s_[pos_] == '*' && peek(1) == '/')) {
+        while (pos_ < s_.size() && !(s_[pos_] == '*' && Peek(1) == '/')) {
           if (s_[pos_] == '\n') ++line_;
           ++pos_;
         }
@@ -66,31 +66,31 @@ class Lexer {
     }
   }
 
-  void skipToEndOfLine() {
+  void SkipToEndOfLine() {
     while (pos_ < s_.size() && s_[pos_] != '\n') ++pos_;
   }
 
-  MofToken token() {
+  MofToken Token() {
     atLineStart_ = false;
     char c = s_[pos_];
-    if (isIdentStart(c)) {
+    if (IsIdentStart(c)) {
       size_t start = pos_;
-      while (pos_ < s_.size() && isIdentChar(s_[pos_])) ++pos_;
-      return {MofTokenKind::Identifier, std::string(s_.substr(start, pos_ - start)), line_};
+      while (pos_ < s_.size() && IsIdentChar(s_[pos_])) ++pos_;
+      return {MofTokenKind::kIdentifier, std::string(s_.substr(start, pos_ - start)), line_};
     }
-    if (c == '"') return stringLiteral();
-    if (c == '\'') return charLiteral();
-    if (isDigit(c) || ((c == '-' || c == '+' || c == '.') && isDigit(peek(1)))) return number();
+    if (c == '"') return StringLiteral();
+    if (c == '\'') return CharLiteral();
+    if (IsDigit(c) || ((c == '-' || c == '+' || c == '.') && IsDigit(Peek(1)))) return Number();
     static constexpr std::string_view kPunct = "{}()[];,:=";
     if (kPunct.find(c) != std::string_view::npos) {
       ++pos_;
-      return {MofTokenKind::Punct, std::string(1, c), line_};
+      return {MofTokenKind::kPunct, std::string(1, c), line_};
     }
-    fail(std::string("unexpected character '") + c + "'");
+    Fail(std::string("unexpected character '") + c + "'");
   }
 
-  void escape(std::string& out) {
-    char e = peek();
+  void Escape(std::string& out) {
+    char e = Peek();
     ++pos_;
     switch (e) {
       case 'n':
@@ -120,21 +120,21 @@ class Lexer {
       case 'x':
       case 'X': {
         int value = 0, digits = 0;
-        while (digits < 2 && hexValue(peek()) >= 0) {
-          value = value * 16 + hexValue(peek());
+        while (digits < 2 && HexValue(Peek()) >= 0) {
+          value = value * 16 + HexValue(Peek());
           ++pos_;
           ++digits;
         }
-        if (digits == 0 || value == 0) fail("bad \\x escape");
+        if (digits == 0 || value == 0) Fail("bad \\x escape");
         out += static_cast<char>(value);
         break;
       }
       default:
-        fail("unknown escape in string");
+        Fail("unknown escape in string");
     }
   }
 
-  MofToken stringLiteral() {
+  MofToken StringLiteral() {
     int startLine = line_;
     ++pos_;
     std::string out;
@@ -145,50 +145,50 @@ class Lexer {
       char c = s_[pos_++];
       if (c == '"') break;
       if (c == '\\') {
-        escape(out);
+        Escape(out);
       } else {
         out += c;
       }
     }
-    return {MofTokenKind::String, out, startLine};
+    return {MofTokenKind::kString, out, startLine};
   }
 
-  MofToken charLiteral() {
+  MofToken CharLiteral() {
     ++pos_;
     std::string out;
-    if (peek() == '\\') {
+    if (Peek() == '\\') {
       ++pos_;
-      escape(out);
+      Escape(out);
     } else if (pos_ < s_.size() && s_[pos_] != '\'') {
       out += s_[pos_++];
     }
-    if (peek() != '\'') fail("bad character literal");
+    if (Peek() != '\'') Fail("bad character literal");
     ++pos_;
-    return {MofTokenKind::String, out, line_};
+    return {MofTokenKind::kString, out, line_};
   }
 
-  MofToken number() {
+  MofToken Number() {
     size_t start = pos_;
-    if (peek() == '-' || peek() == '+') ++pos_;
+    if (Peek() == '-' || Peek() == '+') ++pos_;
     bool real = false;
-    if (peek() == '0' && (peek(1) == 'x' || peek(1) == 'X')) {
+    if (Peek() == '0' && (Peek(1) == 'x' || Peek(1) == 'X')) {
       pos_ += 2;
-      while (hexValue(peek()) >= 0) ++pos_;
+      while (HexValue(Peek()) >= 0) ++pos_;
     } else {
-      while (isDigit(peek()) || peek() == '.' || peek() == 'e' || peek() == 'E' ||
-             ((peek() == '-' || peek() == '+') && (s_[pos_ - 1] == 'e' || s_[pos_ - 1] == 'E'))) {
-        if (!isDigit(peek())) real = true;
+      while (IsDigit(Peek()) || Peek() == '.' || Peek() == 'e' || Peek() == 'E' ||
+             ((Peek() == '-' || Peek() == '+') && (s_[pos_ - 1] == 'e' || s_[pos_ - 1] == 'E'))) {
+        if (!IsDigit(Peek())) real = true;
         ++pos_;
       }
       // A binary literal: binary digits with a "b" suffix (1010b).
       std::string_view digits = s_.substr(start, pos_ - start);
       if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.remove_prefix(1);
-      if (!real && !digits.empty() && (peek() == 'b' || peek() == 'B') &&
+      if (!real && !digits.empty() && (Peek() == 'b' || Peek() == 'B') &&
           digits.find_first_not_of("01") == std::string_view::npos)
         ++pos_;
     }
-    if (isIdentChar(peek())) fail("malformed number");
-    return {real ? MofTokenKind::Real : MofTokenKind::Integer,
+    if (IsIdentChar(Peek())) Fail("malformed number");
+    return {real ? MofTokenKind::kReal : MofTokenKind::kInteger,
             std::string(s_.substr(start, pos_ - start)), line_};
   }
 
@@ -201,8 +201,8 @@ class Lexer {
 
 }  // namespace
 
-std::vector<MofToken> tokenizeMof(std::string_view text, const std::string& fileName) {
-  return Lexer(text, fileName).run();
+std::vector<MofToken> TokenizeMof(std::string_view text, const std::string& fileName) {
+  return Lexer(text, fileName).Run();
 }
 
 }  // namespace mgmt::cimom

@@ -8,10 +8,10 @@
 
 namespace mgmt::cimom {
 
-enum class MofTokenKind { Identifier, String, Integer, Real, Punct, End };
+enum class MofTokenKind { kIdentifier, kString, kInteger, kReal, kPunct, kEnd };
 
 struct MofToken {
-  MofTokenKind kind = MofTokenKind::End;
+  MofTokenKind kind = MofTokenKind::kEnd;
   std::string text;  ///< identifier, decoded string, number text, or the punctuation character
   int line = 0;
 };
@@ -19,7 +19,7 @@ struct MofToken {
 /// Splits MOF text into tokens: comments and #pragma lines are dropped, string
 /// escapes decoded. Throws ConfigError("file:line: ...") on a malformed token.
 /// The result always ends with one End token.
-std::vector<MofToken> tokenizeMof(std::string_view text, const std::string& fileName);
+std::vector<MofToken> TokenizeMof(std::string_view text, const std::string& fileName);
 
 }  // namespace mgmt::cimom
 

@@ -19,7 +19,7 @@ using namespace Pegasus;
 namespace mgmt::cimom {
 namespace {
 
-std::optional<CIMType> typeFromName(const std::string& word) {
+std::optional<CIMType> TypeFromName(const std::string& word) {
   static const struct {
     const char* name;
     CIMType type;
@@ -30,7 +30,7 @@ std::optional<CIMType> typeFromName(const std::string& word) {
       {"real32", CIMTYPE_REAL32},   {"real64", CIMTYPE_REAL64},     {"char16", CIMTYPE_CHAR16},
       {"string", CIMTYPE_STRING},   {"datetime", CIMTYPE_DATETIME},
   };
-  std::string key = foldCase(word);
+  std::string key = FoldCase(word);
   for (const auto& t : kTypes) {
     if (key == t.name) return t.type;
   }
@@ -48,119 +48,119 @@ class Parser {
   Parser(std::vector<MofToken> tokens, const std::string& file)
       : t_(std::move(tokens)), file_(file) {}
 
-  std::vector<DeclaredClass> run() {
+  std::vector<DeclaredClass> Run() {
     std::vector<DeclaredClass> out;
-    while (cur().kind != MofTokenKind::End) out.push_back(classDeclaration());
+    while (Cur().kind != MofTokenKind::kEnd) out.push_back(ClassDeclaration());
     return out;
   }
 
  private:
-  const MofToken& cur() const { return t_[pos_]; }
-  [[noreturn]] void fail(const std::string& what) const {
-    throw ConfigError(file_, cur().line, what);
+  const MofToken& Cur() const { return t_[pos_]; }
+  [[noreturn]] void Fail(const std::string& what) const {
+    throw ConfigError(file_, Cur().line, what);
   }
-  bool isPunct(char c) const { return cur().kind == MofTokenKind::Punct && cur().text[0] == c; }
-  bool isWord(const char* word) const {
-    return cur().kind == MofTokenKind::Identifier && foldCase(cur().text) == word;
+  bool IsPunct(char c) const { return Cur().kind == MofTokenKind::kPunct && Cur().text[0] == c; }
+  bool IsWord(const char* word) const {
+    return Cur().kind == MofTokenKind::kIdentifier && FoldCase(Cur().text) == word;
   }
-  void expect(char c) {
-    if (!isPunct(c)) fail(std::string("expected '") + c + "'" + near());
+  void Expect(char c) {
+    if (!IsPunct(c)) Fail(std::string("expected '") + c + "'" + Near());
     ++pos_;
   }
-  bool accept(char c) {
-    if (!isPunct(c)) return false;
+  bool Accept(char c) {
+    if (!IsPunct(c)) return false;
     ++pos_;
     return true;
   }
-  std::string near() const {
-    return cur().kind == MofTokenKind::End ? " at end of file" : " before '" + cur().text + "'";
+  std::string Near() const {
+    return Cur().kind == MofTokenKind::kEnd ? " at end of file" : " before '" + Cur().text + "'";
   }
-  std::string identifier(const char* what) {
-    if (cur().kind != MofTokenKind::Identifier) fail(std::string("expected ") + what + near());
+  std::string Identifier(const char* what) {
+    if (Cur().kind != MofTokenKind::kIdentifier) Fail(std::string("expected ") + what + Near());
     return t_[pos_++].text;
   }
-  CIMName name(const char* what) { return CIMName(String(identifier(what).c_str())); }
+  CIMName Name(const char* what) { return CIMName(String(Identifier(what).c_str())); }
 
   // --- qualifiers --------------------------------------------------------
 
-  std::vector<CIMQualifier> qualifierList() {
+  std::vector<CIMQualifier> QualifierList() {
     std::vector<CIMQualifier> out;
-    if (!accept('[')) return out;
+    if (!Accept('[')) return out;
     do {
-      CIMName qname = name("qualifier name");
+      CIMName qname = Name("qualifier name");
       std::optional<CIMValue> value;
-      if (accept('(')) {
-        value = scalarValue();
-        expect(')');
-      } else if (accept('=')) {
-        value = isPunct('{') ? (skipArrayValue(), std::optional<CIMValue>()) : scalarValue();
-      } else if (isPunct('{')) {
-        skipArrayValue();
+      if (Accept('(')) {
+        value = ScalarValue();
+        Expect(')');
+      } else if (Accept('=')) {
+        value = IsPunct('{') ? (SkipArrayValue(), std::optional<CIMValue>()) : ScalarValue();
+      } else if (IsPunct('{')) {
+        SkipArrayValue();
       } else {
         value = CIMValue(Boolean(true));
       }
       if (value) out.emplace_back(qname, *value);
-    } while (accept(','));
-    expect(']');
+    } while (Accept(','));
+    Expect(']');
     return out;
   }
 
-  void skipArrayValue() {
-    expect('{');
-    if (!isPunct('}')) {
+  void SkipArrayValue() {
+    Expect('{');
+    if (!IsPunct('}')) {
       do {
-        scalarValue();
-      } while (accept(','));
+        ScalarValue();
+      } while (Accept(','));
     }
-    expect('}');
+    Expect('}');
   }
 
   /// A literal: string (adjacent strings join), integer, real, boolean or null.
-  CIMValue scalarValue() {
-    const MofToken& tok = cur();
+  CIMValue ScalarValue() {
+    const MofToken& tok = Cur();
     switch (tok.kind) {
-      case MofTokenKind::String: {
+      case MofTokenKind::kString: {
         std::string text;
-        while (cur().kind == MofTokenKind::String) text += t_[pos_++].text;
+        while (Cur().kind == MofTokenKind::kString) text += t_[pos_++].text;
         try {
           return CIMValue(String(text.c_str()));
         } catch (const Exception&) {
-          fail("string is not valid UTF-8");
+          Fail("string is not valid UTF-8");
         }
       }
-      case MofTokenKind::Integer: {
+      case MofTokenKind::kInteger: {
         ++pos_;
-        return integerValue(tok.text);
+        return IntegerValue(tok.text);
       }
-      case MofTokenKind::Real: {
+      case MofTokenKind::kReal: {
         Real64 d = 0;
         switch (mgmt::broker::ParseReal(tok.text, d)) {
           case mgmt::broker::NumberStatus::kOk:
             ++pos_;
             return CIMValue(d);
           case mgmt::broker::NumberStatus::kOutOfRange:
-            fail("real number out of range " + tok.text);
+            Fail("real number out of range " + tok.text);
           case mgmt::broker::NumberStatus::kMalformed:
             break;
         }
-        fail("malformed real number " + tok.text);
+        Fail("malformed real number " + tok.text);
       }
-      case MofTokenKind::Identifier: {
-        std::string word = foldCase(tok.text);
+      case MofTokenKind::kIdentifier: {
+        std::string word = FoldCase(tok.text);
         ++pos_;
         if (word == "true") return CIMValue(Boolean(true));
         if (word == "false") return CIMValue(Boolean(false));
         if (word == "null") return CIMValue();
-        fail("unexpected word '" + tok.text + "' in a value");
+        Fail("unexpected word '" + tok.text + "' in a value");
       }
       default:
-        fail("expected a value" + near());
+        Fail("expected a value" + Near());
     }
   }
 
   /// An integer literal has no declared type here: the narrowest of uint32,
   /// uint64 and (negative) sint64 that holds it.
-  CIMValue integerValue(const std::string& text) {
+  CIMValue IntegerValue(const std::string& text) {
     using mgmt::broker::NumberStatus;
     using mgmt::broker::NumberSyntax;
     Uint32 u32 = 0;
@@ -174,131 +174,131 @@ class Parser {
       case NumberStatus::kOk:
         return CIMValue(s64);
       case NumberStatus::kOutOfRange:
-        fail("integer out of range " + text);
+        Fail("integer out of range " + text);
       case NumberStatus::kMalformed:
         break;
     }
-    fail("malformed integer " + text);
+    Fail("malformed integer " + text);
   }
 
   // --- declarations ------------------------------------------------------
 
-  DeclaredClass classDeclaration() {
-    std::vector<CIMQualifier> quals = qualifierList();
-    int line = cur().line;
-    if (isWord("instance")) fail("instance declarations are not supported");
-    if (isWord("qualifier")) fail("qualifier declarations are not supported");
-    if (isWord("association")) fail("association declarations are not supported");
-    if (!isWord("class")) fail("expected 'class'" + near());
+  DeclaredClass ClassDeclaration() {
+    std::vector<CIMQualifier> quals = QualifierList();
+    int line = Cur().line;
+    if (IsWord("instance")) Fail("instance declarations are not supported");
+    if (IsWord("qualifier")) Fail("qualifier declarations are not supported");
+    if (IsWord("association")) Fail("association declarations are not supported");
+    if (!IsWord("class")) Fail("expected 'class'" + Near());
     ++pos_;
-    CIMName className = name("class name");
+    CIMName className = Name("class name");
     CIMName superName;
-    if (accept(':')) superName = name("superclass name");
+    if (Accept(':')) superName = Name("superclass name");
     CIMClass cls(className, superName);
-    for (const CIMQualifier& q : quals) addQualifier(cls, q);
-    expect('{');
-    while (!isPunct('}')) {
-      if (cur().kind == MofTokenKind::End)
-        fail("class " + toStd(className.getString()) + " is not closed");
-      feature(cls);
+    for (const CIMQualifier& q : quals) AddQualifier(cls, q);
+    Expect('{');
+    while (!IsPunct('}')) {
+      if (Cur().kind == MofTokenKind::kEnd)
+        Fail("class " + ToStd(className.getString()) + " is not closed");
+      Feature(cls);
     }
-    expect('}');
-    expect(';');
+    Expect('}');
+    Expect(';');
     return DeclaredClass{cls, file_, line};
   }
 
   template <class Target>
-  void addQualifier(Target& target, const CIMQualifier& q) {
+  void AddQualifier(Target& target, const CIMQualifier& q) {
     try {
       target.addQualifier(q);
     } catch (const AlreadyExistsException&) {
-      fail("qualifier " + toStd(q.getName().getString()) + " given twice");
+      Fail("qualifier " + ToStd(q.getName().getString()) + " given twice");
     }
   }
 
-  FeatureType featureType() {
-    std::string word = identifier("a type");
-    if (auto t = typeFromName(word)) return FeatureType{*t, CIMName()};
-    if (!isWord("ref")) fail("unknown type '" + word + "'");
+  FeatureType ReadFeatureType() {
+    std::string word = Identifier("a type");
+    if (auto t = TypeFromName(word)) return FeatureType{*t, CIMName()};
+    if (!IsWord("ref")) Fail("unknown type '" + word + "'");
     ++pos_;
     return FeatureType{CIMTYPE_REFERENCE, CIMName(String(word.c_str()))};
   }
 
   /// `[]` or `[n]` after a name: returns {isArray, size}.
-  std::pair<bool, Uint32> arraySuffix() {
-    if (!accept('[')) return {false, 0};
+  std::pair<bool, Uint32> ArraySuffix() {
+    if (!Accept('[')) return {false, 0};
     Uint32 size = 0;
-    if (cur().kind == MofTokenKind::Integer) {
-      if (mgmt::broker::ParseInteger(cur().text, size, mgmt::broker::NumberSyntax::kMof) !=
+    if (Cur().kind == MofTokenKind::kInteger) {
+      if (mgmt::broker::ParseInteger(Cur().text, size, mgmt::broker::NumberSyntax::kMof) !=
           mgmt::broker::NumberStatus::kOk)
-        fail("bad array size");
+        Fail("bad array size");
       ++pos_;
     }
-    expect(']');
+    Expect(']');
     return {true, size};
   }
 
-  void feature(CIMClass& cls) {
-    std::vector<CIMQualifier> quals = qualifierList();
-    FeatureType type = featureType();
-    int line = cur().line;
-    CIMName featureName = name("property or method name");
-    if (isPunct('(')) {
-      method(cls, quals, type, featureName);
+  void Feature(CIMClass& cls) {
+    std::vector<CIMQualifier> quals = QualifierList();
+    FeatureType type = ReadFeatureType();
+    int line = Cur().line;
+    CIMName featureName = Name("property or method name");
+    if (IsPunct('(')) {
+      Method(cls, quals, type, featureName);
       return;
     }
-    auto [isArray, size] = arraySuffix();
+    auto [isArray, size] = ArraySuffix();
     if (isArray && type.type == CIMTYPE_REFERENCE)
-      fail("reference arrays are not supported as properties");
-    if (accept('=')) {
-      if (isPunct('{'))
-        skipArrayValue();
+      Fail("reference arrays are not supported as properties");
+    if (Accept('=')) {
+      if (IsPunct('{'))
+        SkipArrayValue();
       else
-        scalarValue();  // defaults are accepted and not applied
+        ScalarValue();  // defaults are accepted and not applied
     }
-    expect(';');
+    Expect(';');
     try {
       // A fixed array size is kept for parameters only: a property's declared
       // size would have to match its (null) value, which has none.
       (void)size;
       CIMProperty prop(featureName, CIMValue(type.type, isArray), 0, type.referenceClass,
                        cls.getClassName());
-      for (const CIMQualifier& q : quals) addQualifier(prop, q);
+      for (const CIMQualifier& q : quals) AddQualifier(prop, q);
       cls.addProperty(prop);
     } catch (const AlreadyExistsException&) {
       throw ConfigError(file_, line,
-                        "property " + toStd(featureName.getString()) + " declared twice");
+                        "property " + ToStd(featureName.getString()) + " declared twice");
     }
   }
 
-  void method(CIMClass& cls, const std::vector<CIMQualifier>& quals, const FeatureType& type,
+  void Method(CIMClass& cls, const std::vector<CIMQualifier>& quals, const FeatureType& type,
               const CIMName& methodName) {
-    int line = cur().line;
-    if (type.type == CIMTYPE_REFERENCE) fail("methods returning references are not supported");
+    int line = Cur().line;
+    if (type.type == CIMTYPE_REFERENCE) Fail("methods returning references are not supported");
     CIMMethod m(methodName, type.type, cls.getClassName());
-    for (const CIMQualifier& q : quals) addQualifier(m, q);
-    expect('(');
-    if (!isPunct(')')) {
+    for (const CIMQualifier& q : quals) AddQualifier(m, q);
+    Expect('(');
+    if (!IsPunct(')')) {
       do {
-        std::vector<CIMQualifier> pquals = qualifierList();
-        FeatureType ptype = featureType();
-        CIMName pname = name("parameter name");
-        auto [isArray, size] = arraySuffix();
+        std::vector<CIMQualifier> pquals = QualifierList();
+        FeatureType ptype = ReadFeatureType();
+        CIMName pname = Name("parameter name");
+        auto [isArray, size] = ArraySuffix();
         CIMParameter param(pname, ptype.type, isArray, size, ptype.referenceClass);
-        for (const CIMQualifier& q : pquals) addQualifier(param, q);
+        for (const CIMQualifier& q : pquals) AddQualifier(param, q);
         try {
           m.addParameter(param);
         } catch (const AlreadyExistsException&) {
-          fail("parameter " + toStd(pname.getString()) + " declared twice");
+          Fail("parameter " + ToStd(pname.getString()) + " declared twice");
         }
-      } while (accept(','));
+      } while (Accept(','));
     }
-    expect(')');
-    expect(';');
+    Expect(')');
+    Expect(';');
     try {
       cls.addMethod(m);
     } catch (const AlreadyExistsException&) {
-      throw ConfigError(file_, line, "method " + toStd(methodName.getString()) + " declared twice");
+      throw ConfigError(file_, line, "method " + ToStd(methodName.getString()) + " declared twice");
     }
   }
 
@@ -309,8 +309,8 @@ class Parser {
 
 }  // namespace
 
-std::vector<DeclaredClass> parseMof(std::string_view text, const std::string& fileName) {
-  return Parser(tokenizeMof(text, fileName), fileName).run();
+std::vector<DeclaredClass> ParseMof(std::string_view text, const std::string& fileName) {
+  return Parser(TokenizeMof(text, fileName), fileName).Run();
 }
 
 }  // namespace mgmt::cimom

@@ -20,7 +20,7 @@ struct DeclaredClass {
 };
 
 /// Parses one file's text. Throws ConfigError("file:line: ...") on the first error.
-std::vector<DeclaredClass> parseMof(std::string_view text, const std::string& fileName);
+std::vector<DeclaredClass> ParseMof(std::string_view text, const std::string& fileName);
 
 }  // namespace mgmt::cimom
 

@@ -2,7 +2,7 @@
 
 namespace mgmt::cimom {
 
-std::string foldCase(std::string_view text) {
+std::string FoldCase(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -10,17 +10,17 @@ std::string foldCase(std::string_view text) {
   return out;
 }
 
-std::string toStd(const Pegasus::String& text) {
+std::string ToStd(const Pegasus::String& text) {
   Pegasus::CString utf8 = text.getCString();
   return std::string(static_cast<const char*>(utf8));
 }
 
-std::string nameKey(const Pegasus::CIMName& name) {
-  return name.isNull() ? std::string() : foldCase(toStd(name.getString()));
+std::string NameKey(const Pegasus::CIMName& name) {
+  return name.isNull() ? std::string() : FoldCase(ToStd(name.getString()));
 }
 
-std::string namespaceKey(const Pegasus::CIMNamespaceName& nameSpace) {
-  return nameSpace.isNull() ? std::string() : foldCase(toStd(nameSpace.getString()));
+std::string NamespaceKey(const Pegasus::CIMNamespaceName& nameSpace) {
+  return nameSpace.isNull() ? std::string() : FoldCase(ToStd(nameSpace.getString()));
 }
 
 }  // namespace mgmt::cimom

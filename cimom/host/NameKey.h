@@ -15,16 +15,16 @@
 namespace mgmt::cimom {
 
 /// `text` with A-Z turned into a-z.
-std::string foldCase(std::string_view text);
+std::string FoldCase(std::string_view text);
 
 /// UTF-8 text of a broker string.
-std::string toStd(const Pegasus::String& text);
+std::string ToStd(const Pegasus::String& text);
 
 /// Lookup key of a CIM name (empty for a null name).
-std::string nameKey(const Pegasus::CIMName& name);
+std::string NameKey(const Pegasus::CIMName& name);
 
 /// Lookup key of a namespace name (empty for a null one).
-std::string namespaceKey(const Pegasus::CIMNamespaceName& nameSpace);
+std::string NamespaceKey(const Pegasus::CIMNamespaceName& nameSpace);
 
 }  // namespace mgmt::cimom
 

@@ -22,7 +22,7 @@ namespace {
 
 constexpr size_t kMaxFixtureSize = 1u << 20;
 
-std::string readFirstLine(const std::filesystem::path& file) {
+std::string ReadFirstLine(const std::filesystem::path& file) {
   std::ifstream in(file);
   std::string line;
   if (in) std::getline(in, line);
@@ -31,7 +31,7 @@ std::string readFirstLine(const std::filesystem::path& file) {
   return line;
 }
 
-int hexDigit(char c) {
+int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -39,7 +39,7 @@ int hexDigit(char c) {
 }
 
 /// IPv4 addresses per interface name, from getifaddrs().
-std::map<std::string, std::vector<std::string>> liveIpv4() {
+std::map<std::string, std::vector<std::string>> LiveIpv4() {
   std::map<std::string, std::vector<std::string>> out;
   ifaddrs* list = nullptr;
   if (getifaddrs(&list) != 0) return out;
@@ -56,20 +56,20 @@ std::map<std::string, std::vector<std::string>> liveIpv4() {
 }
 
 /// The fixture's addresses; nothing when the root holds no fixture file.
-std::optional<std::map<std::string, std::vector<std::string>>> fixtureIpv4() {
+std::optional<std::map<std::string, std::vector<std::string>>> FixtureIpv4() {
   std::map<std::string, std::vector<std::string>> out;
   std::ifstream in(mgmt::RootPath(kIfAddrsFixture), std::ios::binary);
   if (!in) return std::nullopt;
   std::string text(kMaxFixtureSize, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<size_t>(in.gcount()));
-  for (auto& [name, address] : parseIpAddrOutput(text)) out[name].push_back(address);
+  for (auto& [name, address] : ParseIpAddrOutput(text)) out[name].push_back(address);
   return out;
 }
 
 }  // namespace
 
-std::string normaliseMac(std::string_view sysfs) {
+std::string NormaliseMac(std::string_view sysfs) {
   std::string out;
   size_t pos = 0;
   for (int octet = 0; octet < 6; ++octet) {
@@ -77,7 +77,7 @@ std::string normaliseMac(std::string_view sysfs) {
       if (pos >= sysfs.size() || sysfs[pos] != ':') return {};
       ++pos;
     }
-    if (pos + 2 > sysfs.size() || hexDigit(sysfs[pos]) < 0 || hexDigit(sysfs[pos + 1]) < 0)
+    if (pos + 2 > sysfs.size() || HexDigit(sysfs[pos]) < 0 || HexDigit(sysfs[pos + 1]) < 0)
       return {};
     for (int k = 0; k < 2; ++k) {
       char c = sysfs[pos + k];
@@ -88,7 +88,7 @@ std::string normaliseMac(std::string_view sysfs) {
   return pos == sysfs.size() ? out : std::string();
 }
 
-std::vector<std::pair<std::string, std::string>> parseIpAddrOutput(std::string_view text) {
+std::vector<std::pair<std::string, std::string>> ParseIpAddrOutput(std::string_view text) {
   std::vector<std::pair<std::string, std::string>> out;
   std::istringstream lines{std::string(text)};
   std::string line;
@@ -106,7 +106,7 @@ std::vector<std::pair<std::string, std::string>> parseIpAddrOutput(std::string_v
   return out;
 }
 
-std::vector<NetInterface> readNetInterfaces() {
+std::vector<NetInterface> ReadNetInterfaces() {
   std::vector<NetInterface> out;
   const std::filesystem::path netDir = mgmt::RootPath("/sys/class/net");
   std::error_code ec;
@@ -114,8 +114,8 @@ std::vector<NetInterface> readNetInterfaces() {
     NetInterface iface;
     iface.name = entry.path().filename().string();
     if (iface.name.empty() || iface.name.size() >= IF_NAMESIZE) continue;
-    iface.mac = normaliseMac(readFirstLine(entry.path() / "address"));
-    std::string index = readFirstLine(entry.path() / "ifindex");
+    iface.mac = NormaliseMac(ReadFirstLine(entry.path() / "address"));
+    std::string index = ReadFirstLine(entry.path() / "ifindex");
     int value = 0;
     auto [p, err] = std::from_chars(index.data(), index.data() + index.size(), value);
     if (err == std::errc() && p == index.data() + index.size() && value > 0) iface.index = value;
@@ -129,8 +129,8 @@ std::vector<NetInterface> readNetInterfaces() {
   // An installation root without the fixture (a staged installation such as
   // the demo's) still runs on this host: its live addresses apply.
   std::optional<std::map<std::string, std::vector<std::string>>> fixture;
-  if (!mgmt::InstallRoot().empty()) fixture = fixtureIpv4();
-  auto ipv4 = fixture ? std::move(*fixture) : liveIpv4();
+  if (!mgmt::InstallRoot().empty()) fixture = FixtureIpv4();
+  auto ipv4 = fixture ? std::move(*fixture) : LiveIpv4();
   for (NetInterface& iface : out) {
     if (auto it = ipv4.find(iface.name); it != ipv4.end()) iface.ipv4 = it->second;
   }
@@ -147,8 +147,8 @@ std::vector<NetInterface> readNetInterfaces() {
   return out;
 }
 
-std::string hostNameForCim() {
-  std::string name = readFirstLine(mgmt::RootPath("/proc/sys/kernel/hostname"));
+std::string HostNameForCim() {
+  std::string name = ReadFirstLine(mgmt::RootPath("/proc/sys/kernel/hostname"));
   if (!name.empty()) return name;
   char buf[HOST_NAME_MAX + 1] = {};
   if (gethostname(buf, sizeof buf - 1) == 0 && buf[0] != '\0') return buf;

@@ -26,16 +26,16 @@ struct NetInterface {
 };
 
 /// Every interface under /sys/class/net, ordered by interface index, then name.
-std::vector<NetInterface> readNetInterfaces();
+std::vector<NetInterface> ReadNetInterfaces();
 
 /// "52:54:00:ab:CD:ef" -> "525400ABCDEF"; anything but six colon-separated octets -> "".
-std::string normaliseMac(std::string_view sysfsAddress);
+std::string NormaliseMac(std::string_view sysfsAddress);
 
 /// Parses `ip -o addr` text into (interface name, IPv4 address) pairs, in order.
-std::vector<std::pair<std::string, std::string>> parseIpAddrOutput(std::string_view text);
+std::vector<std::pair<std::string, std::string>> ParseIpAddrOutput(std::string_view text);
 
 /// The host name for SystemName: /proc/sys/kernel/hostname under the root, else gethostname().
-std::string hostNameForCim();
+std::string HostNameForCim();
 
 }  // namespace mgmt::cimom
 

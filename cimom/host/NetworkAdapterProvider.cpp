@@ -8,10 +8,10 @@ using namespace Pegasus;
 namespace mgmt::cimom {
 namespace {
 
-String text(const std::string& s) { return String(s.c_str()); }
+String Text(const std::string& s) { return String(s.c_str()); }
 
 /// The path as the provider compares it: class and keys only.
-CIMObjectPath localPath(const CIMObjectPath& path) {
+CIMObjectPath LocalPath(const CIMObjectPath& path) {
   return CIMObjectPath(String(), CIMNamespaceName(), path.getClassName(), path.getKeyBindings());
 }
 
@@ -20,29 +20,29 @@ CIMObjectPath localPath(const CIMObjectPath& path) {
 void NetworkAdapterProvider::initialize(CIMOMHandle&) {}
 void NetworkAdapterProvider::terminate() {}
 
-CIMInstance NetworkAdapterProvider::buildInstance(const NetInterface& iface,
+CIMInstance NetworkAdapterProvider::BuildInstance(const NetInterface& iface,
                                                   const std::string& hostName) {
   CIMInstance inst{CIMName(kNetworkAdapterClass)};
   inst.addProperty(
       CIMProperty(CIMName("CreationClassName"), CIMValue(String(kNetworkAdapterClass))));
-  inst.addProperty(CIMProperty(CIMName("DeviceID"), CIMValue(text(iface.name))));
+  inst.addProperty(CIMProperty(CIMName("DeviceID"), CIMValue(Text(iface.name))));
   inst.addProperty(
       CIMProperty(CIMName("SystemCreationClassName"), CIMValue(String(kComputerSystemClass))));
-  inst.addProperty(CIMProperty(CIMName("SystemName"), CIMValue(text(hostName))));
-  inst.addProperty(CIMProperty(CIMName("Name"), CIMValue(text(iface.name))));
-  inst.addProperty(CIMProperty(CIMName("ElementName"), CIMValue(text(iface.name))));
-  inst.addProperty(CIMProperty(CIMName("MACAddress"), CIMValue(text(iface.mac))));
+  inst.addProperty(CIMProperty(CIMName("SystemName"), CIMValue(Text(hostName))));
+  inst.addProperty(CIMProperty(CIMName("Name"), CIMValue(Text(iface.name))));
+  inst.addProperty(CIMProperty(CIMName("ElementName"), CIMValue(Text(iface.name))));
+  inst.addProperty(CIMProperty(CIMName("MACAddress"), CIMValue(Text(iface.mac))));
   Array<String> addresses;
-  for (const std::string& a : iface.ipv4) addresses.append(text(a));
+  for (const std::string& a : iface.ipv4) addresses.append(Text(a));
   inst.addProperty(CIMProperty(CIMName("NetworkAddresses"), CIMValue(addresses)));
 
   Array<CIMKeyBinding> keys;
   keys.append(CIMKeyBinding(CIMName("CreationClassName"), String(kNetworkAdapterClass),
                             CIMKeyBinding::STRING));
-  keys.append(CIMKeyBinding(CIMName("DeviceID"), text(iface.name), CIMKeyBinding::STRING));
+  keys.append(CIMKeyBinding(CIMName("DeviceID"), Text(iface.name), CIMKeyBinding::STRING));
   keys.append(CIMKeyBinding(CIMName("SystemCreationClassName"), String(kComputerSystemClass),
                             CIMKeyBinding::STRING));
-  keys.append(CIMKeyBinding(CIMName("SystemName"), text(hostName), CIMKeyBinding::STRING));
+  keys.append(CIMKeyBinding(CIMName("SystemName"), Text(hostName), CIMKeyBinding::STRING));
   inst.setPath(CIMObjectPath(String(), CIMNamespaceName(), CIMName(kNetworkAdapterClass), keys));
   return inst;
 }
@@ -52,10 +52,10 @@ void NetworkAdapterProvider::getInstance(const OperationContext&,
                                          const Boolean, const CIMPropertyList&,
                                          InstanceResponseHandler& handler) {
   handler.processing();
-  const CIMObjectPath wanted = localPath(instanceReference);
-  const std::string host = hostNameForCim();
-  for (const NetInterface& iface : readNetInterfaces()) {
-    CIMInstance inst = buildInstance(iface, host);
+  const CIMObjectPath wanted = LocalPath(instanceReference);
+  const std::string host = HostNameForCim();
+  for (const NetInterface& iface : ReadNetInterfaces()) {
+    CIMInstance inst = BuildInstance(iface, host);
     if (inst.getPath() == wanted) {
       handler.deliver(inst);
       break;
@@ -69,17 +69,17 @@ void NetworkAdapterProvider::enumerateInstances(const OperationContext&, const C
                                                 const CIMPropertyList&,
                                                 InstanceResponseHandler& handler) {
   handler.processing();
-  const std::string host = hostNameForCim();
-  for (const NetInterface& iface : readNetInterfaces()) handler.deliver(buildInstance(iface, host));
+  const std::string host = HostNameForCim();
+  for (const NetInterface& iface : ReadNetInterfaces()) handler.deliver(BuildInstance(iface, host));
   handler.complete();
 }
 
 void NetworkAdapterProvider::enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
                                                     ObjectPathResponseHandler& handler) {
   handler.processing();
-  const std::string host = hostNameForCim();
-  for (const NetInterface& iface : readNetInterfaces())
-    handler.deliver(buildInstance(iface, host).getPath());
+  const std::string host = HostNameForCim();
+  for (const NetInterface& iface : ReadNetInterfaces())
+    handler.deliver(BuildInstance(iface, host).getPath());
   handler.complete();
 }
 

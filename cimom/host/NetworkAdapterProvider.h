@@ -52,7 +52,7 @@ class NetworkAdapterProvider : public Pegasus::CIMInstanceProvider {
                       Pegasus::ResponseHandler& handler) override;
 
   /// The instance of one interface (path set, no namespace).
-  static Pegasus::CIMInstance buildInstance(const NetInterface& iface, const std::string& hostName);
+  static Pegasus::CIMInstance BuildInstance(const NetInterface& iface, const std::string& hostName);
 };
 
 }  // namespace mgmt::cimom

@@ -17,7 +17,7 @@ using namespace Pegasus;
 namespace mgmt::cimom {
 namespace {
 
-[[noreturn]] void invalid(const std::string& what) {
+[[noreturn]] void Invalid(const std::string& what) {
   throw CIMException(CIM_ERR_INVALID_PARAMETER, String(what.c_str()));
 }
 
@@ -29,17 +29,17 @@ T ParseNumber(const std::string& text) {
     status = mgmt::broker::ParseReal(text, out);
   else
     status = mgmt::broker::ParseInteger(text, out);
-  if (status == mgmt::broker::NumberStatus::kOutOfRange) invalid("'" + text + "' is out of range");
+  if (status == mgmt::broker::NumberStatus::kOutOfRange) Invalid("'" + text + "' is out of range");
   if (status != mgmt::broker::NumberStatus::kOk)
-    invalid("'" + text +
+    Invalid("'" + text +
             (std::is_floating_point_v<T> ? "' is not a real number" : "' is not an integer"));
   return out;
 }
 
-std::string textOf(const String& s) { return toStd(s); }
+std::string TextOf(const String& s) { return ToStd(s); }
 
 template <class T, class Conv>
-CIMValue convertArray(const Array<String>& texts, Conv conv) {
+CIMValue ConvertArray(const Array<String>& texts, Conv conv) {
   Array<T> out;
   out.reserveCapacity(texts.size());
   for (Uint32 i = 0; i < texts.size(); ++i) out.append(conv(texts[i]));
@@ -48,11 +48,11 @@ CIMValue convertArray(const Array<String>& texts, Conv conv) {
 
 }  // namespace
 
-CIMValue convertTexts(const Array<String>& texts, CIMType type) {
-  auto scalar = [type](const String& s) { return convertText(textOf(s), type); };
+CIMValue ConvertTexts(const Array<String>& texts, CIMType type) {
+  auto scalar = [type](const String& s) { return ConvertText(TextOf(s), type); };
   auto as = [&](auto tag) {
     using T = decltype(tag);
-    return convertArray<T>(texts, [&](const String& s) {
+    return ConvertArray<T>(texts, [&](const String& s) {
       T v{};
       scalar(s).get(v);
       return v;
@@ -90,17 +90,17 @@ CIMValue convertTexts(const Array<String>& texts, CIMType type) {
     case CIMTYPE_REFERENCE:
       return as(CIMObjectPath{});
     default:
-      invalid(std::string("parameters of type ") + cimTypeToString(type) + " are not supported");
+      Invalid(std::string("parameters of type ") + cimTypeToString(type) + " are not supported");
   }
 }
 
-CIMValue convertText(const std::string& text, CIMType type) {
+CIMValue ConvertText(const std::string& text, CIMType type) {
   switch (type) {
     case CIMTYPE_BOOLEAN: {
-      std::string folded = foldCase(text);
+      std::string folded = FoldCase(text);
       if (folded == "true") return CIMValue(Boolean(true));
       if (folded == "false") return CIMValue(Boolean(false));
-      invalid("'" + text + "' is not a boolean");
+      Invalid("'" + text + "' is not a boolean");
     }
     case CIMTYPE_UINT8:
       return CIMValue(ParseNumber<Uint8>(text));
@@ -124,7 +124,7 @@ CIMValue convertText(const std::string& text, CIMType type) {
       return CIMValue(ParseNumber<Real64>(text));
     case CIMTYPE_CHAR16: {
       String s(text.c_str());
-      if (s.size() != 1) invalid("'" + text + "' is not one character");
+      if (s.size() != 1) Invalid("'" + text + "' is not one character");
       return CIMValue(Char16(s[0]));
     }
     case CIMTYPE_STRING:
@@ -133,31 +133,31 @@ CIMValue convertText(const std::string& text, CIMType type) {
       try {
         return CIMValue(CIMDateTime(String(text.c_str())));
       } catch (const Exception&) {
-        invalid("'" + text + "' is not a CIM datetime");
+        Invalid("'" + text + "' is not a CIM datetime");
       }
     case CIMTYPE_REFERENCE:
       try {
         return CIMValue(CIMObjectPath(String(text.c_str())));
       } catch (const Exception&) {
-        invalid("'" + text + "' is not an object path");
+        Invalid("'" + text + "' is not an object path");
       }
     default:
-      invalid(std::string("parameters of type ") + cimTypeToString(type) + " are not supported");
+      Invalid(std::string("parameters of type ") + cimTypeToString(type) + " are not supported");
   }
 }
 
-Array<CIMParamValue> typeParameters(const CIMConstMethod& method, const Array<CIMParamValue>& in) {
-  const std::string methodName = toStd(method.getName().getString());
+Array<CIMParamValue> TypeParameters(const CIMConstMethod& method, const Array<CIMParamValue>& in) {
+  const std::string methodName = ToStd(method.getName().getString());
   Array<CIMParamValue> out;
   std::unordered_set<std::string> seen;
   for (Uint32 i = 0; i < in.size(); ++i) {
-    if (in[i].isUninitialized()) invalid("uninitialized parameter of method " + methodName);
+    if (in[i].isUninitialized()) Invalid("uninitialized parameter of method " + methodName);
     String paramName = in[i].getParameterName();
-    const std::string nameText = toStd(paramName);
-    if (!CIMName::legal(paramName)) invalid("'" + nameText + "' is not a legal parameter name");
+    const std::string nameText = ToStd(paramName);
+    if (!CIMName::legal(paramName)) Invalid("'" + nameText + "' is not a legal parameter name");
     Uint32 at = method.findParameter(CIMName(paramName));
-    if (at == PEG_NOT_FOUND) invalid("method " + methodName + " has no parameter " + nameText);
-    if (!seen.insert(foldCase(nameText)).second) invalid("parameter " + nameText + " given twice");
+    if (at == PEG_NOT_FOUND) Invalid("method " + methodName + " has no parameter " + nameText);
+    if (!seen.insert(FoldCase(nameText)).second) Invalid("parameter " + nameText + " given twice");
 
     CIMConstParameter decl = method.getParameter(at);
     CIMValue value = in[i].getValue();
@@ -173,22 +173,22 @@ Array<CIMParamValue> typeParameters(const CIMConstMethod& method, const Array<CI
         if (wantArray) {
           Array<String> texts;
           value.get(texts);
-          typed = convertTexts(texts, want);
+          typed = ConvertTexts(texts, want);
         } else {
           String text;
           value.get(text);
-          typed = convertText(textOf(text), want);
+          typed = ConvertText(TextOf(text), want);
         }
       } else {
-        invalid("parameter " + nameText + " must be " + (wantArray ? "an array of " : "") +
+        Invalid("parameter " + nameText + " must be " + (wantArray ? "an array of " : "") +
                 cimTypeToString(want));
       }
     } catch (const CIMException& e) {
       if (e.getCode() != CIM_ERR_INVALID_PARAMETER) throw;
       String message = e.getMessage();
-      std::string text = toStd(message);
+      std::string text = ToStd(message);
       if (text.rfind("parameter ", 0) == 0 || text.rfind("method ", 0) == 0) throw;
-      invalid("parameter " + nameText + ": " + text);
+      Invalid("parameter " + nameText + ": " + text);
     }
     out.append(CIMParamValue(decl.getName().getString(), typed, true));
   }

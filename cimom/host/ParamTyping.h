@@ -18,13 +18,13 @@ namespace mgmt::cimom {
 /// The in-parameters with string values converted to the declared types. Throws
 /// CIMException(CIM_ERR_INVALID_PARAMETER) for an unknown or repeated parameter, a
 /// text that does not convert, or a typed value of another type.
-Pegasus::Array<Pegasus::CIMParamValue> typeParameters(
+Pegasus::Array<Pegasus::CIMParamValue> TypeParameters(
     const Pegasus::CIMConstMethod& method, const Pegasus::Array<Pegasus::CIMParamValue>& in);
 
 /// One text converted to `type` (scalar); throws CIM_ERR_INVALID_PARAMETER.
-Pegasus::CIMValue convertText(const std::string& text, Pegasus::CIMType type);
-/// Each text converted to `type`, as an array value; throws as convertText.
-Pegasus::CIMValue convertTexts(const Pegasus::Array<Pegasus::String>& texts, Pegasus::CIMType type);
+Pegasus::CIMValue ConvertText(const std::string& text, Pegasus::CIMType type);
+/// Each text converted to `type`, as an array value; throws as ConvertText.
+Pegasus::CIMValue ConvertTexts(const Pegasus::Array<Pegasus::String>& texts, Pegasus::CIMType type);
 
 }  // namespace mgmt::cimom
 

@@ -15,55 +15,55 @@ using namespace Pegasus;
 namespace mgmt::cimom {
 namespace {
 
-[[noreturn]] void mismatch(const std::string& what) {
+[[noreturn]] void Mismatch(const std::string& what) {
   throw CIMException(CIM_ERR_TYPE_MISMATCH, String(what.c_str()));
 }
 
-std::string describe(CIMType type, bool isArray) {
+std::string Describe(CIMType type, bool isArray) {
   return std::string(isArray ? "an array of " : "") + cimTypeToString(type);
 }
 
-CIMValue typedValue(const CIMConstProperty& decl, const CIMValue& value, const std::string& name) {
+CIMValue TypedValue(const CIMConstProperty& decl, const CIMValue& value, const std::string& name) {
   const CIMType want = decl.getType();
   const bool wantArray = decl.isArray();
   if (value.isNull()) return CIMValue(want, wantArray);
   if (value.getType() == want && value.isArray() == wantArray) return value;
   if (value.getType() != CIMTYPE_STRING || value.isArray() != wantArray) {
-    mismatch("property " + name + " must be " + describe(want, wantArray) + ", not " +
-             describe(value.getType(), value.isArray()));
+    Mismatch("property " + name + " must be " + Describe(want, wantArray) + ", not " +
+             Describe(value.getType(), value.isArray()));
   }
   try {
     if (wantArray) {
       Array<String> texts;
       value.get(texts);
-      return convertTexts(texts, want);
+      return ConvertTexts(texts, want);
     }
     String text;
     value.get(text);
-    return convertText(toStd(text), want);
+    return ConvertText(ToStd(text), want);
   } catch (const CIMException& e) {
-    mismatch("property " + name + ": " + toStd(e.getMessage()));
+    Mismatch("property " + name + ": " + ToStd(e.getMessage()));
   }
 }
 
 }  // namespace
 
-CIMInstance typeProperties(const CIMConstClass& declaration, const CIMInstance& instance) {
+CIMInstance TypeProperties(const CIMConstClass& declaration, const CIMInstance& instance) {
   CIMInstance out(instance.getClassName());
   for (Uint32 i = 0; i < instance.getQualifierCount(); ++i)
     out.addQualifier(instance.getQualifier(i).clone());
   for (Uint32 i = 0; i < instance.getPropertyCount(); ++i) {
     const CIMConstProperty given = instance.getProperty(i);
-    const std::string name = toStd(given.getName().getString());
+    const std::string name = ToStd(given.getName().getString());
     const Uint32 at = declaration.findProperty(given.getName());
     if (at == PEG_NOT_FOUND) {
       throw CIMException(CIM_ERR_NO_SUCH_PROPERTY,
-                         String(("class " + toStd(declaration.getClassName().getString()) +
+                         String(("class " + ToStd(declaration.getClassName().getString()) +
                                  " has no property " + name)
                                     .c_str()));
     }
     const CIMConstProperty decl = declaration.getProperty(at);
-    CIMProperty typed(decl.getName(), typedValue(decl, given.getValue(), name), 0,
+    CIMProperty typed(decl.getName(), TypedValue(decl, given.getValue(), name), 0,
                       decl.getReferenceClassName(), given.getClassOrigin(), given.getPropagated());
     for (Uint32 q = 0; q < given.getQualifierCount(); ++q)
       typed.addQualifier(given.getQualifier(q).clone());

@@ -18,7 +18,7 @@ namespace mgmt::cimom {
 /// null of the declared type. Throws CIMException CIM_ERR_NO_SUCH_PROPERTY for
 /// a property the class does not declare, CIM_ERR_TYPE_MISMATCH for a value
 /// that does not convert or is of another type (or arrayness).
-Pegasus::CIMInstance typeProperties(const Pegasus::CIMConstClass& declaration,
+Pegasus::CIMInstance TypeProperties(const Pegasus::CIMConstClass& declaration,
                                     const Pegasus::CIMInstance& instance);
 
 }  // namespace mgmt::cimom

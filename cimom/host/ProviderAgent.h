@@ -20,43 +20,43 @@ class ProviderAgent {
   virtual ~ProviderAgent() = default;
 
   /// "<provider name> (<module>)", for log lines and error messages.
-  virtual const std::string& describe() const = 0;
+  virtual const std::string& Describe() const = 0;
 
-  virtual Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
+  virtual Pegasus::Array<Pegasus::CIMInstance> EnumerateInstances(
       const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& classPath,
       Pegasus::Boolean includeQualifiers, Pegasus::Boolean includeClassOrigin,
       const Pegasus::CIMPropertyList& propertyList) = 0;
 
-  virtual Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(
+  virtual Pegasus::Array<Pegasus::CIMObjectPath> EnumerateInstanceNames(
       const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& classPath) = 0;
 
   /// Nothing when the provider completed without delivering an instance.
-  virtual std::optional<Pegasus::CIMInstance> getInstance(
+  virtual std::optional<Pegasus::CIMInstance> GetInstance(
       const Pegasus::OperationContext& context, const Pegasus::CIMObjectPath& instancePath,
       Pegasus::Boolean includeQualifiers, Pegasus::Boolean includeClassOrigin,
       const Pegasus::CIMPropertyList& propertyList) = 0;
 
-  virtual void modifyInstance(const Pegasus::OperationContext& context,
+  virtual void ModifyInstance(const Pegasus::OperationContext& context,
                               const Pegasus::CIMObjectPath& instancePath,
                               const Pegasus::CIMInstance& modifiedInstance,
                               Pegasus::Boolean includeQualifiers,
                               const Pegasus::CIMPropertyList& propertyList) = 0;
 
-  virtual Pegasus::CIMObjectPath createInstance(const Pegasus::OperationContext& context,
+  virtual Pegasus::CIMObjectPath CreateInstance(const Pegasus::OperationContext& context,
                                                 const Pegasus::CIMObjectPath& instancePath,
                                                 const Pegasus::CIMInstance& newInstance) = 0;
 
-  virtual void deleteInstance(const Pegasus::OperationContext& context,
+  virtual void DeleteInstance(const Pegasus::OperationContext& context,
                               const Pegasus::CIMObjectPath& instancePath) = 0;
 
-  virtual MethodResult invokeMethod(const Pegasus::OperationContext& context,
+  virtual MethodResult InvokeMethod(const Pegasus::OperationContext& context,
                                     const Pegasus::CIMObjectPath& objectPath,
                                     const Pegasus::CIMName& methodName,
                                     const Pegasus::Array<Pegasus::CIMParamValue>& inParameters) = 0;
 
   /// Terminates and releases the provider if it was loaded. Operations after
-  /// stop() fail with CIM_ERR_FAILED. Never throws.
-  virtual void stop() noexcept = 0;
+  /// Stop() fail with CIM_ERR_FAILED. Never throws.
+  virtual void Stop() noexcept = 0;
 };
 
 }  // namespace mgmt::cimom

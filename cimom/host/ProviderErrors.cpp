@@ -8,7 +8,7 @@ using namespace Pegasus;
 
 namespace mgmt::cimom {
 
-void rethrowAsCimException() {
+void RethrowAsCimException() {
   try {
     throw;
   } catch (const CIMException&) {
@@ -28,13 +28,13 @@ void rethrowAsCimException() {
   }
 }
 
-std::string currentExceptionText() {
+std::string CurrentExceptionText() {
   try {
     throw;
   } catch (const CIMException& e) {
-    return std::string(cimStatusCodeToString(e.getCode())) + ": " + toStd(e.getMessage());
+    return std::string(cimStatusCodeToString(e.getCode())) + ": " + ToStd(e.getMessage());
   } catch (const Exception& e) {
-    return toStd(e.getMessage());
+    return ToStd(e.getMessage());
   } catch (const std::exception& e) {
     return e.what();
   } catch (...) {

@@ -11,18 +11,18 @@ namespace mgmt::cimom {
 /// Call from inside a catch block: rethrows a CIMException unchanged and turns any
 /// other broker Exception, std::exception or foreign object into a CIMException
 /// with CIM_ERR_FAILED and the best message available.
-[[noreturn]] void rethrowAsCimException();
+[[noreturn]] void RethrowAsCimException();
 
 /// Inside a catch block: the message of the exception in flight (for logging).
-std::string currentExceptionText();
+std::string CurrentExceptionText();
 
-/// Runs `op`, converting anything it throws with rethrowAsCimException().
+/// Runs `op`, converting anything it throws with RethrowAsCimException().
 template <class Op>
-decltype(auto) guardProviderCall(Op&& op) {
+decltype(auto) GuardProviderCall(Op&& op) {
   try {
     return op();
   } catch (...) {
-    rethrowAsCimException();
+    RethrowAsCimException();
   }
 }
 

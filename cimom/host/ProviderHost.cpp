@@ -10,7 +10,7 @@ using namespace Pegasus;
 
 namespace mgmt::cimom {
 
-HostConfig HostConfig::installedDefaults() {
+HostConfig HostConfig::InstalledDefaults() {
   HostConfig config;
   config.classDir = mgmt::RootPath(MGMT_CIMOM_CLASS_DIR);
   config.registrationDir = mgmt::RootPath(MGMT_CIMOM_REGISTRATION_DIR);
@@ -36,94 +36,94 @@ ProviderHost::ProviderHost(std::filesystem::path classDir, std::filesystem::path
 
 ProviderHost::~ProviderHost() = default;
 
-void ProviderHost::start() {
-  guardProviderCall([&] { core_->start(); });
+void ProviderHost::Start() {
+  GuardProviderCall([&] { core_->Start(); });
 }
 
-void ProviderHost::shutdown() { core_->shutdown(); }
+void ProviderHost::Shutdown() { core_->Shutdown(); }
 
-OperationContext ProviderHost::contextFor(const String& userName) {
+OperationContext ProviderHost::ContextFor(const String& userName) {
   OperationContext context;
   context.insert(IdentityContainer(userName));
   return context;
 }
 
-Array<CIMInstance> ProviderHost::enumerateInstances(
+Array<CIMInstance> ProviderHost::EnumerateInstances(
     const OperationContext& context, const CIMNamespaceName& ns, const CIMName& className,
     Boolean deepInheritance, Boolean /*localOnly: deprecated for instances, ignored*/,
     Boolean includeQualifiers, Boolean includeClassOrigin, const CIMPropertyList& propertyList) {
-  return guardProviderCall([&] {
-    return core_->enumerateInstances(context, ns, className, deepInheritance, includeQualifiers,
+  return GuardProviderCall([&] {
+    return core_->EnumerateInstances(context, ns, className, deepInheritance, includeQualifiers,
                                      includeClassOrigin, propertyList);
   });
 }
 
-Array<CIMObjectPath> ProviderHost::enumerateInstanceNames(const OperationContext& context,
+Array<CIMObjectPath> ProviderHost::EnumerateInstanceNames(const OperationContext& context,
                                                           const CIMNamespaceName& ns,
                                                           const CIMName& className) {
-  return guardProviderCall([&] { return core_->enumerateInstanceNames(context, ns, className); });
+  return GuardProviderCall([&] { return core_->EnumerateInstanceNames(context, ns, className); });
 }
 
-CIMInstance ProviderHost::getInstance(const OperationContext& context, const CIMNamespaceName& ns,
+CIMInstance ProviderHost::GetInstance(const OperationContext& context, const CIMNamespaceName& ns,
                                       const CIMObjectPath& instanceName, Boolean /*localOnly*/,
                                       Boolean includeQualifiers, Boolean includeClassOrigin,
                                       const CIMPropertyList& propertyList) {
-  return guardProviderCall([&] {
-    return core_->getInstance(context, ns, instanceName, includeQualifiers, includeClassOrigin,
+  return GuardProviderCall([&] {
+    return core_->GetInstance(context, ns, instanceName, includeQualifiers, includeClassOrigin,
                               propertyList);
   });
 }
 
-void ProviderHost::modifyInstance(const OperationContext& context, const CIMNamespaceName& ns,
+void ProviderHost::ModifyInstance(const OperationContext& context, const CIMNamespaceName& ns,
                                   const CIMInstance& modifiedInstance, Boolean includeQualifiers,
                                   const CIMPropertyList& propertyList) {
-  guardProviderCall([&] {
-    core_->modifyInstance(context, ns, modifiedInstance, includeQualifiers, propertyList);
+  GuardProviderCall([&] {
+    core_->ModifyInstance(context, ns, modifiedInstance, includeQualifiers, propertyList);
   });
 }
 
-CIMObjectPath ProviderHost::createInstance(const OperationContext& context,
+CIMObjectPath ProviderHost::CreateInstance(const OperationContext& context,
                                            const CIMNamespaceName& ns,
                                            const CIMInstance& newInstance) {
-  return guardProviderCall([&] { return core_->createInstance(context, ns, newInstance); });
+  return GuardProviderCall([&] { return core_->CreateInstance(context, ns, newInstance); });
 }
 
-void ProviderHost::deleteInstance(const OperationContext& context, const CIMNamespaceName& ns,
+void ProviderHost::DeleteInstance(const OperationContext& context, const CIMNamespaceName& ns,
                                   const CIMObjectPath& instanceName) {
-  guardProviderCall([&] { core_->deleteInstance(context, ns, instanceName); });
+  GuardProviderCall([&] { core_->DeleteInstance(context, ns, instanceName); });
 }
 
-MethodResult ProviderHost::invokeMethod(const OperationContext& context, const CIMNamespaceName& ns,
+MethodResult ProviderHost::InvokeMethod(const OperationContext& context, const CIMNamespaceName& ns,
                                         const CIMObjectPath& objectName, const CIMName& methodName,
                                         const Array<CIMParamValue>& inParameters) {
-  return guardProviderCall(
-      [&] { return core_->invokeMethod(context, ns, objectName, methodName, inParameters); });
+  return GuardProviderCall(
+      [&] { return core_->InvokeMethod(context, ns, objectName, methodName, inParameters); });
 }
 
-CIMClass ProviderHost::getClass(const OperationContext&, const CIMNamespaceName& ns,
+CIMClass ProviderHost::GetClass(const OperationContext&, const CIMNamespaceName& ns,
                                 const CIMName& className, Boolean localOnly,
                                 Boolean includeQualifiers, Boolean includeClassOrigin,
                                 const CIMPropertyList& propertyList) {
-  return guardProviderCall([&] {
-    return core_->getClass(ns, className, localOnly, includeQualifiers, includeClassOrigin,
+  return GuardProviderCall([&] {
+    return core_->GetClass(ns, className, localOnly, includeQualifiers, includeClassOrigin,
                            propertyList);
   });
 }
 
-Array<CIMName> ProviderHost::enumerateClassNames(const OperationContext&,
+Array<CIMName> ProviderHost::EnumerateClassNames(const OperationContext&,
                                                  const CIMNamespaceName& ns,
                                                  const CIMName& className,
                                                  Boolean deepInheritance) {
-  return guardProviderCall(
-      [&] { return core_->enumerateClassNames(ns, className, deepInheritance); });
+  return GuardProviderCall(
+      [&] { return core_->EnumerateClassNames(ns, className, deepInheritance); });
 }
 
-Array<CIMClass> ProviderHost::enumerateClasses(const OperationContext&, const CIMNamespaceName& ns,
+Array<CIMClass> ProviderHost::EnumerateClasses(const OperationContext&, const CIMNamespaceName& ns,
                                                const CIMName& className, Boolean deepInheritance,
                                                Boolean localOnly, Boolean includeQualifiers,
                                                Boolean includeClassOrigin) {
-  return guardProviderCall([&] {
-    return core_->enumerateClasses(ns, className, deepInheritance, localOnly, includeQualifiers,
+  return GuardProviderCall([&] {
+    return core_->EnumerateClasses(ns, className, deepInheritance, localOnly, includeQualifiers,
                                    includeClassOrigin);
   });
 }

@@ -35,7 +35,7 @@ namespace mgmt::cimom {
 using LogSink = std::function<void(int priority, std::string_view message)>;
 
 /// Where the host finds its inputs. Paths are used as given: the caller resolves
-/// them against the installation root (installedDefaults() does).
+/// them against the installation root (InstalledDefaults() does).
 struct HostConfig {
   /// Directory of `*.mof` class definitions.
   std::filesystem::path classDir;
@@ -50,7 +50,7 @@ struct HostConfig {
 
   /// The installed layout: classes and registrations under the data directory,
   /// modules in the library directory, all resolved through the installation root.
-  static HostConfig installedDefaults();
+  static HostConfig InstalledDefaults();
 };
 
 /// Value returned by an extrinsic method call.
@@ -61,8 +61,8 @@ struct MethodResult {
 
 class HostCore;
 
-/// The operation API. Construct, start(), call operations from any thread, then
-/// shutdown() (also done by the destructor).
+/// The operation API. Construct, Start(), call operations from any thread, then
+/// Shutdown() (also done by the destructor).
 ///
 /// Every operation throws Pegasus::CIMException and nothing else:
 ///   CIM_ERR_INVALID_NAMESPACE  the namespace is not served;
@@ -89,14 +89,14 @@ class ProviderHost {
 
   /// Reads classes and registrations. Throws CIMException(CIM_ERR_FAILED) naming
   /// the file and line of the first error. Providers are loaded on first use.
-  void start();
+  void Start();
 
   /// Refuses new operations, waits for running ones, then calls terminate() on
   /// every loaded provider, deletes it and unloads its module. Idempotent.
-  void shutdown();
+  void Shutdown();
 
   /// A context carrying an IdentityContainer for `userName`.
-  static Pegasus::OperationContext contextFor(const Pegasus::String& userName);
+  static Pegasus::OperationContext ContextFor(const Pegasus::String& userName);
 
   // --- instance operations ---------------------------------------------------
   //
@@ -108,36 +108,36 @@ class ProviderHost {
   /// Reaches the providers of the class and of every subclass. A subclass whose
   /// provider fails is left out (and logged); a failure of the requested class's
   /// own provider fails the operation.
-  Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
+  Pegasus::Array<Pegasus::CIMInstance> EnumerateInstances(
       const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
       const Pegasus::CIMName& className, Pegasus::Boolean deepInheritance = true,
       Pegasus::Boolean localOnly = true, Pegasus::Boolean includeQualifiers = false,
       Pegasus::Boolean includeClassOrigin = false,
       const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
 
-  Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(
+  Pegasus::Array<Pegasus::CIMObjectPath> EnumerateInstanceNames(
       const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
       const Pegasus::CIMName& className);
 
-  Pegasus::CIMInstance getInstance(
+  Pegasus::CIMInstance GetInstance(
       const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
       const Pegasus::CIMObjectPath& instanceName, Pegasus::Boolean localOnly = true,
       Pegasus::Boolean includeQualifiers = false, Pegasus::Boolean includeClassOrigin = false,
       const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
 
   /// The instance's path names the instance to modify.
-  void modifyInstance(const Pegasus::OperationContext& context,
+  void ModifyInstance(const Pegasus::OperationContext& context,
                       const Pegasus::CIMNamespaceName& nameSpace,
                       const Pegasus::CIMInstance& modifiedInstance,
                       Pegasus::Boolean includeQualifiers = true,
                       const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
 
   /// Returns the path the provider gave the new instance.
-  Pegasus::CIMObjectPath createInstance(const Pegasus::OperationContext& context,
+  Pegasus::CIMObjectPath CreateInstance(const Pegasus::OperationContext& context,
                                         const Pegasus::CIMNamespaceName& nameSpace,
                                         const Pegasus::CIMInstance& newInstance);
 
-  void deleteInstance(const Pegasus::OperationContext& context,
+  void DeleteInstance(const Pegasus::OperationContext& context,
                       const Pegasus::CIMNamespaceName& nameSpace,
                       const Pegasus::CIMObjectPath& instanceName);
 
@@ -146,7 +146,7 @@ class ProviderHost {
   /// Calls an extrinsic method on an instance or (path without keys) a class.
   /// Parameters that arrive untyped (isTyped() false, string values) are converted
   /// to the types the class declares for the method; unknown ones are refused.
-  MethodResult invokeMethod(const Pegasus::OperationContext& context,
+  MethodResult InvokeMethod(const Pegasus::OperationContext& context,
                             const Pegasus::CIMNamespaceName& nameSpace,
                             const Pegasus::CIMObjectPath& objectName,
                             const Pegasus::CIMName& methodName,
@@ -154,19 +154,19 @@ class ProviderHost {
 
   // --- class operations ------------------------------------------------------
 
-  Pegasus::CIMClass getClass(
+  Pegasus::CIMClass GetClass(
       const Pegasus::OperationContext& context, const Pegasus::CIMNamespaceName& nameSpace,
       const Pegasus::CIMName& className, Pegasus::Boolean localOnly = true,
       Pegasus::Boolean includeQualifiers = true, Pegasus::Boolean includeClassOrigin = false,
       const Pegasus::CIMPropertyList& propertyList = Pegasus::CIMPropertyList());
 
   /// A null `className` lists the classes that have no superclass.
-  Pegasus::Array<Pegasus::CIMName> enumerateClassNames(const Pegasus::OperationContext& context,
+  Pegasus::Array<Pegasus::CIMName> EnumerateClassNames(const Pegasus::OperationContext& context,
                                                        const Pegasus::CIMNamespaceName& nameSpace,
                                                        const Pegasus::CIMName& className,
                                                        Pegasus::Boolean deepInheritance = false);
 
-  Pegasus::Array<Pegasus::CIMClass> enumerateClasses(const Pegasus::OperationContext& context,
+  Pegasus::Array<Pegasus::CIMClass> EnumerateClasses(const Pegasus::OperationContext& context,
                                                      const Pegasus::CIMNamespaceName& nameSpace,
                                                      const Pegasus::CIMName& className,
                                                      Pegasus::Boolean deepInheritance = false,

@@ -19,7 +19,7 @@ namespace {
 constexpr size_t kMaxLine = 4096;
 constexpr std::uintmax_t kMaxFileSize = 1u << 20;
 
-std::string_view trim(std::string_view s) {
+std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
     s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
@@ -27,11 +27,11 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-std::vector<std::string> splitList(std::string_view value) {
+std::vector<std::string> SplitList(std::string_view value) {
   std::vector<std::string> out;
   while (!value.empty()) {
     size_t comma = value.find(',');
-    std::string_view item = trim(value.substr(0, comma));
+    std::string_view item = Trim(value.substr(0, comma));
     if (!item.empty()) out.emplace_back(item);
     if (comma == std::string_view::npos) break;
     value.remove_prefix(comma + 1);
@@ -39,7 +39,7 @@ std::vector<std::string> splitList(std::string_view value) {
   return out;
 }
 
-bool legalName(const std::string& text) {
+bool LegalName(const std::string& text) {
   try {
     return Pegasus::CIMName::legal(Pegasus::String(text.c_str()));
   } catch (const Pegasus::Exception&) {
@@ -47,7 +47,7 @@ bool legalName(const std::string& text) {
   }
 }
 
-bool legalNamespace(const std::string& text) {
+bool LegalNamespace(const std::string& text) {
   try {
     return Pegasus::CIMNamespaceName::legal(Pegasus::String(text.c_str()));
   } catch (const Pegasus::Exception&) {
@@ -62,7 +62,7 @@ class StanzaBuilder {
     reg_.line = line;
   }
 
-  void set(const std::string& key, std::string_view value, int line) {
+  void Set(const std::string& key, std::string_view value, int line) {
     const std::string& file = reg_.file;
     if (!seen_.insert(key).second) throw ConfigError(file, line, "'" + key + "' given twice");
     if (key == "module") {
@@ -70,19 +70,19 @@ class StanzaBuilder {
     } else if (key == "name") {
       reg_.providerName = std::string(value);
     } else if (key == "classes") {
-      reg_.classes = splitList(value);
+      reg_.classes = SplitList(value);
       for (const std::string& c : reg_.classes) {
-        if (!legalName(c)) throw ConfigError(file, line, "'" + c + "' is not a legal class name");
+        if (!LegalName(c)) throw ConfigError(file, line, "'" + c + "' is not a legal class name");
       }
     } else if (key == "namespaces") {
-      reg_.namespaces = splitList(value);
+      reg_.namespaces = SplitList(value);
       for (const std::string& n : reg_.namespaces) {
-        if (!legalNamespace(n))
+        if (!LegalNamespace(n))
           throw ConfigError(file, line, "'" + n + "' is not a legal namespace name");
       }
     } else if (key == "types") {
-      for (const std::string& t : splitList(value)) {
-        std::string folded = foldCase(t);
+      for (const std::string& t : SplitList(value)) {
+        std::string folded = FoldCase(t);
         if (folded == "instance")
           reg_.instanceProvider = true;
         else if (folded == "method")
@@ -95,7 +95,7 @@ class StanzaBuilder {
     }
   }
 
-  ProviderRegistration finish() {
+  ProviderRegistration Finish() {
     const auto fail = [&](const std::string& what) {
       throw ConfigError(reg_.file, reg_.line, what);
     };
@@ -115,7 +115,7 @@ class StanzaBuilder {
 
 }  // namespace
 
-std::vector<ProviderRegistration> parseRegistrations(std::string_view text,
+std::vector<ProviderRegistration> ParseRegistrations(std::string_view text,
                                                      const std::string& fileName) {
   std::vector<ProviderRegistration> out;
   std::optional<StanzaBuilder> stanza;
@@ -126,32 +126,32 @@ std::vector<ProviderRegistration> parseRegistrations(std::string_view text,
     std::string_view raw = text.substr(0, nl);
     text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
     if (raw.size() > kMaxLine) throw ConfigError(fileName, lineNo, "line too long");
-    std::string_view line = trim(raw);
+    std::string_view line = Trim(raw);
     if (line.empty() || line.front() == '#' || line.front() == ';') continue;
     if (line.front() == '[') {
-      if (foldCase(line) != "[provider]") {
+      if (FoldCase(line) != "[provider]") {
         throw ConfigError(fileName, lineNo, "unknown section " + std::string(line));
       }
-      if (stanza) out.push_back(stanza->finish());
+      if (stanza) out.push_back(stanza->Finish());
       stanza.emplace(fileName, lineNo);
       continue;
     }
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) throw ConfigError(fileName, lineNo, "expected 'Key = Value'");
     if (!stanza) throw ConfigError(fileName, lineNo, "setting outside a [Provider] section");
-    std::string key = foldCase(trim(line.substr(0, eq)));
+    std::string key = FoldCase(Trim(line.substr(0, eq)));
     std::string_view value = line.substr(eq + 1);
     if (size_t hash = value.find_first_of("#;"); hash != std::string_view::npos)
       value = value.substr(0, hash);
-    value = trim(value);
+    value = Trim(value);
     if (value.empty()) throw ConfigError(fileName, lineNo, "'" + key + "' without a value");
-    stanza->set(key, value, lineNo);
+    stanza->Set(key, value, lineNo);
   }
-  if (stanza) out.push_back(stanza->finish());
+  if (stanza) out.push_back(stanza->Finish());
   return out;
 }
 
-std::vector<ProviderRegistration> loadRegistrations(const std::filesystem::path& dir) {
+std::vector<ProviderRegistration> LoadRegistrations(const std::filesystem::path& dir) {
   std::vector<ProviderRegistration> out;
   std::error_code ec;
   if (!std::filesystem::is_directory(dir, ec)) return out;
@@ -168,13 +168,13 @@ std::vector<ProviderRegistration> loadRegistrations(const std::filesystem::path&
     if (!in) throw ConfigError(file.string(), 0, "cannot be read");
     std::ostringstream text;
     text << in.rdbuf();
-    auto regs = parseRegistrations(text.str(), file.string());
+    auto regs = ParseRegistrations(text.str(), file.string());
     out.insert(out.end(), regs.begin(), regs.end());
   }
   return out;
 }
 
-std::filesystem::path resolveModulePath(const std::string& module,
+std::filesystem::path ResolveModulePath(const std::string& module,
                                         const std::vector<std::filesystem::path>& moduleDirs) {
   std::filesystem::path given(module);
   if (given.is_absolute()) return std::filesystem::path(mgmt::RootPath(module));

@@ -23,17 +23,17 @@ struct ProviderRegistration {
 };
 
 /// Parses the text of one registration file. Throws ConfigError("file:line: ...").
-std::vector<ProviderRegistration> parseRegistrations(std::string_view text,
+std::vector<ProviderRegistration> ParseRegistrations(std::string_view text,
                                                      const std::string& fileName);
 
 /// Reads every *.reg file of `dir` (sorted by name). A missing directory means no
 /// registrations.
-std::vector<ProviderRegistration> loadRegistrations(const std::filesystem::path& dir);
+std::vector<ProviderRegistration> LoadRegistrations(const std::filesystem::path& dir);
 
 /// The file a registration's module names: an absolute path as it stands (through
 /// the installation root), otherwise the first `lib<base>.so` or `<file>.so` found
 /// in `moduleDirs`. Empty when not found.
-std::filesystem::path resolveModulePath(const std::string& module,
+std::filesystem::path ResolveModulePath(const std::string& module,
                                         const std::vector<std::filesystem::path>& moduleDirs);
 
 }  // namespace mgmt::cimom

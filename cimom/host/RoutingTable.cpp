@@ -5,7 +5,7 @@
 
 namespace mgmt::cimom {
 
-void RoutingTable::claim(std::shared_ptr<ProviderAgent>& slot, std::string& origin,
+void RoutingTable::Claim(std::shared_ptr<ProviderAgent>& slot, std::string& origin,
                          const std::shared_ptr<ProviderAgent>& agent, const std::string& where,
                          const std::string& what) {
   if (slot && slot != agent)
@@ -14,54 +14,54 @@ void RoutingTable::claim(std::shared_ptr<ProviderAgent>& slot, std::string& orig
   origin = where;
 }
 
-void RoutingTable::add(const ProviderRegistration& reg, const ClassRepository& classes,
+void RoutingTable::Add(const ProviderRegistration& reg, const ClassRepository& classes,
                        const AgentFactory& makeAgent) {
   const std::string where = reg.file + ":" + std::to_string(reg.line);
   std::vector<const ClassInfo*> infos;
   for (const std::string& name : reg.classes) {
-    const ClassInfo* info = classes.findKey(foldCase(name));
+    const ClassInfo* info = classes.FindKey(FoldCase(name));
     if (info == nullptr) throw ConfigError(where + ": class " + name + " is not defined");
     infos.push_back(info);
   }
-  const std::string providerKey = reg.module + '\n' + foldCase(reg.providerName);
+  const std::string providerKey = reg.module + '\n' + FoldCase(reg.providerName);
   std::shared_ptr<ProviderAgent>& agent = byProvider_[providerKey];
   if (!agent) {
     agent = makeAgent(reg);
     agents_.push_back(agent);
   }
   for (const std::string& ns : reg.namespaces) {
-    const std::string nsKey = foldCase(ns.front() == '/' ? ns.substr(1) : ns);
+    const std::string nsKey = FoldCase(ns.front() == '/' ? ns.substr(1) : ns);
     namespaces_.insert(nsKey);
     for (const ClassInfo* info : infos) {
-      Route& route = routes_[routeKey(nsKey, info->key)];
-      const std::string what = toStd(info->name.getString()) + " in " + ns;
+      Route& route = routes_[RouteKey(nsKey, info->key)];
+      const std::string what = ToStd(info->name.getString()) + " in " + ns;
       if (reg.instanceProvider)
-        claim(route.instance, route.instanceOrigin, agent, where, "instance provider of " + what);
+        Claim(route.instance, route.instanceOrigin, agent, where, "instance provider of " + what);
       if (reg.methodProvider)
-        claim(route.method, route.methodOrigin, agent, where, "method provider of " + what);
+        Claim(route.method, route.methodOrigin, agent, where, "method provider of " + what);
     }
   }
 }
 
-void RoutingTable::addBuiltin(const std::string& nameSpace, const ClassInfo& cls,
+void RoutingTable::AddBuiltin(const std::string& nameSpace, const ClassInfo& cls,
                               std::shared_ptr<ProviderAgent> agent) {
-  const std::string nsKey = foldCase(nameSpace);
+  const std::string nsKey = FoldCase(nameSpace);
   namespaces_.insert(nsKey);
-  Route& route = routes_[routeKey(nsKey, cls.key)];
-  claim(route.instance, route.instanceOrigin, agent, "built-in",
-        "instance provider of " + toStd(cls.name.getString()) + " in " + nameSpace);
+  Route& route = routes_[RouteKey(nsKey, cls.key)];
+  Claim(route.instance, route.instanceOrigin, agent, "built-in",
+        "instance provider of " + ToStd(cls.name.getString()) + " in " + nameSpace);
   agents_.push_back(std::move(agent));
 }
 
-ProviderAgent* RoutingTable::instanceProvider(const std::string& nsKey,
+ProviderAgent* RoutingTable::InstanceProvider(const std::string& nsKey,
                                               const std::string& classKey) const {
-  auto it = routes_.find(routeKey(nsKey, classKey));
+  auto it = routes_.find(RouteKey(nsKey, classKey));
   return it == routes_.end() ? nullptr : it->second.instance.get();
 }
 
-ProviderAgent* RoutingTable::methodProvider(const std::string& nsKey,
+ProviderAgent* RoutingTable::MethodProvider(const std::string& nsKey,
                                             const std::string& classKey) const {
-  auto it = routes_.find(routeKey(nsKey, classKey));
+  auto it = routes_.find(RouteKey(nsKey, classKey));
   return it == routes_.end() ? nullptr : it->second.method.get();
 }
 

@@ -24,21 +24,21 @@ class RoutingTable {
 
   /// Throws ConfigError for a class the repository does not know or a (class,
   /// namespace, type) claimed twice.
-  void add(const ProviderRegistration& registration, const ClassRepository& classes,
+  void Add(const ProviderRegistration& registration, const ClassRepository& classes,
            const AgentFactory& makeAgent);
 
   /// Registers an agent built into the object manager for one class.
-  void addBuiltin(const std::string& nameSpace, const ClassInfo& cls,
+  void AddBuiltin(const std::string& nameSpace, const ClassInfo& cls,
                   std::shared_ptr<ProviderAgent> agent);
 
-  ProviderAgent* instanceProvider(const std::string& nsKey, const std::string& classKey) const;
-  ProviderAgent* methodProvider(const std::string& nsKey, const std::string& classKey) const;
+  ProviderAgent* InstanceProvider(const std::string& nsKey, const std::string& classKey) const;
+  ProviderAgent* MethodProvider(const std::string& nsKey, const std::string& classKey) const;
 
-  bool servesNamespace(const std::string& nsKey) const { return namespaces_.count(nsKey) != 0; }
-  void addNamespace(const std::string& nsKey) { namespaces_.insert(nsKey); }
+  bool ServesNamespace(const std::string& nsKey) const { return namespaces_.count(nsKey) != 0; }
+  void AddNamespace(const std::string& nsKey) { namespaces_.insert(nsKey); }
 
   /// Every agent, in the order first registered.
-  const std::vector<std::shared_ptr<ProviderAgent>>& agents() const { return agents_; }
+  const std::vector<std::shared_ptr<ProviderAgent>>& Agents() const { return agents_; }
 
  private:
   struct Route {
@@ -46,10 +46,10 @@ class RoutingTable {
     std::shared_ptr<ProviderAgent> method;
     std::string instanceOrigin, methodOrigin;  ///< "file:line" of the registration
   };
-  static std::string routeKey(const std::string& nsKey, const std::string& classKey) {
+  static std::string RouteKey(const std::string& nsKey, const std::string& classKey) {
     return nsKey + '\n' + classKey;
   }
-  void claim(std::shared_ptr<ProviderAgent>& slot, std::string& origin,
+  void Claim(std::shared_ptr<ProviderAgent>& slot, std::string& origin,
              const std::shared_ptr<ProviderAgent>& agent, const std::string& where,
              const std::string& what);
 

@@ -15,7 +15,7 @@ class HostCore;
 class UpcallBackend final : public Pegasus::CIMOMHandleBackend {
  public:
   explicit UpcallBackend(HostCore& core) : core_(&core) {}
-  void detach();
+  void Detach();
 
   Pegasus::CIMClass getClass(const Pegasus::OperationContext& context,
                              const Pegasus::CIMNamespaceName& nameSpace,
@@ -61,7 +61,7 @@ class UpcallBackend final : public Pegasus::CIMOMHandleBackend {
 
  private:
   template <class Op>
-  decltype(auto) call(Op&& op);
+  decltype(auto) Call(Op&& op);
 
   std::shared_mutex lock_;
   HostCore* core_;

@@ -30,31 +30,31 @@ class CimOperations {
   using Ctx = Pegasus::OperationContext;
   using Ns = Pegasus::CIMNamespaceName;
 
-  virtual Pegasus::Array<Pegasus::CIMInstance> enumerateInstances(
+  virtual Pegasus::Array<Pegasus::CIMInstance> EnumerateInstances(
       const Ctx&, const Ns&, const Pegasus::CIMName& className, bool deepInheritance,
       bool localOnly, bool includeQualifiers, bool includeClassOrigin,
       const Pegasus::CIMPropertyList&) = 0;
-  virtual Pegasus::Array<Pegasus::CIMObjectPath> enumerateInstanceNames(
+  virtual Pegasus::Array<Pegasus::CIMObjectPath> EnumerateInstanceNames(
       const Ctx&, const Ns&, const Pegasus::CIMName& className) = 0;
-  virtual Pegasus::CIMInstance getInstance(const Ctx&, const Ns&,
+  virtual Pegasus::CIMInstance GetInstance(const Ctx&, const Ns&,
                                            const Pegasus::CIMObjectPath& name, bool localOnly,
                                            bool includeQualifiers, bool includeClassOrigin,
                                            const Pegasus::CIMPropertyList&) = 0;
-  virtual void modifyInstance(const Ctx&, const Ns&, const Pegasus::CIMInstance& modified,
+  virtual void ModifyInstance(const Ctx&, const Ns&, const Pegasus::CIMInstance& modified,
                               bool includeQualifiers, const Pegasus::CIMPropertyList&) = 0;
-  virtual Pegasus::CIMObjectPath createInstance(const Ctx&, const Ns&,
+  virtual Pegasus::CIMObjectPath CreateInstance(const Ctx&, const Ns&,
                                                 const Pegasus::CIMInstance& instance) = 0;
-  virtual void deleteInstance(const Ctx&, const Ns&, const Pegasus::CIMObjectPath& name) = 0;
-  virtual MethodOutcome invokeMethod(const Ctx&, const Ns&, const Pegasus::CIMObjectPath& object,
+  virtual void DeleteInstance(const Ctx&, const Ns&, const Pegasus::CIMObjectPath& name) = 0;
+  virtual MethodOutcome InvokeMethod(const Ctx&, const Ns&, const Pegasus::CIMObjectPath& object,
                                      const Pegasus::CIMName& method,
                                      const Pegasus::Array<Pegasus::CIMParamValue>& in) = 0;
-  virtual Pegasus::CIMClass getClass(const Ctx&, const Ns&, const Pegasus::CIMName& className,
+  virtual Pegasus::CIMClass GetClass(const Ctx&, const Ns&, const Pegasus::CIMName& className,
                                      bool localOnly, bool includeQualifiers,
                                      bool includeClassOrigin, const Pegasus::CIMPropertyList&) = 0;
-  virtual Pegasus::Array<Pegasus::CIMName> enumerateClassNames(const Ctx&, const Ns&,
+  virtual Pegasus::Array<Pegasus::CIMName> EnumerateClassNames(const Ctx&, const Ns&,
                                                                const Pegasus::CIMName& className,
                                                                bool deepInheritance) = 0;
-  virtual Pegasus::Array<Pegasus::CIMClass> enumerateClasses(const Ctx&, const Ns&,
+  virtual Pegasus::Array<Pegasus::CIMClass> EnumerateClasses(const Ctx&, const Ns&,
                                                              const Pegasus::CIMName& className,
                                                              bool deepInheritance, bool localOnly,
                                                              bool includeQualifiers,

@@ -21,7 +21,7 @@ namespace mgmt::cimom {
 
 namespace {
 
-http::Message refusal(int status, const std::string& cimError, const std::string& detail) {
+http::Message Refusal(int status, const std::string& cimError, const std::string& detail) {
   http::Message m;
   m.status = status;
   if (!cimError.empty()) m.addHeader("CIMError", cimError);
@@ -34,10 +34,10 @@ http::Message refusal(int status, const std::string& cimError, const std::string
 struct HeaderView {
   const http::Message& msg;
   std::string prefix;
-  const std::string* get(const std::string& name) const { return msg.header(prefix + name); }
+  const std::string* Get(const std::string& name) const { return msg.header(prefix + name); }
 };
 
-bool contentTypeOk(const std::string* ct) {
+bool ContentTypeOk(const std::string* ct) {
   if (ct == nullptr) return true;  // be lenient: nothing else could be meant
   std::string_view v(*ct);
   auto semi = v.find(';');
@@ -59,7 +59,7 @@ bool contentTypeOk(const std::string* ct) {
 }
 
 // The "ns=NN" of "Man: http://www.dmtf.org/cim/mapping.http/v1.0 ; ns=NN".
-std::optional<std::string> manPrefix(const std::string* man) {
+std::optional<std::string> ManPrefix(const std::string* man) {
   if (man == nullptr || man->find("http://www.dmtf.org/cim/mapping.http/v1.0") == std::string::npos)
     return std::nullopt;
   auto pos = man->find("ns=");
@@ -72,11 +72,11 @@ std::optional<std::string> manPrefix(const std::string* man) {
   return ns + "-";
 }
 
-bool majorIs(const char* version, char major) {
+bool MajorIs(const char* version, char major) {
   return version[0] == major && (version[1] == '.' || version[1] == 0);
 }
 
-std::string userOfUid(uid_t uid) {
+std::string UserOfUid(uid_t uid) {
   std::vector<char> buf(4096);
   passwd pw{};
   passwd* res = nullptr;
@@ -87,7 +87,7 @@ std::string userOfUid(uid_t uid) {
 
 }  // namespace
 
-std::optional<std::string> uriDecode(std::string_view in) {
+std::optional<std::string> UriDecode(std::string_view in) {
   std::string out;
   for (std::size_t i = 0; i < in.size(); ++i) {
     if (in[i] != '%') {
@@ -107,23 +107,23 @@ CimRequestHandler::CimRequestHandler(CimOperations& ops, PasswordChecker* passwo
                                      HandlerOptions options)
     : ops_(ops), passwords_(passwords), options_(std::move(options)) {}
 
-std::optional<http::Message> CimRequestHandler::authenticate(const http::Message& request,
+std::optional<http::Message> CimRequestHandler::Authenticate(const http::Message& request,
                                                              Peer& peer, std::string& user) {
   if (peer.local) {
     // The socket's file mode decides who may connect; the kernel tells us who did.
-    user = peer.uid ? userOfUid(*peer.uid) : std::string("unknown");
+    user = peer.uid ? UserOfUid(*peer.uid) : std::string("unknown");
     return std::nullopt;
   }
   const std::string* auth = request.header("Authorization");
   if (!options_.requireAuthentication) {
-    auto creds = auth ? decodeBasicAuthorization(*auth) : std::nullopt;
+    auto creds = auth ? DecodeBasicAuthorization(*auth) : std::nullopt;
     user = creds ? creds->first : std::string();
     return std::nullopt;
   }
   // Checking a crypt(3) hash is deliberately slow; a keep-alive connection that
   // repeats the credentials already accepted is not checked again, unless the
   // password file has changed since.
-  const std::uint64_t generation = passwords_ != nullptr ? passwords_->generation() : 0;
+  const std::uint64_t generation = passwords_ != nullptr ? passwords_->Generation() : 0;
   if (auth != nullptr && !peer.authorizedHeader.empty() && *auth == peer.authorizedHeader &&
       peer.authorizedGeneration == generation) {
     user = peer.user;
@@ -131,8 +131,8 @@ std::optional<http::Message> CimRequestHandler::authenticate(const http::Message
   }
   peer.authorizedHeader.clear();
   if (auth != nullptr && passwords_ != nullptr) {
-    if (auto creds = decodeBasicAuthorization(*auth);
-        creds && passwords_->check(creds->first, creds->second)) {
+    if (auto creds = DecodeBasicAuthorization(*auth);
+        creds && passwords_->Check(creds->first, creds->second)) {
       peer.authorizedHeader = *auth;
       peer.authorizedGeneration = generation;
       peer.user = creds->first;
@@ -141,41 +141,41 @@ std::optional<http::Message> CimRequestHandler::authenticate(const http::Message
     }
     syslog(LOG_NOTICE, "%s: authentication failed", peer.address.c_str());
   }
-  http::Message m = refusal(401, "", "authentication required");
+  http::Message m = Refusal(401, "", "authentication required");
   m.addHeader("WWW-Authenticate", "Basic realm=\"" + options_.realm + "\"");
   return m;
 }
 
-http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer) {
+http::Message CimRequestHandler::Handle(const http::Message& request, Peer& peer) {
   HeaderView h{request, {}};
   const bool mpost = request.method == "M-POST";
   if (!mpost && request.method != "POST") {
-    http::Message m = refusal(405, "", "only POST and M-POST are served");
+    http::Message m = Refusal(405, "", "only POST and M-POST are served");
     m.addHeader("Allow", "POST, M-POST");
     return m;
   }
   if (request.version == "HTTP/1.1" && request.header("Host") == nullptr)
-    return refusal(400, "", "HTTP/1.1 request without Host header");
+    return Refusal(400, "", "HTTP/1.1 request without Host header");
   if (mpost) {
-    if (request.version == "HTTP/1.0") return refusal(400, "", "M-POST is not valid with HTTP/1.0");
-    auto prefix = manPrefix(request.header("Man"));
-    if (!prefix) return refusal(400, "", "M-POST without a CIM mapping Man header");
+    if (request.version == "HTTP/1.0") return Refusal(400, "", "M-POST is not valid with HTTP/1.0");
+    auto prefix = ManPrefix(request.header("Man"));
+    if (!prefix) return Refusal(400, "", "M-POST without a CIM mapping Man header");
     h.prefix = *prefix;
   }
 
   std::string user;
-  if (auto refused = authenticate(request, peer, user)) return *refused;
+  if (auto refused = Authenticate(request, peer, user)) return *refused;
 
-  const std::string* op = h.get("CIMOperation");
+  const std::string* op = h.Get("CIMOperation");
   if (op == nullptr || !http::equalsNoCase(http::trim(*op), "MethodCall"))
-    return refusal(400, "unsupported-operation", "CIMOperation must be MethodCall");
-  if (h.get("CIMBatch") != nullptr)
-    return refusal(501, "multiple-requests-unsupported", "batch requests");
-  const std::string* protoHeader = h.get("CIMProtocolVersion");
-  if (protoHeader != nullptr && !majorIs(http::trim(*protoHeader).data(), '1'))
-    return refusal(501, "unsupported-protocol-version", "CIMProtocolVersion " + *protoHeader);
-  if (!contentTypeOk(request.header("Content-Type")))
-    return refusal(400, "request-not-valid",
+    return Refusal(400, "unsupported-operation", "CIMOperation must be MethodCall");
+  if (h.Get("CIMBatch") != nullptr)
+    return Refusal(501, "multiple-requests-unsupported", "batch requests");
+  const std::string* protoHeader = h.Get("CIMProtocolVersion");
+  if (protoHeader != nullptr && !MajorIs(http::trim(*protoHeader).data(), '1'))
+    return Refusal(501, "unsupported-protocol-version", "CIMProtocolVersion " + *protoHeader);
+  if (!ContentTypeOk(request.header("Content-Type")))
+    return Refusal(400, "request-not-valid",
                    "Content-Type must be application/xml or text/xml in UTF-8");
 
   pugi::xml_document doc;
@@ -184,54 +184,54 @@ http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer
     case cx::XmlProblem::None:
       break;
     case cx::XmlProblem::NotWellFormed:
-      return refusal(400, "request-not-well-formed", detail);
+      return Refusal(400, "request-not-well-formed", detail);
     case cx::XmlProblem::HasDoctype:
-      return refusal(400, "request-not-well-formed", "document type declarations are not accepted");
+      return Refusal(400, "request-not-well-formed", "document type declarations are not accepted");
     case cx::XmlProblem::TooDeep:
-      return refusal(400, "request-not-valid", "XML nested too deeply");
+      return Refusal(400, "request-not-valid", "XML nested too deeply");
     case cx::XmlProblem::TooManyElements:
-      return refusal(400, "request-not-valid", "too many XML elements");
+      return Refusal(400, "request-not-valid", "too many XML elements");
   }
 
   pugi::xml_node cim = doc.document_element();
-  if (!cx::is(cim, "CIM")) return refusal(400, "request-not-valid", "root element must be CIM");
-  if (!majorIs(cim.attribute("CIMVERSION").value(), '2'))
-    return refusal(501, "unsupported-cim-version", "CIMVERSION must be 2.x");
-  if (!majorIs(cim.attribute("DTDVERSION").value(), '2'))
-    return refusal(501, "unsupported-dtd-version", "DTDVERSION must be 2.x");
+  if (!cx::is(cim, "CIM")) return Refusal(400, "request-not-valid", "root element must be CIM");
+  if (!MajorIs(cim.attribute("CIMVERSION").value(), '2'))
+    return Refusal(501, "unsupported-cim-version", "CIMVERSION must be 2.x");
+  if (!MajorIs(cim.attribute("DTDVERSION").value(), '2'))
+    return Refusal(501, "unsupported-dtd-version", "DTDVERSION must be 2.x");
   pugi::xml_node message = cx::firstElement(cim);
   if (!cx::is(message, "MESSAGE") || !message.attribute("ID") ||
       !message.attribute("PROTOCOLVERSION"))
-    return refusal(400, "request-not-valid", "MESSAGE with ID and PROTOCOLVERSION expected");
+    return Refusal(400, "request-not-valid", "MESSAGE with ID and PROTOCOLVERSION expected");
   const std::string protocol = message.attribute("PROTOCOLVERSION").value();
-  if (!majorIs(protocol.c_str(), '1'))
-    return refusal(501, "unsupported-protocol-version", "PROTOCOLVERSION " + protocol);
+  if (!MajorIs(protocol.c_str(), '1'))
+    return Refusal(501, "unsupported-protocol-version", "PROTOCOLVERSION " + protocol);
   if (protoHeader != nullptr && http::trim(*protoHeader) != protocol)
-    return refusal(400, "header-mismatch", "CIMProtocolVersion differs from PROTOCOLVERSION");
+    return Refusal(400, "header-mismatch", "CIMProtocolVersion differs from PROTOCOLVERSION");
   pugi::xml_node simple = cx::firstElement(message);
-  if (cx::is(simple, "MULTIREQ")) return refusal(501, "multiple-requests-unsupported", "MULTIREQ");
-  if (!cx::is(simple, "SIMPLEREQ")) return refusal(400, "request-not-valid", "SIMPLEREQ expected");
+  if (cx::is(simple, "MULTIREQ")) return Refusal(501, "multiple-requests-unsupported", "MULTIREQ");
+  if (!cx::is(simple, "SIMPLEREQ")) return Refusal(400, "request-not-valid", "SIMPLEREQ expected");
   pugi::xml_node call = cx::firstElement(simple);
   const bool intrinsic = cx::is(call, "IMETHODCALL");
   if ((!intrinsic && !cx::is(call, "METHODCALL")) || !call.attribute("NAME") ||
       cx::nextElement(call))
-    return refusal(400, "request-not-valid", "one IMETHODCALL or METHODCALL expected");
+    return Refusal(400, "request-not-valid", "one IMETHODCALL or METHODCALL expected");
 
   // The CIMMethod and CIMObject headers must agree with the body, so that
   // intermediaries filtering on headers see what will actually run.
-  const std::string* methodHeader = h.get("CIMMethod");
-  auto method = methodHeader ? uriDecode(http::trim(*methodHeader)) : std::nullopt;
+  const std::string* methodHeader = h.Get("CIMMethod");
+  auto method = methodHeader ? UriDecode(http::trim(*methodHeader)) : std::nullopt;
   if (!method || !http::equalsNoCase(*method, call.attribute("NAME").value()))
-    return refusal(400, "header-mismatch", "CIMMethod does not name the method in the body");
-  const std::string* objectHeader = h.get("CIMObject");
-  auto object = objectHeader ? uriDecode(http::trim(*objectHeader)) : std::nullopt;
-  if (!object) return refusal(400, "header-mismatch", "CIMObject header missing or malformed");
+    return Refusal(400, "header-mismatch", "CIMMethod does not name the method in the body");
+  const std::string* objectHeader = h.Get("CIMObject");
+  auto object = objectHeader ? UriDecode(http::trim(*objectHeader)) : std::nullopt;
+  if (!object) return Refusal(400, "header-mismatch", "CIMObject header missing or malformed");
   try {
     pugi::xml_node target = cx::firstElement(call);
     if (intrinsic) {
       CIMNamespaceName ns = cx::readLocalNamespacePath(target);
       if (!ns.equal(CIMNamespaceName(cx::fromUtf8(*object))))
-        return refusal(400, "header-mismatch", "CIMObject does not name the request's namespace");
+        return Refusal(400, "header-mismatch", "CIMObject does not name the request's namespace");
     } else {
       CIMObjectPath path = cx::readLocalObjectPath(target);
       CIMObjectPath fromHeader(cx::fromUtf8(*object));
@@ -239,12 +239,12 @@ http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer
       // clients differ in how they spell a key in a header.
       if (!fromHeader.getNameSpace().equal(path.getNameSpace()) ||
           !fromHeader.getClassName().equal(path.getClassName()))
-        return refusal(400, "header-mismatch", "CIMObject does not name the target");
+        return Refusal(400, "header-mismatch", "CIMObject does not name the target");
     }
   } catch (const cx::CimXmlError& e) {
-    return refusal(400, "request-not-valid", e.what());
+    return Refusal(400, "request-not-valid", e.what());
   } catch (const Exception& e) {
-    return refusal(400, "header-mismatch", "CIMObject: " + cx::utf8(e.getMessage()));
+    return Refusal(400, "header-mismatch", "CIMObject: " + cx::utf8(e.getMessage()));
   }
 
   http::Message resp;
@@ -268,9 +268,9 @@ http::Message CimRequestHandler::handle(const http::Message& request, Peer& peer
   }
   ctx.insert(IdentityContainer(userName));
   if (intrinsic)
-    dispatchIntrinsic(ops_, ctx, call, body);
+    DispatchIntrinsic(ops_, ctx, call, body);
   else
-    dispatchExtrinsic(ops_, ctx, call, body);
+    DispatchExtrinsic(ops_, ctx, call, body);
   body += "</SIMPLERSP>";
   cx::appendMessageEnd(body);
   return resp;

@@ -26,11 +26,11 @@ class CimRequestHandler {
   /// `passwords` may be null only when authentication is not required.
   CimRequestHandler(CimOperations& ops, PasswordChecker* passwords, HandlerOptions options);
 
-  http::Message handle(const http::Message& request, Peer& peer);
+  http::Message Handle(const http::Message& request, Peer& peer);
 
  private:
   /// Empty when the peer may proceed (then `user` is set), else the refusal.
-  std::optional<http::Message> authenticate(const http::Message& request, Peer& peer,
+  std::optional<http::Message> Authenticate(const http::Message& request, Peer& peer,
                                             std::string& user);
 
   CimOperations& ops_;
@@ -39,7 +39,7 @@ class CimRequestHandler {
 };
 
 /// Decodes %XX escapes (and nothing else); nullopt on a malformed escape.
-std::optional<std::string> uriDecode(std::string_view in);
+std::optional<std::string> UriDecode(std::string_view in);
 
 }  // namespace mgmt::cimom
 

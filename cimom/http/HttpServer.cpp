@@ -24,14 +24,14 @@ HttpServer::HttpServer(ServerOptions options, RequestHandler handler)
     : options_(std::move(options)), handler_(std::move(handler)) {}
 
 HttpServer::~HttpServer() {
-  stop();
+  Stop();
   std::unique_lock lock(mutex_);
   idle_.wait(lock, [this] { return threads_ == 0; });
   for (const auto& l : listeners_)
     if (!l.path.empty()) ::unlink(l.path.c_str());
 }
 
-unsigned HttpServer::listenTcp(const std::string& address, unsigned port, std::string& error,
+unsigned HttpServer::ListenTcp(const std::string& address, unsigned port, std::string& error,
                                net::TlsContext* tls) {
   sockaddr_storage ss{};
   socklen_t len = 0;
@@ -62,7 +62,7 @@ unsigned HttpServer::listenTcp(const std::string& address, unsigned port, std::s
   return bound;
 }
 
-bool HttpServer::listenUnix(const std::string& path, mode_t mode, std::optional<gid_t> group,
+bool HttpServer::ListenUnix(const std::string& path, mode_t mode, std::optional<gid_t> group,
                             std::string& error) {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
@@ -104,18 +104,18 @@ bool HttpServer::listenUnix(const std::string& path, mode_t mode, std::optional<
   return true;
 }
 
-void HttpServer::stop() {
+void HttpServer::Stop() {
   stopping_ = true;
   std::lock_guard lock(mutex_);
   if (acceptLoop_) acceptLoop_->Stop();
 }
 
-std::size_t HttpServer::activeConnections() const {
+std::size_t HttpServer::ActiveConnections() const {
   std::lock_guard lock(mutex_);
   return active_.size();
 }
 
-void HttpServer::run() {
+void HttpServer::Run() {
   std::vector<int> fds;
   for (const auto& l : listeners_) fds.push_back(l.fd.Get());
   {
@@ -182,7 +182,7 @@ void HttpServer::Take(base::AcceptedConnection connection) {
   const std::string address = peer.address;
   try {
     std::thread([this, f = std::move(fd), p = std::move(peer), tls = l.tls]() mutable {
-      serve(std::move(f), std::move(p), tls);
+      Serve(std::move(f), std::move(p), tls);
     }).detach();
   } catch (const std::system_error& e) {
     // Out of threads: this client is refused (its descriptor closed with the
@@ -201,7 +201,7 @@ namespace {
 /// little of the connection thread's time.
 constexpr std::chrono::milliseconds kRefusalTimeout{1000};
 
-int statusFor(http::ReadResult r) {
+int StatusFor(http::ReadResult r) {
   switch (r) {
     case http::ReadResult::Malformed:
       return 400;
@@ -221,7 +221,7 @@ int statusFor(http::ReadResult r) {
 }
 }  // namespace
 
-void HttpServer::serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls) {
+void HttpServer::Serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls) {
   // OpenSSL writes with write(2), so a close_notify to a peer that has gone would
   // raise SIGPIPE; blocked here, it stays with this thread and ends with it.
   sigset_t pipe;
@@ -247,7 +247,7 @@ void HttpServer::serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls) {
       const auto deadline = net::Clock::now() + options_.requestTimeout;
       http::ReadResult r = http::readRequest(stream, req, options_.limits, deadline, deadline);
       if (r != http::ReadResult::Ok) {
-        if (int status = statusFor(r); status != 0 && !stopping_) {
+        if (int status = StatusFor(r); status != 0 && !stopping_) {
           // Through the stream, so that on HTTPS the refusal is inside the session.
           http::Message resp;
           resp.status = status;
@@ -284,7 +284,7 @@ void HttpServer::serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls) {
           !keep)
         break;
     }
-    // Leave the registry before the stream closes the descriptor, so stop() never
+    // Leave the registry before the stream closes the descriptor, so Stop() never
     // shuts down a number that has been reused meanwhile.
     std::lock_guard lock(mutex_);
     active_.erase(raw);

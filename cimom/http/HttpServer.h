@@ -63,20 +63,20 @@ class HttpServer {
   /// Listens on address:port (port 0 picks a free one). Returns the bound port, or 0
   /// with `error` set. With `tls` (which must outlive the server) the port speaks
   /// HTTPS.
-  unsigned listenTcp(const std::string& address, unsigned port, std::string& error,
+  unsigned ListenTcp(const std::string& address, unsigned port, std::string& error,
                      net::TlsContext* tls = nullptr);
   /// Listens on a Unix socket at `path` (replacing a stale socket file), with `mode`
   /// and, when `group` is set, that owning group.
-  bool listenUnix(const std::string& path, mode_t mode, std::optional<gid_t> group,
+  bool ListenUnix(const std::string& path, mode_t mode, std::optional<gid_t> group,
                   std::string& error);
 
-  /// Serves until stop(); returns after every connection has ended.
-  void run();
-  /// Asks run() to return; safe from any thread and from a signal-handling thread.
-  void stop();
+  /// Serves until Stop(); returns after every connection has ended.
+  void Run();
+  /// Asks Run() to return; safe from any thread and from a signal-handling thread.
+  void Stop();
 
   /// Number of connections being served now.
-  std::size_t activeConnections() const;
+  std::size_t ActiveConnections() const;
 
  private:
   struct Listener {
@@ -86,16 +86,16 @@ class HttpServer {
     net::TlsContext* tls = nullptr;  ///< HTTPS when set
   };
   void Take(base::AcceptedConnection connection);
-  void serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls);
+  void Serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls);
 
   ServerOptions options_;
   RequestHandler handler_;
   std::vector<Listener> listeners_;
-  std::unique_ptr<base::AcceptLoop> acceptLoop_;  // while run() runs; under mutex_
+  std::unique_ptr<base::AcceptLoop> acceptLoop_;  // while Run() runs; under mutex_
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::condition_variable idle_;
-  std::set<int> active_;     // descriptors of live connections, shut down on stop()
+  std::set<int> active_;     // descriptors of live connections, shut down on Stop()
   std::size_t threads_ = 0;  // connection threads still running
 };
 

@@ -13,14 +13,14 @@
 namespace mgmt::cimom {
 
 /// Handles an IMETHODCALL element; appends the IMETHODRESPONSE to `out`.
-void dispatchIntrinsic(CimOperations& ops, const Pegasus::OperationContext& ctx,
+void DispatchIntrinsic(CimOperations& ops, const Pegasus::OperationContext& ctx,
                        pugi::xml_node call, std::string& out);
 /// Handles a METHODCALL element; appends the METHODRESPONSE to `out`.
-void dispatchExtrinsic(CimOperations& ops, const Pegasus::OperationContext& ctx,
+void DispatchExtrinsic(CimOperations& ops, const Pegasus::OperationContext& ctx,
                        pugi::xml_node call, std::string& out);
 
 /// Appends <ERROR CODE DESCRIPTION> with the "CIM_ERR_…: message" description.
-void appendError(std::string& out, unsigned code, const std::string& message);
+void AppendError(std::string& out, unsigned code, const std::string& message);
 
 }  // namespace mgmt::cimom
 

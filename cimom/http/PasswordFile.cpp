@@ -15,7 +15,7 @@
 
 namespace mgmt::cimom {
 
-bool validUserName(const std::string& user) {
+bool ValidUserName(const std::string& user) {
   if (user.empty() || user.size() > 32) return false;
   for (char c : user) {
     bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -25,7 +25,7 @@ bool validUserName(const std::string& user) {
   return true;
 }
 
-std::optional<std::map<std::string, std::string>> readPasswordFile(const std::string& path) {
+std::optional<std::map<std::string, std::string>> ReadPasswordFile(const std::string& path) {
   std::ifstream in(path);
   if (!in) return std::nullopt;
   std::map<std::string, std::string> users;
@@ -36,12 +36,12 @@ std::optional<std::map<std::string, std::string>> readPasswordFile(const std::st
     if (colon == std::string::npos) continue;
     std::string user = line.substr(0, colon);
     std::string hash = line.substr(colon + 1);
-    if (validUserName(user) && !hash.empty()) users[user] = hash;
+    if (ValidUserName(user) && !hash.empty()) users[user] = hash;
   }
   return users;
 }
 
-std::optional<std::string> hashPassword(const std::string& password) {
+std::optional<std::string> HashPassword(const std::string& password) {
   char salt[CRYPT_GENSALT_OUTPUT_SIZE];
   // A null prefix asks libcrypt for its preferred method, random bytes from the OS.
   if (crypt_gensalt_rn(nullptr, 0, nullptr, 0, salt, sizeof salt) == nullptr) return std::nullopt;
@@ -107,13 +107,13 @@ std::string DummySetting(const std::map<std::string, std::string>& users) {
 
 }  // namespace
 
-bool verifyPassword(const std::string& password, const std::string& hash) {
+bool VerifyPassword(const std::string& password, const std::string& hash) {
   return UsableHash(hash) && HashMatches(CryptHash, password, hash);
 }
 
 namespace {
 
-std::string writeUsers(const std::string& path, const std::map<std::string, std::string>& users) {
+std::string WriteUsers(const std::string& path, const std::map<std::string, std::string>& users) {
   std::string text;
   for (const auto& [u, h] : users) text += u + ":" + h + "\n";
   // Hashes are secrets: the file is 0600 whatever mode it was found with.
@@ -124,29 +124,29 @@ std::string writeUsers(const std::string& path, const std::map<std::string, std:
 
 }  // namespace
 
-std::string setPassword(const std::string& path, const std::string& user,
+std::string SetPassword(const std::string& path, const std::string& user,
                         const std::string& password) {
-  if (!validUserName(user)) return "invalid user name \"" + user + "\"";
+  if (!ValidUserName(user)) return "invalid user name \"" + user + "\"";
   if (password.empty()) return "empty password";
-  auto users = readPasswordFile(path);
+  auto users = ReadPasswordFile(path);
   if (!users) {
     if (::access(path.c_str(), F_OK) == 0) return path + ": cannot read";
     users.emplace();
   }
-  auto hash = hashPassword(password);
+  auto hash = HashPassword(password);
   if (!hash) return "cannot hash the password";
   (*users)[user] = *hash;
-  return writeUsers(path, *users);
+  return WriteUsers(path, *users);
 }
 
-std::string removeUser(const std::string& path, const std::string& user) {
-  auto users = readPasswordFile(path);
+std::string RemoveUser(const std::string& path, const std::string& user) {
+  auto users = ReadPasswordFile(path);
   if (!users) return path + ": cannot read";
   if (users->erase(user) == 0) return "no such user \"" + user + "\"";
-  return writeUsers(path, *users);
+  return WriteUsers(path, *users);
 }
 
-void PasswordChecker::refreshLocked() {
+void PasswordChecker::RefreshLocked() {
   struct stat st {};
   if (::stat(path_.c_str(), &st) != 0) {
     if (seen_ || !users_.empty()) ++generation_;
@@ -156,7 +156,7 @@ void PasswordChecker::refreshLocked() {
   } else if (!seen_ || seen_->first.tv_sec != st.st_mtim.tv_sec ||
              seen_->first.tv_nsec != st.st_mtim.tv_nsec || seen_->second != st.st_size ||
              inode_ != st.st_ino) {
-    users_ = readPasswordFile(path_).value_or(std::map<std::string, std::string>{});
+    users_ = ReadPasswordFile(path_).value_or(std::map<std::string, std::string>{});
     dummySetting_ = DummySetting(users_);
     seen_ = std::make_pair(st.st_mtim, st.st_size);
     inode_ = st.st_ino;
@@ -164,20 +164,20 @@ void PasswordChecker::refreshLocked() {
   }
 }
 
-std::uint64_t PasswordChecker::generation() {
+std::uint64_t PasswordChecker::Generation() {
   std::lock_guard lock(mutex_);
-  refreshLocked();
+  RefreshLocked();
   return generation_;
 }
 
-bool PasswordChecker::check(const std::string& user, const std::string& password) {
+bool PasswordChecker::Check(const std::string& user, const std::string& password) {
   // Known or not, one hash is computed: an early refusal would tell a remote
   // caller by its speed which user names exist.
   std::string hash;
   bool known = false;
   {
     std::lock_guard lock(mutex_);
-    refreshLocked();
+    RefreshLocked();
     auto it = users_.find(user);
     known = it != users_.end() && UsableHash(it->second);
     hash = known ? it->second : dummySetting_;
@@ -186,7 +186,7 @@ bool PasswordChecker::check(const std::string& user, const std::string& password
   return known && matches;
 }
 
-std::optional<std::pair<std::string, std::string>> decodeBasicAuthorization(
+std::optional<std::pair<std::string, std::string>> DecodeBasicAuthorization(
     const std::string& header) {
   std::string_view v(header);
   while (!v.empty() && v.front() == ' ') v.remove_prefix(1);

@@ -18,14 +18,14 @@
 namespace mgmt::cimom {
 
 /// True for 1..32 characters of letters, digits, '.', '_', '-' (no ':', no blanks).
-bool validUserName(const std::string& user);
+bool ValidUserName(const std::string& user);
 
 /// Reads the file into user → hash. Malformed lines are skipped. nullopt when the
 /// file cannot be read.
-std::optional<std::map<std::string, std::string>> readPasswordFile(const std::string& path);
+std::optional<std::map<std::string, std::string>> ReadPasswordFile(const std::string& path);
 
 /// Hashes `password` with the system's preferred crypt(3) method and a fresh salt.
-std::optional<std::string> hashPassword(const std::string& password);
+std::optional<std::string> HashPassword(const std::string& password);
 
 /// crypt(3) of `password` with `setting` (a salt string or a whole hash, whose
 /// method, cost and salt are used); nullopt when crypt refuses the setting.
@@ -36,15 +36,15 @@ using HashFunction = std::function<std::optional<std::string>(const std::string&
                                                               const std::string& setting)>;
 
 /// True when `password` matches the crypt(3) `hash`.
-bool verifyPassword(const std::string& password, const std::string& hash);
+bool VerifyPassword(const std::string& password, const std::string& hash);
 
 /// Adds or replaces a user; the file is created with mode 0600 if needed and
 /// replaced atomically. Returns an empty string or the reason it failed.
-std::string setPassword(const std::string& path, const std::string& user,
+std::string SetPassword(const std::string& path, const std::string& user,
                         const std::string& password);
 
 /// Removes a user. Returns an empty string, or the reason (also "no such user").
-std::string removeUser(const std::string& path, const std::string& user);
+std::string RemoveUser(const std::string& path, const std::string& user);
 
 /// Checks Basic credentials against a password file, re-reading it when it changes
 /// so that users added while the server runs can log in at once. Thread-safe.
@@ -52,13 +52,13 @@ class PasswordChecker {
  public:
   explicit PasswordChecker(std::string path, HashFunction hash = CryptHash)
       : path_(std::move(path)), hash_(std::move(hash)) {}
-  bool check(const std::string& user, const std::string& password);
+  bool Check(const std::string& user, const std::string& password);
   /// Changes whenever the file is seen to change; credentials accepted under one
   /// generation must be checked again under the next (a user removed or re-keyed).
-  std::uint64_t generation();
+  std::uint64_t Generation();
 
  private:
-  void refreshLocked();  // re-reads the file if it changed; mutex_ held
+  void RefreshLocked();  // re-reads the file if it changed; mutex_ held
   std::uint64_t generation_ = 0;
   std::string path_;
   HashFunction hash_;
@@ -70,7 +70,7 @@ class PasswordChecker {
 };
 
 /// Decodes an "Authorization: Basic …" value into user and password.
-std::optional<std::pair<std::string, std::string>> decodeBasicAuthorization(
+std::optional<std::pair<std::string, std::string>> DecodeBasicAuthorization(
     const std::string& header);
 
 }  // namespace mgmt::cimom

@@ -12,14 +12,14 @@ namespace {
 
 using Setter = std::function<bool(ServerConfig&, std::string_view)>;
 
-bool parseBool(std::string_view v, bool& out) {
+bool ParseBool(std::string_view v, bool& out) {
   if (v == "true" || v == "yes" || v == "on" || v == "1") return out = true, true;
   if (v == "false" || v == "no" || v == "off" || v == "0") return out = false, true;
   return false;
 }
 
 template <typename T>
-bool parseUnsigned(std::string_view v, T& out, T lo, T hi) {
+bool ParseUnsigned(std::string_view v, T& out, T lo, T hi) {
   T n{};
   auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
   if (ec != std::errc() || p != v.data() + v.size() || n < lo || n > hi) return false;
@@ -27,20 +27,20 @@ bool parseUnsigned(std::string_view v, T& out, T lo, T hi) {
   return true;
 }
 
-Setter str(std::string ServerConfig::*field, bool allowEmpty = false) {
+Setter Str(std::string ServerConfig::*field, bool allowEmpty = false) {
   return [field, allowEmpty](ServerConfig& c, std::string_view v) {
     if (v.empty() && !allowEmpty) return false;
     c.*field = std::string(v);
     return true;
   };
 }
-Setter boolean(bool ServerConfig::*field) {
-  return [field](ServerConfig& c, std::string_view v) { return parseBool(v, c.*field); };
+Setter Boolean(bool ServerConfig::*field) {
+  return [field](ServerConfig& c, std::string_view v) { return ParseBool(v, c.*field); };
 }
 template <typename T>
-Setter number(T ServerConfig::*field, T lo, T hi) {
+Setter Number(T ServerConfig::*field, T lo, T hi) {
   return [field, lo, hi](ServerConfig& c, std::string_view v) {
-    return parseUnsigned(v, c.*field, lo, hi);
+    return ParseUnsigned(v, c.*field, lo, hi);
   };
 }
 
@@ -49,39 +49,39 @@ struct Row {
   Setter set;
 };
 
-const std::vector<Row>& rows() {
-  static const std::vector<Row> table = {
-      {"classDir", str(&ServerConfig::classDir, true)},
-      {"registrationDir", str(&ServerConfig::registrationDir, true)},
-      {"moduleDir", str(&ServerConfig::moduleDir, true)},
-      {"enableHttp", boolean(&ServerConfig::enableHttp)},
-      {"httpAddress", str(&ServerConfig::httpAddress)},
-      {"httpPort", number<unsigned>(&ServerConfig::httpPort, 0, 65535)},
-      {"allowRemote", boolean(&ServerConfig::allowRemote)},
-      {"enableHttps", boolean(&ServerConfig::enableHttps)},
-      {"httpsPort", number<unsigned>(&ServerConfig::httpsPort, 0, 65535)},
-      {"tlsCertificate", str(&ServerConfig::tlsCertificate, true)},
-      {"tlsPrivateKey", str(&ServerConfig::tlsPrivateKey, true)},
-      {"enableLocalSocket", boolean(&ServerConfig::enableLocalSocket)},
-      {"localSocket", str(&ServerConfig::localSocket)},
-      {"localSocketGroup", str(&ServerConfig::localSocketGroup, true)},
-      {"enableAuthentication", boolean(&ServerConfig::enableAuthentication)},
-      {"passwordFile", str(&ServerConfig::passwordFile)},
-      {"realm", str(&ServerConfig::realm)},
+const std::vector<Row>& Rows() {
+  static const std::vector<Row> kTable = {
+      {"classDir", Str(&ServerConfig::classDir, true)},
+      {"registrationDir", Str(&ServerConfig::registrationDir, true)},
+      {"moduleDir", Str(&ServerConfig::moduleDir, true)},
+      {"enableHttp", Boolean(&ServerConfig::enableHttp)},
+      {"httpAddress", Str(&ServerConfig::httpAddress)},
+      {"httpPort", Number<unsigned>(&ServerConfig::httpPort, 0, 65535)},
+      {"allowRemote", Boolean(&ServerConfig::allowRemote)},
+      {"enableHttps", Boolean(&ServerConfig::enableHttps)},
+      {"httpsPort", Number<unsigned>(&ServerConfig::httpsPort, 0, 65535)},
+      {"tlsCertificate", Str(&ServerConfig::tlsCertificate, true)},
+      {"tlsPrivateKey", Str(&ServerConfig::tlsPrivateKey, true)},
+      {"enableLocalSocket", Boolean(&ServerConfig::enableLocalSocket)},
+      {"localSocket", Str(&ServerConfig::localSocket)},
+      {"localSocketGroup", Str(&ServerConfig::localSocketGroup, true)},
+      {"enableAuthentication", Boolean(&ServerConfig::enableAuthentication)},
+      {"passwordFile", Str(&ServerConfig::passwordFile)},
+      {"realm", Str(&ServerConfig::realm)},
       {"maxRequestBytes",
-       number<std::size_t>(&ServerConfig::maxRequestBytes, 1024, std::size_t{1} << 30)},
-      {"maxHeaderBytes", number<std::size_t>(&ServerConfig::maxHeaderBytes, 1024, 1024 * 1024)},
-      {"maxHeaderCount", number<std::size_t>(&ServerConfig::maxHeaderCount, 8, 1000)},
-      {"maxXmlDepth", number<std::size_t>(&ServerConfig::maxXmlDepth, 8, 10000)},
-      {"maxXmlElements", number<std::size_t>(&ServerConfig::maxXmlElements, 16, 100000000)},
-      {"idleTimeoutSeconds", number<unsigned>(&ServerConfig::idleTimeoutSeconds, 1, 86400)},
-      {"requestTimeoutSeconds", number<unsigned>(&ServerConfig::requestTimeoutSeconds, 1, 86400)},
-      {"maxConnections", number<std::size_t>(&ServerConfig::maxConnections, 1, 100000)},
+       Number<std::size_t>(&ServerConfig::maxRequestBytes, 1024, std::size_t{1} << 30)},
+      {"maxHeaderBytes", Number<std::size_t>(&ServerConfig::maxHeaderBytes, 1024, 1024 * 1024)},
+      {"maxHeaderCount", Number<std::size_t>(&ServerConfig::maxHeaderCount, 8, 1000)},
+      {"maxXmlDepth", Number<std::size_t>(&ServerConfig::maxXmlDepth, 8, 10000)},
+      {"maxXmlElements", Number<std::size_t>(&ServerConfig::maxXmlElements, 16, 100000000)},
+      {"idleTimeoutSeconds", Number<unsigned>(&ServerConfig::idleTimeoutSeconds, 1, 86400)},
+      {"requestTimeoutSeconds", Number<unsigned>(&ServerConfig::requestTimeoutSeconds, 1, 86400)},
+      {"maxConnections", Number<std::size_t>(&ServerConfig::maxConnections, 1, 100000)},
   };
-  return table;
+  return kTable;
 }
 
-std::string_view trimmed(std::string_view s) {
+std::string_view Trimmed(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
     s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
@@ -91,11 +91,11 @@ std::string_view trimmed(std::string_view s) {
 
 }  // namespace
 
-bool applySetting(const std::string& key, const std::string& value, ServerConfig& cfg,
+bool ApplySetting(const std::string& key, const std::string& value, ServerConfig& cfg,
                   std::string& error) {
-  for (const Row& r : rows()) {
+  for (const Row& r : Rows()) {
     if (key != r.key) continue;
-    if (r.set(cfg, trimmed(value))) return true;
+    if (r.set(cfg, Trimmed(value))) return true;
     error = "bad value for " + key + ": \"" + value + "\"";
     return false;
   }
@@ -103,7 +103,7 @@ bool applySetting(const std::string& key, const std::string& value, ServerConfig
   return false;
 }
 
-void parseConfig(std::istream& in, const std::string& name, ServerConfig& cfg,
+void ParseConfig(std::istream& in, const std::string& name, ServerConfig& cfg,
                  std::vector<std::string>& problems) {
   constexpr std::size_t kMaxLine = 4096;
   constexpr int kMaxLines = 10000;
@@ -114,7 +114,7 @@ void parseConfig(std::istream& in, const std::string& name, ServerConfig& cfg,
       problems.push_back(where + "line too long");
       continue;
     }
-    std::string_view v = trimmed(line);
+    std::string_view v = Trimmed(line);
     if (v.empty() || v.front() == '#') continue;
     auto eq = v.find('=');
     if (eq == std::string_view::npos) {
@@ -122,24 +122,24 @@ void parseConfig(std::istream& in, const std::string& name, ServerConfig& cfg,
       continue;
     }
     std::string error;
-    if (!applySetting(std::string(trimmed(v.substr(0, eq))), std::string(trimmed(v.substr(eq + 1))),
+    if (!ApplySetting(std::string(Trimmed(v.substr(0, eq))), std::string(Trimmed(v.substr(eq + 1))),
                       cfg, error))
       problems.push_back(where + error);
   }
 }
 
-bool loadConfigFile(const std::string& path, ServerConfig& cfg,
+bool LoadConfigFile(const std::string& path, ServerConfig& cfg,
                     std::vector<std::string>& problems) {
   std::ifstream in(path);
   if (!in) {
     problems.push_back(path + ": cannot open");
     return false;
   }
-  parseConfig(in, path, cfg, problems);
+  ParseConfig(in, path, cfg, problems);
   return true;
 }
 
-bool isLoopbackAddress(const std::string& address) {
+bool IsLoopbackAddress(const std::string& address) {
   in_addr a4{};
   if (::inet_pton(AF_INET, address.c_str(), &a4) == 1) return (ntohl(a4.s_addr) >> 24) == 127;
   in6_addr a6{};
@@ -147,16 +147,16 @@ bool isLoopbackAddress(const std::string& address) {
   return false;
 }
 
-std::string validateConfig(const ServerConfig& cfg) {
+std::string ValidateConfig(const ServerConfig& cfg) {
   if (!cfg.enableHttp && !cfg.enableHttps && !cfg.enableLocalSocket)
     return "neither HTTP, HTTPS nor the local socket is enabled";
   if (cfg.enableHttps && (cfg.tlsCertificate.empty() || cfg.tlsPrivateKey.empty()))
     return "enableHttps needs tlsCertificate and tlsPrivateKey";
   const bool network = cfg.enableHttp || cfg.enableHttps;
-  if (network && !isLoopbackAddress(cfg.httpAddress) && !cfg.allowRemote)
+  if (network && !IsLoopbackAddress(cfg.httpAddress) && !cfg.allowRemote)
     return "httpAddress " + cfg.httpAddress +
            " is not a loopback address; set allowRemote = true to listen on it";
-  if (network && !isLoopbackAddress(cfg.httpAddress) && !cfg.enableAuthentication)
+  if (network && !IsLoopbackAddress(cfg.httpAddress) && !cfg.enableAuthentication)
     return "refusing to serve a non-loopback address without authentication";
   return {};
 }

@@ -54,23 +54,23 @@ struct ServerConfig {
 /// Reads `key = value` lines into `cfg`. Comments start with '#'. Unknown keys and
 /// bad values are reported in `problems` (as "name:line: text") and skipped, so one
 /// typo does not keep the server down; the setting keeps its earlier value.
-void parseConfig(std::istream& in, const std::string& name, ServerConfig& cfg,
+void ParseConfig(std::istream& in, const std::string& name, ServerConfig& cfg,
                  std::vector<std::string>& problems);
 
 /// Reads the file at `path` (resolved by the caller); false with a problem when it
 /// cannot be opened.
-bool loadConfigFile(const std::string& path, ServerConfig& cfg, std::vector<std::string>& problems);
+bool LoadConfigFile(const std::string& path, ServerConfig& cfg, std::vector<std::string>& problems);
 
 /// Applies one "key=value" setting (the command line's --set), as the file would.
-bool applySetting(const std::string& key, const std::string& value, ServerConfig& cfg,
+bool ApplySetting(const std::string& key, const std::string& value, ServerConfig& cfg,
                   std::string& error);
 
 /// Checks the configuration as a whole; returns an empty string or the reason it
 /// cannot be used.
-std::string validateConfig(const ServerConfig& cfg);
+std::string ValidateConfig(const ServerConfig& cfg);
 
 /// True for 127.0.0.0/8 and ::1.
-bool isLoopbackAddress(const std::string& address);
+bool IsLoopbackAddress(const std::string& address);
 
 }  // namespace mgmt::cimom
 

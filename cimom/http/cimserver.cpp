@@ -34,7 +34,7 @@ namespace {
 
 constexpr const char* kDefaultConfig = "/usr/local/share/mgmtagent/cimom/cimserver.conf";
 
-void usage() {
+void Usage() {
   std::cerr
       << "usage: cimserver [options]\n"
          "  --config FILE          configuration file (default "
@@ -50,7 +50,7 @@ void usage() {
          "  --print-port           print the bound HTTP (then HTTPS) port on standard output\n";
 }
 
-bool ensureParentDir(const std::string& path) {
+bool EnsureParentDir(const std::string& path) {
   std::error_code ec;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
   return !ec;
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     auto next = [&]() -> std::string {
       if (i + 1 >= argc) {
-        usage();
+        Usage();
         std::exit(2);
       }
       return argv[++i];
@@ -91,10 +91,10 @@ int main(int argc, char** argv) {
     else if (a == "--set") {
       std::string kv = next();
       auto eq = kv.find('=');
-      if (eq == std::string::npos) return usage(), 2;
+      if (eq == std::string::npos) return Usage(), 2;
       overrides.emplace_back(kv.substr(0, eq), kv.substr(eq + 1));
     } else {
-      usage();
+      Usage();
       return a == "--help" || a == "-h" ? 0 : 2;
     }
   }
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
   ServerConfig cfg;
   std::vector<std::string> problems;
   if (explicitConfig || ::access(configPath.c_str(), F_OK) == 0) {
-    if (!loadConfigFile(configPath, cfg, problems) && explicitConfig) {
+    if (!LoadConfigFile(configPath, cfg, problems) && explicitConfig) {
       syslog(LOG_ERR, "%s: cannot read the configuration file", configPath.c_str());
       return 1;
     }
@@ -110,12 +110,12 @@ int main(int argc, char** argv) {
   for (const auto& p : problems) syslog(LOG_WARNING, "%s", p.c_str());
   for (const auto& [k, v] : overrides) {
     std::string error;
-    if (!applySetting(k, v, cfg, error)) {
+    if (!ApplySetting(k, v, cfg, error)) {
       syslog(LOG_ERR, "%s", error.c_str());
       return 2;
     }
   }
-  if (std::string why = validateConfig(cfg); !why.empty()) {
+  if (std::string why = ValidateConfig(cfg); !why.empty()) {
     syslog(LOG_ERR, "%s", why.c_str());
     return 2;
   }
@@ -128,14 +128,14 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  HostConfig hostConfig = HostConfig::installedDefaults();
+  HostConfig hostConfig = HostConfig::InstalledDefaults();
   if (!cfg.classDir.empty()) hostConfig.classDir = mgmt::RootPath(cfg.classDir);
   if (!cfg.registrationDir.empty())
     hostConfig.registrationDir = mgmt::RootPath(cfg.registrationDir);
   if (!cfg.moduleDir.empty()) hostConfig.moduleDirs = {mgmt::RootPath(cfg.moduleDir)};
   ProviderHost host(hostConfig);
   try {
-    host.start();
+    host.Start();
   } catch (const Pegasus::Exception& e) {
     syslog(LOG_ERR, "cannot start: %s", mgmt::cimxml::utf8(e.getMessage()).c_str());
     return 1;
@@ -159,12 +159,12 @@ int main(int argc, char** argv) {
   sopt.requestTimeout = std::chrono::seconds(cfg.requestTimeoutSeconds);
   sopt.maxConnections = cfg.maxConnections;
   HttpServer server(sopt, [&handler](const mgmt::http::Message& req, Peer& peer) {
-    return handler.handle(req, peer);
+    return handler.Handle(req, peer);
   });
 
   std::string error;
   if (cfg.enableHttp) {
-    unsigned port = server.listenTcp(cfg.httpAddress, cfg.httpPort, error);
+    unsigned port = server.ListenTcp(cfg.httpAddress, cfg.httpPort, error);
     if (port == 0) {
       syslog(LOG_ERR, "cannot listen: %s", error.c_str());
       return 1;
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
   if (cfg.enableHttps) {
     tls = mgmt::net::TlsContext::load(mgmt::RootPath(cfg.tlsCertificate),
                                       mgmt::RootPath(cfg.tlsPrivateKey), error);
-    unsigned port = tls ? server.listenTcp(cfg.httpAddress, cfg.httpsPort, error, tls.get()) : 0;
+    unsigned port = tls ? server.ListenTcp(cfg.httpAddress, cfg.httpsPort, error, tls.get()) : 0;
     if (port == 0) {
       syslog(LOG_ERR, "cannot serve HTTPS: %s", error.c_str());
       return 1;
@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
       }
       group = g->gr_gid;
     }
-    if (!ensureParentDir(path) || !server.listenUnix(path, group ? 0660 : 0600, group, error)) {
+    if (!EnsureParentDir(path) || !server.ListenUnix(path, group ? 0660 : 0600, group, error)) {
       syslog(LOG_ERR, "cannot listen on the local socket: %s",
              error.empty() ? path.c_str() : error.c_str());
       return 1;
@@ -208,14 +208,14 @@ int main(int argc, char** argv) {
     int sig = 0;
     sigwait(&stopSignals, &sig);
     syslog(LOG_INFO, "signal %d: shutting down", sig);
-    server.stop();
+    server.Stop();
   });
-  server.run();
-  // run() returned because of a signal or a fatal poll error; make sure the signal
+  server.Run();
+  // Run() returned because of a signal or a fatal poll error; make sure the signal
   // thread can end either way.
   pthread_kill(signalThread.native_handle(), SIGTERM);
   signalThread.join();
-  host.shutdown();
+  host.Shutdown();
   syslog(LOG_INFO, "stopped");
   return 0;
 }

@@ -23,14 +23,14 @@ namespace {
 
 constexpr const char* kDefaultConfig = "/usr/local/share/mgmtagent/cimom/cimserver.conf";
 
-int usage() {
+int Usage() {
   std::cerr << "usage: cimuser [--config FILE] [--file PASSWDFILE] add|remove USER\n"
                "       cimuser [--config FILE] [--file PASSWDFILE] list\n";
   return 2;
 }
 
 // Reads one line without echo when standard input is a terminal.
-bool readSecret(const char* prompt, std::string& out) {
+bool ReadSecret(const char* prompt, std::string& out) {
   const bool tty = ::isatty(STDIN_FILENO) != 0;
   termios saved{};
   if (tty) {
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     if ((a == "--config" || a == "--file") && i + 1 < argc) {
       (a == "--config" ? configPath : file) = argv[++i];
     } else if (a == "-h" || a == "--help") {
-      return usage();
+      return Usage();
     } else {
       args.push_back(a);
     }
@@ -68,12 +68,12 @@ int main(int argc, char** argv) {
     mgmt::cimom::ServerConfig cfg;
     std::vector<std::string> problems;
     if (::access(configPath.c_str(), F_OK) == 0)
-      mgmt::cimom::loadConfigFile(configPath, cfg, problems);
+      mgmt::cimom::LoadConfigFile(configPath, cfg, problems);
     for (const auto& p : problems) std::cerr << "cimuser: " << p << "\n";
     file = mgmt::RootPath(cfg.passwordFile);
   }
   if (args.size() == 1 && args[0] == "list") {
-    auto users = mgmt::cimom::readPasswordFile(file);
+    auto users = mgmt::cimom::ReadPasswordFile(file);
     if (!users) {
       std::cerr << "cimuser: " << file << ": cannot read\n";
       return 1;
@@ -81,28 +81,28 @@ int main(int argc, char** argv) {
     for (const auto& [u, h] : *users) std::cout << u << "\n";
     return 0;
   }
-  if (args.size() != 2) return usage();
+  if (args.size() != 2) return Usage();
   const std::string& user = args[1];
   std::string error;
   if (args[0] == "add") {
-    if (!mgmt::cimom::validUserName(user)) {
+    if (!mgmt::cimom::ValidUserName(user)) {
       std::cerr << "cimuser: invalid user name \"" << user << "\" (letters, digits, . _ -)\n";
       return 2;
     }
     std::string pw, again;
-    if (!readSecret("Password: ", pw)) {
+    if (!ReadSecret("Password: ", pw)) {
       std::cerr << "cimuser: no password given\n";
       return 1;
     }
-    if (::isatty(STDIN_FILENO) && (!readSecret("Again: ", again) || again != pw)) {
+    if (::isatty(STDIN_FILENO) && (!ReadSecret("Again: ", again) || again != pw)) {
       std::cerr << "cimuser: the passwords differ\n";
       return 1;
     }
-    error = mgmt::cimom::setPassword(file, user, pw);
+    error = mgmt::cimom::SetPassword(file, user, pw);
   } else if (args[0] == "remove") {
-    error = mgmt::cimom::removeUser(file, user);
+    error = mgmt::cimom::RemoveUser(file, user);
   } else {
-    return usage();
+    return Usage();
   }
   if (!error.empty()) {
     std::cerr << "cimuser: " << error << "\n";

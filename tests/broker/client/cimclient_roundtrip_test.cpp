@@ -179,7 +179,7 @@ TEST_F(CimClientRoundTrip, ServerErrorsArriveAsCIMExceptionWithTheirCode) {
 
 TEST_F(CimClientRoundTrip, RemovingAUserEndsItsOpenSession) {
   EXPECT_EQ(client.enumerateInstanceNames(kNs, CIMName("Test_Thing")).size(), 1u);
-  ASSERT_EQ(mgmt::cimom::removeUser((srv.dir / "passwd").string(), "alice"), "");
+  ASSERT_EQ(mgmt::cimom::RemoveUser((srv.dir / "passwd").string(), "alice"), "");
   try {
     client.enumerateInstanceNames(kNs, CIMName("Test_Thing"));
     FAIL() << "the kept-alive connection still passed";

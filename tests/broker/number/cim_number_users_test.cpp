@@ -76,7 +76,7 @@ std::optional<std::string> ViaCimXml(CIMType type, const std::string& text) {
 
 std::optional<std::string> ViaParameter(CIMType type, const std::string& text) {
   try {
-    return mgmt::cimom::convertText(text, type).toString().toUtf8();
+    return mgmt::cimom::ConvertText(text, type).toString().toUtf8();
   } catch (const CIMException& e) {
     EXPECT_EQ(e.getCode(), CIM_ERR_INVALID_PARAMETER) << text;
     return std::nullopt;
@@ -85,7 +85,7 @@ std::optional<std::string> ViaParameter(CIMType type, const std::string& text) {
 
 std::optional<std::string> ViaMof(const std::string& literal) {
   try {
-    auto classes = mgmt::cimom::parseMof("[Q (" + literal + ")] class X_N { };", "n.mof");
+    auto classes = mgmt::cimom::ParseMof("[Q (" + literal + ")] class X_N { };", "n.mof");
     const CIMClass& cls = classes.at(0).cls;
     return cls.getQualifier(cls.findQualifier(CIMName("Q"))).getValue().toString().toUtf8();
   } catch (const mgmt::cimom::ConfigError&) {

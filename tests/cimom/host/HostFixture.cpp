@@ -57,7 +57,7 @@ mgmt::cimom::HostConfig HostFixture::config() {
 void HostFixture::SetUp() {
   moduleLifecycle();
   host = std::make_unique<mgmt::cimom::ProviderHost>(config());
-  host->start();
+  host->Start();
 }
 
 void HostFixture::TearDown() { host.reset(); }

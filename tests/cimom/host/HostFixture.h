@@ -31,7 +31,7 @@ std::pair<Pegasus::CIMStatusCode, std::string> cimError(Op&& op) {
   try {
     op();
   } catch (const Pegasus::CIMException& e) {
-    return {e.getCode(), mgmt::cimom::toStd(e.getMessage())};
+    return {e.getCode(), mgmt::cimom::ToStd(e.getMessage())};
   }
   return {Pegasus::CIM_ERR_SUCCESS, std::string()};
 }
@@ -45,7 +45,7 @@ class HostFixture : public ::testing::Test {
   /// Log lines so far, joined by newlines.
   std::string logText();
 
-  Pegasus::OperationContext ctx = mgmt::cimom::ProviderHost::contextFor("tester");
+  Pegasus::OperationContext ctx = mgmt::cimom::ProviderHost::ContextFor("tester");
   Pegasus::CIMNamespaceName ns{"root/cimv2"};
   std::unique_ptr<mgmt::cimom::ProviderHost> host;
 

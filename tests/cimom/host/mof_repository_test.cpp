@@ -32,15 +32,15 @@ bool isKey(const CIMConstProperty& p) {
 }
 
 std::string propName(const CIMClass& c, Uint32 i) {
-  return toStd(c.getProperty(i).getName().getString());
+  return ToStd(c.getProperty(i).getName().getString());
 }
 
 ClassRepository repoFrom(const std::string& text) {
-  return ClassRepository::build(parseMof(text, "t.mof"));
+  return ClassRepository::Build(ParseMof(text, "t.mof"));
 }
 
 TEST(MofParser, ReadsClassesPropertiesAndMethods) {
-  auto classes = parseMof(R"(
+  auto classes = ParseMof(R"(
         #pragma locale ("en_US")
         // a comment
         [Abstract, Description ("one " "two"), Version ("2.1")]
@@ -76,7 +76,7 @@ TEST(MofParser, ReadsClassesPropertiesAndMethods) {
   EXPECT_TRUE(base.getProperty(2).isArray());  // fixed size not kept on properties
   EXPECT_EQ(base.getProperty(3).getType(), CIMTYPE_DATETIME);
   EXPECT_EQ(base.getProperty(4).getType(), CIMTYPE_REFERENCE);
-  EXPECT_EQ(toStd(base.getProperty(4).getReferenceClassName().getString()), "X_Other");
+  EXPECT_EQ(ToStd(base.getProperty(4).getReferenceClassName().getString()), "X_Other");
 
   ASSERT_EQ(base.getMethodCount(), 1u);
   CIMConstMethod act = base.getMethod(0);
@@ -87,7 +87,7 @@ TEST(MofParser, ReadsClassesPropertiesAndMethods) {
   EXPECT_NE(act.getParameter(1).findQualifier(CIMName("OUT")), PEG_NOT_FOUND);
   EXPECT_EQ(act.getParameter(2).getType(), CIMTYPE_REFERENCE);
 
-  EXPECT_EQ(toStd(classes[1].cls.getSuperClassName().getString()), "X_Base");
+  EXPECT_EQ(ToStd(classes[1].cls.getSuperClassName().getString()), "X_Base");
 }
 
 TEST(MofParser, ErrorsNameFileAndLine) {
@@ -108,7 +108,7 @@ TEST(MofParser, ErrorsNameFileAndLine) {
   };
   for (const auto& c : cases) {
     try {
-      parseMof(c.text, "t.mof");
+      ParseMof(c.text, "t.mof");
       ADD_FAILURE() << "accepted: " << c.text;
     } catch (const ConfigError& e) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
@@ -123,9 +123,9 @@ TEST(ClassRepository, MergesInheritedFeaturesInOrder) {
         class B : A { string Id; string Label = "x"; string Extra; };
         class C : B { uint16 More; };
     )");
-  const ClassInfo* c = repo.find(CIMName("c"));
+  const ClassInfo* c = repo.Find(CIMName("c"));
   ASSERT_NE(c, nullptr);
-  CIMClass cls = repo.copyClass(*c);
+  CIMClass cls = repo.CopyClass(*c);
   ASSERT_EQ(cls.getPropertyCount(), 4u);
   EXPECT_EQ(propName(cls, 0), "Id");
   EXPECT_EQ(propName(cls, 1), "Label");
@@ -137,25 +137,25 @@ TEST(ClassRepository, MergesInheritedFeaturesInOrder) {
   cls.getKeyNames(keys);
   ASSERT_EQ(keys.size(), 1u);
   // Class origin names the class that declared the property last; inherited ones are propagated.
-  EXPECT_EQ(toStd(cls.getProperty(1).getClassOrigin().getString()), "B");
+  EXPECT_EQ(ToStd(cls.getProperty(1).getClassOrigin().getString()), "B");
   EXPECT_TRUE(cls.getProperty(1).getPropagated());
   EXPECT_FALSE(cls.getProperty(3).getPropagated());
   ASSERT_NE(cls.findMethod(CIMName("Reset")), PEG_NOT_FOUND);
   EXPECT_TRUE(cls.getMethod(cls.findMethod(CIMName("Reset"))).getPropagated());
 
-  const ClassInfo* a = repo.find(CIMName("A"));
+  const ClassInfo* a = repo.Find(CIMName("A"));
   std::vector<std::string> order;
-  for (const ClassInfo* info : repo.withSubclasses(*a)) order.push_back(info->key);
+  for (const ClassInfo* info : repo.WithSubclasses(*a)) order.push_back(info->key);
   EXPECT_EQ(order, (std::vector<std::string>{"a", "b", "c"}));
-  EXPECT_TRUE(repo.isA(*c, *a));
-  EXPECT_FALSE(repo.isA(*a, *c));
-  ASSERT_EQ(repo.roots().size(), 1u);
+  EXPECT_TRUE(repo.IsA(*c, *a));
+  EXPECT_FALSE(repo.IsA(*a, *c));
+  ASSERT_EQ(repo.Roots().size(), 1u);
   EXPECT_TRUE(c->propertyKeys.count("more"));
   EXPECT_FALSE(a->propertyKeys.count("more"));
 
   // The copy is private: changing it leaves the repository alone.
   cls.removeProperty(0);
-  EXPECT_EQ(repo.copyClass(*c).getPropertyCount(), 4u);
+  EXPECT_EQ(repo.CopyClass(*c).getPropertyCount(), 4u);
 }
 
 TEST(ClassRepository, RejectsBrokenHierarchies) {
@@ -178,29 +178,29 @@ TEST(ClassRepository, RejectsBrokenHierarchies) {
 }
 
 TEST(ClassRepository, ShippedClassesLoadAndKeyTheAgentsClasses) {
-  ClassRepository repo = ClassRepository::load(CIMOM_MOF_DIR);
-  const ClassInfo* adapter = repo.find(CIMName("CIM_NetworkAdapter"));
+  ClassRepository repo = ClassRepository::Load(CIMOM_MOF_DIR);
+  const ClassInfo* adapter = repo.Find(CIMName("CIM_NetworkAdapter"));
   ASSERT_NE(adapter, nullptr);
   Array<CIMName> keys;
-  repo.copyClass(*adapter).getKeyNames(keys);
+  repo.CopyClass(*adapter).getKeyNames(keys);
   std::vector<std::string> names;
-  for (Uint32 i = 0; i < keys.size(); ++i) names.push_back(toStd(keys[i].getString()));
+  for (Uint32 i = 0; i < keys.size(); ++i) names.push_back(ToStd(keys[i].getString()));
   EXPECT_EQ(names, (std::vector<std::string>{"SystemCreationClassName", "SystemName",
                                              "CreationClassName", "DeviceID"}));
   EXPECT_TRUE(adapter->propertyKeys.count("macaddress"));
   EXPECT_TRUE(adapter->propertyKeys.count("networkaddresses"));
 
-  const ClassInfo* device = repo.find(CIMName("CIM_LogicalDevice"));
+  const ClassInfo* device = repo.Find(CIMName("CIM_LogicalDevice"));
   for (const char* sub : {"CIM_DiskDrive", "CIM_CDROMDrive", "CIM_DVDDrive", "CIM_FloppyDrive",
                           "CIM_LogicalDisk", "CIM_Processor", "CIM_EthernetAdapter"}) {
-    const ClassInfo* info = repo.find(CIMName(sub));
+    const ClassInfo* info = repo.Find(CIMName(sub));
     ASSERT_NE(info, nullptr) << sub;
-    EXPECT_TRUE(repo.isA(*info, *device)) << sub;
+    EXPECT_TRUE(repo.IsA(*info, *device)) << sub;
   }
   for (const char* cls :
        {"CIM_Chassis", "CIM_Card", "CIM_PhysicalMemory", "CIM_Slot", "CIM_BIOSElement",
         "CIM_Product", "CIM_StatisticalData", "CIM_ComputerSystem"}) {
-    EXPECT_NE(repo.find(CIMName(cls)), nullptr) << cls;
+    EXPECT_NE(repo.Find(CIMName(cls)), nullptr) << cls;
   }
 }
 
@@ -211,7 +211,7 @@ TEST(ClassRepository, LoadReportsTheFileOfAnError) {
   std::ofstream(dir / "b.mof") << "class B : A {\n  sint99 N;\n};\n";
   std::ofstream(dir / "ignored.txt") << "not mof";
   try {
-    ClassRepository::load(dir);
+    ClassRepository::Load(dir);
     ADD_FAILURE() << "accepted a bad file";
   } catch (const ConfigError& e) {
     EXPECT_NE(std::string(e.what()).find("b.mof:2: unknown type 'sint99'"), std::string::npos)

@@ -26,7 +26,7 @@ std::string str(const CIMInstance& inst, const char* name) {
   if (at == PEG_NOT_FOUND) return "<absent>";
   String s;
   inst.getProperty(at).getValue().get(s);
-  return toStd(s);
+  return ToStd(s);
 }
 
 std::vector<std::string> addresses(const CIMInstance& inst) {
@@ -35,7 +35,7 @@ std::vector<std::string> addresses(const CIMInstance& inst) {
   if (at == PEG_NOT_FOUND) return out;
   Array<String> list;
   inst.getProperty(at).getValue().get(list);
-  for (Uint32 i = 0; i < list.size(); ++i) out.push_back(toStd(list[i]));
+  for (Uint32 i = 0; i < list.size(); ++i) out.push_back(ToStd(list[i]));
   return out;
 }
 
@@ -52,17 +52,17 @@ std::string run(const char* command) {
 }
 
 TEST(NetInterfaces, NormalisesMacAddresses) {
-  EXPECT_EQ(normaliseMac("52:54:00:ab:CD:ef"), "525400ABCDEF");
-  EXPECT_EQ(normaliseMac("00:00:00:00:00:00"), "000000000000");
-  EXPECT_EQ(normaliseMac(""), "");
-  EXPECT_EQ(normaliseMac("52:54:00:ab:cd"), "");
-  EXPECT_EQ(normaliseMac("52:54:00:ab:cd:ef:01"), "");
-  EXPECT_EQ(normaliseMac("52-54-00-ab-cd-ef"), "");
-  EXPECT_EQ(normaliseMac("zz:54:00:ab:cd:ef"), "");
+  EXPECT_EQ(NormaliseMac("52:54:00:ab:CD:ef"), "525400ABCDEF");
+  EXPECT_EQ(NormaliseMac("00:00:00:00:00:00"), "000000000000");
+  EXPECT_EQ(NormaliseMac(""), "");
+  EXPECT_EQ(NormaliseMac("52:54:00:ab:cd"), "");
+  EXPECT_EQ(NormaliseMac("52:54:00:ab:cd:ef:01"), "");
+  EXPECT_EQ(NormaliseMac("52-54-00-ab-cd-ef"), "");
+  EXPECT_EQ(NormaliseMac("zz:54:00:ab:cd:ef"), "");
 }
 
 TEST(NetInterfaces, ParsesIpAddrOutput) {
-  auto pairs = parseIpAddrOutput(
+  auto pairs = ParseIpAddrOutput(
       "1: lo    inet 127.0.0.1/8 scope host lo\\       valid_lft forever\n"
       "1: lo    inet6 ::1/128 scope host \\       valid_lft forever\n"
       "5: veth0@if4    inet 10.1.0.1/24 brd 10.1.0.255 scope global veth0\n"
@@ -114,7 +114,7 @@ class NetworkAdapterTest : public cimomtest::HostFixture {
 
 TEST_F(NetworkAdapterTest, OneInstancePerInterfaceOfTheFixtureRoot) {
   makeFixtureRoot();
-  Array<CIMInstance> found = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  Array<CIMInstance> found = host->EnumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
   ASSERT_EQ(found.size(), 3u);
   // Ordered by interface index.
   EXPECT_EQ(str(found[0], "DeviceID"), "lo");
@@ -129,37 +129,37 @@ TEST_F(NetworkAdapterTest, OneInstancePerInterfaceOfTheFixtureRoot) {
   EXPECT_EQ(str(found[1], "SystemName"), "fixture-host");
   EXPECT_EQ(str(found[1], "CreationClassName"), "CIM_NetworkAdapter");
   EXPECT_EQ(str(found[1], "SystemCreationClassName"), "CIM_ComputerSystem");
-  EXPECT_EQ(toStd(found[1].getPath().toString()),
+  EXPECT_EQ(ToStd(found[1].getPath().toString()),
             "CIM_NetworkAdapter.CreationClassName=\"CIM_NetworkAdapter\",DeviceID=\"eth7\","
             "SystemCreationClassName=\"CIM_ComputerSystem\",SystemName=\"fixture-host\"");
 
   // The names are the instances' paths, and each leads back to its instance,
   // also when the client adds its host and namespace.
-  Array<CIMObjectPath> names = host->enumerateInstanceNames(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  Array<CIMObjectPath> names = host->EnumerateInstanceNames(ctx, ns, CIMName("CIM_NetworkAdapter"));
   ASSERT_EQ(names.size(), 3u);
   CIMObjectPath eth7 = names[1];
   eth7.setHost("cimserver.example");
   eth7.setNameSpace(ns);
-  EXPECT_EQ(addresses(host->getInstance(ctx, ns, eth7)),
+  EXPECT_EQ(addresses(host->GetInstance(ctx, ns, eth7)),
             (std::vector<std::string>{"10.0.0.5", "10.0.1.5"}));
 
   // Found through its superclasses, not through its subclasses.
-  EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("CIM_LogicalDevice")).size(), 3u);
-  EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("CIM_EthernetAdapter")).size(), 0u);
+  EXPECT_EQ(host->EnumerateInstances(ctx, ns, CIMName("CIM_LogicalDevice")).size(), 3u);
+  EXPECT_EQ(host->EnumerateInstances(ctx, ns, CIMName("CIM_EthernetAdapter")).size(), 0u);
 
   CIMObjectPath gone(
       "CIM_NetworkAdapter.CreationClassName=\"CIM_NetworkAdapter\",DeviceID=\"eth9\","
       "SystemCreationClassName=\"CIM_ComputerSystem\",SystemName=\"fixture-host\"");
-  EXPECT_EQ(cimError([&] { host->getInstance(ctx, ns, gone); }).first, CIM_ERR_NOT_FOUND);
+  EXPECT_EQ(cimError([&] { host->GetInstance(ctx, ns, gone); }).first, CIM_ERR_NOT_FOUND);
   EXPECT_EQ(
-      cimError([&] { host->deleteInstance(ctx, ns, gone); }),
+      cimError([&] { host->DeleteInstance(ctx, ns, gone); }),
       std::make_pair(CIM_ERR_NOT_SUPPORTED, std::string("CIM_NetworkAdapter::deleteInstance")));
 
   // What the BMC library's discovery asks for: the property list it reads.
   Array<CIMName> wanted;
   wanted.append(CIMName("MACAddress"));
   wanted.append(CIMName("NetWorkAddresses"));
-  Array<CIMInstance> slim = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"), true,
+  Array<CIMInstance> slim = host->EnumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"), true,
                                                      true, false, false, CIMPropertyList(wanted));
   ASSERT_EQ(slim.size(), 3u);
   EXPECT_EQ(slim[1].getPropertyCount(), 2u);
@@ -172,7 +172,7 @@ TEST_F(NetworkAdapterTest, StagedRootWithoutAFixtureReportsLiveAddresses) {
   fs::create_directories(root_);
   fs::create_directory_symlink("/sys", root_ / "sys");
   ::setenv("MGMTAGENT_ROOT", root_.c_str(), 1);
-  Array<CIMInstance> found = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  Array<CIMInstance> found = host->EnumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
   bool loopbackSeen = false;
   for (Uint32 i = 0; i < found.size(); ++i) {
     if (str(found[i], "DeviceID") != "lo") continue;
@@ -206,12 +206,12 @@ TEST_F(NetworkAdapterTest, MatchesIpOnThisMachine) {
         break;
       }
     }
-    macByName[name] = normaliseMac(mac);
+    macByName[name] = NormaliseMac(mac);
   }
   std::map<std::string, std::vector<std::string>> ipv4ByName;
-  for (auto& [name, address] : parseIpAddrOutput(addrs)) ipv4ByName[name].push_back(address);
+  for (auto& [name, address] : ParseIpAddrOutput(addrs)) ipv4ByName[name].push_back(address);
 
-  Array<CIMInstance> found = host->enumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  Array<CIMInstance> found = host->EnumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
   std::set<std::string> seen;
   for (Uint32 i = 0; i < found.size(); ++i) {
     std::string name = str(found[i], "DeviceID");

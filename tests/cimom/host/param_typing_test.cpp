@@ -53,16 +53,16 @@ TEST(ParamTyping, ConvertsTextToEachType) {
   for (const auto& c : cases) {
     if (c.expected == nullptr) {
       try {
-        convertText(c.text, c.type);
+        ConvertText(c.text, c.type);
         ADD_FAILURE() << "accepted '" << c.text << "' as " << cimTypeToString(c.type);
       } catch (const CIMException& e) {
         EXPECT_EQ(e.getCode(), CIM_ERR_INVALID_PARAMETER);
       }
       continue;
     }
-    CIMValue v = convertText(c.text, c.type);
+    CIMValue v = ConvertText(c.text, c.type);
     EXPECT_EQ(v.getType(), c.type) << c.text;
-    EXPECT_EQ(toStd(v.toString()), c.expected) << c.text;
+    EXPECT_EQ(ToStd(v.toString()), c.expected) << c.text;
   }
 }
 
@@ -83,7 +83,7 @@ TEST(ParamTyping, TypesUntypedParametersByTheDeclaration) {
   in.append(CIMParamValue("FLAGS", CIMValue(flags), false));
   in.append(CIMParamValue("Note", CIMValue(CIMTYPE_STRING, false), false));
 
-  Array<CIMParamValue> out = typeParameters(sampleMethod(), in);
+  Array<CIMParamValue> out = TypeParameters(sampleMethod(), in);
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[0].getParameterName(), "Count");  // the declared spelling
   EXPECT_TRUE(out[0].isTyped());
@@ -102,9 +102,9 @@ TEST(ParamTyping, TypesUntypedParametersByTheDeclaration) {
 TEST(ParamTyping, RefusesWhatTheDeclarationDoesNotAllow) {
   const auto code = [](const Array<CIMParamValue>& in) {
     try {
-      typeParameters(sampleMethod(), in);
+      TypeParameters(sampleMethod(), in);
     } catch (const CIMException& e) {
-      return std::make_pair(e.getCode(), toStd(e.getMessage()));
+      return std::make_pair(e.getCode(), ToStd(e.getMessage()));
     }
     return std::make_pair(CIM_ERR_SUCCESS, std::string());
   };

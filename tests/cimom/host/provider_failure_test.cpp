@@ -44,25 +44,25 @@ TEST_F(ProviderFailureTest, ProvidersAreCreatedOnceOnFirstUseAndReleasedAtShutdo
   // Many first requests at once still create and initialise the provider once.
   std::vector<std::thread> threads;
   for (int i = 0; i < 8; ++i) {
-    threads.emplace_back([&] { host->enumerateInstances(ctx, ns, CIMName("Test_Gadget")); });
+    threads.emplace_back([&] { host->EnumerateInstances(ctx, ns, CIMName("Test_Gadget")); });
   }
   for (auto& t : threads) t.join();
   EXPECT_EQ(counters() - before, (std::array<int, 4>{1, 1, 0, 0}));
 
-  host->enumerateInstances(ctx, ns, CIMName("Test_Widget"));  // widget + gadget
+  host->EnumerateInstances(ctx, ns, CIMName("Test_Widget"));  // widget + gadget
   EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 0, 0}));
   // Registered again for another namespace under the library's file name: the
   // same provider object answers.
   EXPECT_EQ(
-      host->enumerateInstances(ctx, CIMNamespaceName("root/other"), CIMName("Test_Widget")).size(),
+      host->EnumerateInstances(ctx, CIMNamespaceName("root/other"), CIMName("Test_Widget")).size(),
       2u);
   EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 0, 0}));
 
-  host->shutdown();
+  host->Shutdown();
   EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 2, 2}));
-  host->shutdown();  // idempotent
+  host->Shutdown();  // idempotent
   EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 2, 2}));
-  EXPECT_EQ(cimError([&] { host->enumerateInstances(ctx, ns, CIMName("Test_Widget")); }),
+  EXPECT_EQ(cimError([&] { host->EnumerateInstances(ctx, ns, CIMName("Test_Widget")); }),
             std::make_pair(CIM_ERR_FAILED, std::string("the object manager is not running")));
 }
 
@@ -73,13 +73,13 @@ TEST_F(ProviderFailureTest, ShutdownWaitsForRunningOperations) {
     in.append(CIMParamValue("Parties", CIMValue(Uint32(2))));
     in.append(CIMParamValue("TimeoutMs", CIMValue(Uint32(1000))));
     // Waits inside the provider until the main thread's call arrives.
-    host->invokeMethod(ctx, ns, CIMObjectPath("Test_Widget.Id=\"w1\""), CIMName("Rendezvous"), in);
+    host->InvokeMethod(ctx, ns, CIMObjectPath("Test_Widget.Id=\"w1\""), CIMName("Rendezvous"), in);
   });
   // Let the first call get inside the provider, then start the shutdown and
   // release it; terminate must come after it returned.
   while (counters()[1] - before[1] < 1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  std::thread stopper([&] { host->shutdown(); });
+  std::thread stopper([&] { host->Shutdown(); });
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ((counters() - before)[2], 0) << "terminated while an operation was running";
   // The second party cannot come through the host any more, so the first call
@@ -103,11 +103,11 @@ TEST_F(ProviderFailureTest, ModulesThatCannotServeAnswerFailedAndAreLogged) {
   const auto before = counters();
   const auto tryAll = [&] {
     for (const auto& c : cases) {
-      auto [code, message] = cimError([&] { host->enumerateInstances(ctx, ns, CIMName(c.cls)); });
+      auto [code, message] = cimError([&] { host->EnumerateInstances(ctx, ns, CIMName(c.cls)); });
       EXPECT_EQ(code, CIM_ERR_FAILED) << c.cls;
       EXPECT_NE(message.find(c.message), std::string::npos) << c.cls << ": " << message;
       CIMObjectPath path(String((std::string(c.cls) + ".Id=\"1\"").c_str()));
-      EXPECT_EQ(cimError([&] { host->getInstance(ctx, ns, path); }).first, CIM_ERR_FAILED);
+      EXPECT_EQ(cimError([&] { host->GetInstance(ctx, ns, path); }).first, CIM_ERR_FAILED);
     }
   };
   tryAll();
@@ -119,7 +119,7 @@ TEST_F(ProviderFailureTest, ModulesThatCannotServeAnswerFailedAndAreLogged) {
   // The provider whose initialize() threw was deleted without terminate().
   EXPECT_EQ(counters() - before, (std::array<int, 4>{1, 1, 0, 1}));
   // Other classes of the same module keep working.
-  EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("Test_Widget")).size(), 4u);
+  EXPECT_EQ(host->EnumerateInstances(ctx, ns, CIMName("Test_Widget")).size(), 4u);
 }
 
 TEST_F(ProviderFailureTest, StartRefusesBadClassesAndRegistrations) {
@@ -154,10 +154,10 @@ TEST_F(ProviderFailureTest, StartRefusesBadClassesAndRegistrations) {
     cfg.classDir = dir / "classes";
     cfg.registrationDir = dir / "regs";
     ProviderHost bad(cfg);
-    auto [code, message] = cimError([&] { bad.start(); });
+    auto [code, message] = cimError([&] { bad.Start(); });
     EXPECT_EQ(code, CIM_ERR_FAILED);
     EXPECT_NE(message.find(c.message), std::string::npos) << message;
-    EXPECT_EQ(cimError([&] { bad.enumerateClassNames(ctx, ns, CIMName()); }).first, CIM_ERR_FAILED);
+    EXPECT_EQ(cimError([&] { bad.EnumerateClassNames(ctx, ns, CIMName()); }).first, CIM_ERR_FAILED);
   }
 
   // One provider may serve several classes, and the same class as instance and
@@ -168,7 +168,7 @@ TEST_F(ProviderFailureTest, StartRefusesBadClassesAndRegistrations) {
   cfg.classDir = dir / "classes";
   cfg.registrationDir = dir / "regs";
   ProviderHost good(cfg);
-  EXPECT_EQ(cimError([&] { good.start(); }).first, CIM_ERR_SUCCESS);
+  EXPECT_EQ(cimError([&] { good.Start(); }).first, CIM_ERR_SUCCESS);
 }
 
 }  // namespace

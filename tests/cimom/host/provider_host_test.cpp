@@ -29,7 +29,7 @@ class ProviderHostTest : public cimomtest::HostFixture {
     if (at == PEG_NOT_FOUND) return "<absent>";
     String s;
     inst.getProperty(at).getValue().get(s);
-    return toStd(s);
+    return ToStd(s);
   }
   std::multiset<std::string> ids(const Array<CIMInstance>& insts) {
     std::multiset<std::string> out;
@@ -38,7 +38,7 @@ class ProviderHostTest : public cimomtest::HostFixture {
   }
   MethodResult call(const char* method, Array<CIMParamValue> in,
                     const CIMObjectPath& path = widgetPath("w1")) {
-    return host->invokeMethod(ctx, ns, path, CIMName(method), in);
+    return host->InvokeMethod(ctx, ns, path, CIMName(method), in);
   }
   static Array<CIMParamValue> params(const char* name, const CIMValue& v, bool typed = true) {
     Array<CIMParamValue> in;
@@ -49,32 +49,32 @@ class ProviderHostTest : public cimomtest::HostFixture {
 
 TEST_F(ProviderHostTest, EnumerationReachesTheProvidersOfEverySubclass) {
   using Set = std::multiset<std::string>;
-  EXPECT_EQ(ids(host->enumerateInstances(ctx, ns, CIMName("Test_Widget"))),
+  EXPECT_EQ(ids(host->EnumerateInstances(ctx, ns, CIMName("Test_Widget"))),
             (Set{"w1", "w2", "g1", "g2"}));
-  EXPECT_EQ(ids(host->enumerateInstances(ctx, ns, CIMName("test_gadget"))), (Set{"g1", "g2"}));
+  EXPECT_EQ(ids(host->EnumerateInstances(ctx, ns, CIMName("test_gadget"))), (Set{"g1", "g2"}));
   // The abstract root has no provider of its own; its subclasses answer, and the
   // subclasses whose providers cannot load are left out (see provider_failure_test).
-  EXPECT_EQ(ids(host->enumerateInstances(ctx, ns, CIMName("Test_Element"))),
+  EXPECT_EQ(ids(host->EnumerateInstances(ctx, ns, CIMName("Test_Element"))),
             (Set{"w1", "w2", "g1", "g2"}));
-  EXPECT_EQ(host->enumerateInstanceNames(ctx, ns, CIMName("Test_Widget")).size(), 4u);
-  EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("Test_Unserved")).size(), 0u);
+  EXPECT_EQ(host->EnumerateInstanceNames(ctx, ns, CIMName("Test_Widget")).size(), 4u);
+  EXPECT_EQ(host->EnumerateInstances(ctx, ns, CIMName("Test_Unserved")).size(), 0u);
 
   // Each instance keeps its own path as its name, class included.
-  Array<CIMObjectPath> names = host->enumerateInstanceNames(ctx, ns, CIMName("Test_Widget"));
+  Array<CIMObjectPath> names = host->EnumerateInstanceNames(ctx, ns, CIMName("Test_Widget"));
   std::set<std::string> printed;
-  for (Uint32 i = 0; i < names.size(); ++i) printed.insert(toStd(names[i].toString()));
+  for (Uint32 i = 0; i < names.size(); ++i) printed.insert(ToStd(names[i].toString()));
   EXPECT_TRUE(printed.count("Test_Gadget.Id=\"g1\""));
   EXPECT_TRUE(printed.count("Test_Widget.Id=\"w2\""));
 }
 
 TEST_F(ProviderHostTest, ShallowEnumerationKeepsOnlyTheRequestedClassProperties) {
-  Array<CIMInstance> all = host->enumerateInstances(ctx, ns, CIMName("Test_Widget"), false);
+  Array<CIMInstance> all = host->EnumerateInstances(ctx, ns, CIMName("Test_Widget"), false);
   ASSERT_EQ(all.size(), 4u);
   for (Uint32 i = 0; i < all.size(); ++i) {
     EXPECT_EQ(all[i].findProperty(CIMName("Extra")), PEG_NOT_FOUND);
     EXPECT_NE(all[i].findProperty(CIMName("Color")), PEG_NOT_FOUND);
   }
-  Array<CIMInstance> deep = host->enumerateInstances(ctx, ns, CIMName("Test_Widget"), true);
+  Array<CIMInstance> deep = host->EnumerateInstances(ctx, ns, CIMName("Test_Widget"), true);
   size_t withExtra = 0;
   for (Uint32 i = 0; i < deep.size(); ++i)
     withExtra += deep[i].findProperty(CIMName("Extra")) != PEG_NOT_FOUND;
@@ -85,20 +85,20 @@ TEST_F(ProviderHostTest, ProvidersReceiveLocalPathsInTheRequestNamespace) {
   CIMObjectPath fromClient = widgetPath("w1");
   fromClient.setHost("client.example:5988");
   fromClient.setNameSpace(CIMNamespaceName("elsewhere/ns"));
-  CIMInstance got = host->getInstance(ctx, ns, fromClient);
+  CIMInstance got = host->GetInstance(ctx, ns, fromClient);
   EXPECT_EQ(stringProp(got, "SeenPath"), "root/cimv2:Test_Widget.Id=\"w1\"");
 
   Array<CIMInstance> inTest =
-      host->enumerateInstances(ctx, CIMNamespaceName("ROOT/test"), CIMName("Test_Widget"));
+      host->EnumerateInstances(ctx, CIMNamespaceName("ROOT/test"), CIMName("Test_Widget"));
   ASSERT_GE(inTest.size(), 1u);
   EXPECT_EQ(stringProp(inTest[0], "SeenPath"), "ROOT/test:Test_Widget");
 
   // Test_Bulk is registered for root/cimv2 only.
   EXPECT_EQ(
-      host->enumerateInstances(ctx, CIMNamespaceName("root/test"), CIMName("Test_Bulk")).size(),
+      host->EnumerateInstances(ctx, CIMNamespaceName("root/test"), CIMName("Test_Bulk")).size(),
       0u);
   EXPECT_EQ(cimError([&] {
-              host->enumerateInstances(ctx, CIMNamespaceName("root/none"), CIMName("Test_Widget"));
+              host->EnumerateInstances(ctx, CIMNamespaceName("root/none"), CIMName("Test_Widget"));
             }).first,
             CIM_ERR_INVALID_NAMESPACE);
 }
@@ -108,27 +108,27 @@ TEST_F(ProviderHostTest, PropertyListsFilterPrivateCopies) {
   names.append(CIMName("label"));
   names.append(CIMName("Count"));
   names.append(CIMName("NoSuchProperty"));
-  Array<CIMInstance> listed = host->enumerateInstances(ctx, ns, CIMName("Test_Gadget"), true, false,
+  Array<CIMInstance> listed = host->EnumerateInstances(ctx, ns, CIMName("Test_Gadget"), true, false,
                                                        false, false, CIMPropertyList(names));
   ASSERT_EQ(listed.size(), 2u);
   EXPECT_EQ(listed[0].getPropertyCount(), 0u);  // gadgets have neither property
 
   CIMInstance w1 =
-      host->getInstance(ctx, ns, widgetPath("w1"), false, false, false, CIMPropertyList(names));
+      host->GetInstance(ctx, ns, widgetPath("w1"), false, false, false, CIMPropertyList(names));
   EXPECT_EQ(w1.getPropertyCount(), 2u);
   EXPECT_EQ(stringProp(w1, "Label"), "first");
-  EXPECT_EQ(toStd(w1.getPath().toString()), "Test_Widget.Id=\"w1\"");  // the path keeps its keys
+  EXPECT_EQ(ToStd(w1.getPath().toString()), "Test_Widget.Id=\"w1\"");  // the path keeps its keys
 
-  CIMInstance none = host->getInstance(ctx, ns, widgetPath("w1"), false, false, false,
+  CIMInstance none = host->GetInstance(ctx, ns, widgetPath("w1"), false, false, false,
                                        CIMPropertyList(Array<CIMName>()));
   EXPECT_EQ(none.getPropertyCount(), 0u);
 
   // The provider delivered its stored object; what the caller got is a copy.
-  CIMInstance mine = host->getInstance(ctx, ns, widgetPath("w1"));
+  CIMInstance mine = host->GetInstance(ctx, ns, widgetPath("w1"));
   mine.getProperty(mine.findProperty(CIMName("Label")))
       .setValue(CIMValue(String("changed by caller")));
   mine.removeProperty(mine.findProperty(CIMName("Count")));
-  CIMInstance again = host->getInstance(ctx, ns, widgetPath("w1"));
+  CIMInstance again = host->GetInstance(ctx, ns, widgetPath("w1"));
   EXPECT_EQ(stringProp(again, "Label"), "first");
   EXPECT_NE(again.findProperty(CIMName("Count")), PEG_NOT_FOUND);
 }
@@ -147,9 +147,9 @@ TEST_F(ProviderHostTest, GetInstanceAppliesTheDeliveryRules) {
       {CIMObjectPath(), CIM_ERR_INVALID_PARAMETER, "class name missing"},
   };
   for (const auto& c : cases) {
-    auto [code, message] = cimError([&] { host->getInstance(ctx, ns, c.path); });
-    EXPECT_EQ(code, c.code) << toStd(c.path.toString());
-    EXPECT_EQ(message, c.message) << toStd(c.path.toString());
+    auto [code, message] = cimError([&] { host->GetInstance(ctx, ns, c.path); });
+    EXPECT_EQ(code, c.code) << ToStd(c.path.toString());
+    EXPECT_EQ(message, c.message) << ToStd(c.path.toString());
   }
 }
 
@@ -157,9 +157,9 @@ TEST_F(ProviderHostTest, WriteOperationsReachTheProvider) {
   CIMInstance w3{CIMName("Test_Widget")};
   w3.addProperty(CIMProperty(CIMName("Id"), CIMValue(String("w3"))));
   w3.addProperty(CIMProperty(CIMName("Label"), CIMValue(String("third"))));
-  CIMObjectPath made = host->createInstance(ctx, ns, w3);
-  EXPECT_EQ(toStd(made.toString()), "Test_Widget.Id=\"w3\"");
-  EXPECT_EQ(cimError([&] { host->createInstance(ctx, ns, w3); }).first, CIM_ERR_ALREADY_EXISTS);
+  CIMObjectPath made = host->CreateInstance(ctx, ns, w3);
+  EXPECT_EQ(ToStd(made.toString()), "Test_Widget.Id=\"w3\"");
+  EXPECT_EQ(cimError([&] { host->CreateInstance(ctx, ns, w3); }).first, CIM_ERR_ALREADY_EXISTS);
 
   CIMInstance change{CIMName("Test_Widget")};
   change.addProperty(CIMProperty(CIMName("Label"), CIMValue(String("renamed"))));
@@ -167,27 +167,27 @@ TEST_F(ProviderHostTest, WriteOperationsReachTheProvider) {
   change.setPath(widgetPath("w3"));
   Array<CIMName> onlyCount;
   onlyCount.append(CIMName("Count"));
-  host->modifyInstance(ctx, ns, change, false, CIMPropertyList(onlyCount));
-  CIMInstance got = host->getInstance(ctx, ns, widgetPath("w3"));
+  host->ModifyInstance(ctx, ns, change, false, CIMPropertyList(onlyCount));
+  CIMInstance got = host->GetInstance(ctx, ns, widgetPath("w3"));
   EXPECT_EQ(stringProp(got, "Label"), "third");
-  EXPECT_EQ(toStd(got.getProperty(got.findProperty(CIMName("Count"))).getValue().toString()), "9");
-  host->modifyInstance(ctx, ns, change);
-  EXPECT_EQ(stringProp(host->getInstance(ctx, ns, widgetPath("w3")), "Label"), "renamed");
+  EXPECT_EQ(ToStd(got.getProperty(got.findProperty(CIMName("Count"))).getValue().toString()), "9");
+  host->ModifyInstance(ctx, ns, change);
+  EXPECT_EQ(stringProp(host->GetInstance(ctx, ns, widgetPath("w3")), "Label"), "renamed");
 
-  host->deleteInstance(ctx, ns, widgetPath("w3"));
-  EXPECT_EQ(cimError([&] { host->getInstance(ctx, ns, widgetPath("w3")); }).first,
+  host->DeleteInstance(ctx, ns, widgetPath("w3"));
+  EXPECT_EQ(cimError([&] { host->GetInstance(ctx, ns, widgetPath("w3")); }).first,
             CIM_ERR_NOT_FOUND);
-  EXPECT_EQ(cimError([&] { host->deleteInstance(ctx, ns, widgetPath("w3")); }).first,
+  EXPECT_EQ(cimError([&] { host->DeleteInstance(ctx, ns, widgetPath("w3")); }).first,
             CIM_ERR_NOT_FOUND);
 
   CIMInstance gadget{CIMName("Test_Gadget")};
   gadget.setPath(widgetPath("g1", "Test_Gadget"));
-  EXPECT_EQ(cimError([&] { host->modifyInstance(ctx, ns, gadget); }),
+  EXPECT_EQ(cimError([&] { host->ModifyInstance(ctx, ns, gadget); }),
             std::make_pair(CIM_ERR_NOT_SUPPORTED, std::string("modifyInstance")));
   CIMInstance unserved{CIMName("Test_Unserved")};
-  EXPECT_EQ(cimError([&] { host->createInstance(ctx, ns, unserved); }).first,
+  EXPECT_EQ(cimError([&] { host->CreateInstance(ctx, ns, unserved); }).first,
             CIM_ERR_NOT_SUPPORTED);
-  EXPECT_EQ(cimError([&] { host->modifyInstance(ctx, ns, CIMInstance()); }).first,
+  EXPECT_EQ(cimError([&] { host->ModifyInstance(ctx, ns, CIMInstance()); }).first,
             CIM_ERR_INVALID_PARAMETER);
 }
 
@@ -199,15 +199,15 @@ TEST_F(ProviderHostTest, WrittenPropertiesGetTheirDeclaredTypesFirst) {
   Array<String> tags;
   tags.append("a");
   w4.addProperty(CIMProperty(CIMName("Tags"), CIMValue(tags)));
-  host->createInstance(ctx, ns, w4);
+  host->CreateInstance(ctx, ns, w4);
   CIMInstance change{CIMName("Test_Widget")};
   change.addProperty(CIMProperty(CIMName("count"), CIMValue(String("0x10"))));
   change.setPath(widgetPath("w4"));
-  host->modifyInstance(ctx, ns, change);
-  const CIMInstance got = host->getInstance(ctx, ns, widgetPath("w4"));
+  host->ModifyInstance(ctx, ns, change);
+  const CIMInstance got = host->GetInstance(ctx, ns, widgetPath("w4"));
   const CIMValue count = got.getProperty(got.findProperty(CIMName("Count"))).getValue();
   EXPECT_EQ(count.getType(), CIMTYPE_UINT32);
-  EXPECT_EQ(toStd(count.toString()), "16");
+  EXPECT_EQ(ToStd(count.toString()), "16");
 
   // What does not convert never reaches the provider (its setValue would throw
   // CIM_ERR_FAILED halfway through the change).
@@ -228,16 +228,16 @@ TEST_F(ProviderHostTest, WrittenPropertiesGetTheirDeclaredTypesFirst) {
     bad.addProperty(CIMProperty(CIMName("Color"), CIMValue(String("changed"))));
     bad.addProperty(CIMProperty(CIMName(r.property), r.value));
     bad.setPath(widgetPath("w4"));
-    EXPECT_EQ(cimError([&] { host->modifyInstance(ctx, ns, bad); }).first, r.code) << r.property;
+    EXPECT_EQ(cimError([&] { host->ModifyInstance(ctx, ns, bad); }).first, r.code) << r.property;
     CIMInstance fresh{CIMName("Test_Widget")};
     fresh.addProperty(CIMProperty(CIMName("Id"), CIMValue(String("w5"))));
     fresh.addProperty(CIMProperty(CIMName(r.property), r.value));
-    EXPECT_EQ(cimError([&] { host->createInstance(ctx, ns, fresh); }).first, r.code) << r.property;
+    EXPECT_EQ(cimError([&] { host->CreateInstance(ctx, ns, fresh); }).first, r.code) << r.property;
   }
-  EXPECT_EQ(stringProp(host->getInstance(ctx, ns, widgetPath("w4")), "Color"), "green");
-  EXPECT_EQ(cimError([&] { host->getInstance(ctx, ns, widgetPath("w5")); }).first,
+  EXPECT_EQ(stringProp(host->GetInstance(ctx, ns, widgetPath("w4")), "Color"), "green");
+  EXPECT_EQ(cimError([&] { host->GetInstance(ctx, ns, widgetPath("w5")); }).first,
             CIM_ERR_NOT_FOUND);
-  host->deleteInstance(ctx, ns, widgetPath("w4"));
+  host->DeleteInstance(ctx, ns, widgetPath("w4"));
 }
 
 TEST_F(ProviderHostTest, EveryProviderExceptionBecomesItsCimError) {
@@ -265,11 +265,11 @@ TEST_F(ProviderHostTest, EveryProviderExceptionBecomesItsCimError) {
     auto fromMethod = cimError([&] { call("Fail", params("Code", CIMValue(c.code))); });
     EXPECT_EQ(fromMethod, std::make_pair(c.expected, std::string(c.message))) << "code " << c.code;
     std::string id = "throw-" + std::to_string(c.code);
-    auto fromGet = cimError([&] { host->getInstance(ctx, ns, widgetPath(id.c_str())); });
+    auto fromGet = cimError([&] { host->GetInstance(ctx, ns, widgetPath(id.c_str())); });
     EXPECT_EQ(fromGet, std::make_pair(c.expected, std::string(c.message))) << "code " << c.code;
   }
   // The provider is still in service.
-  EXPECT_EQ(host->enumerateInstances(ctx, ns, CIMName("Test_Widget")).size(), 4u);
+  EXPECT_EQ(host->EnumerateInstances(ctx, ns, CIMName("Test_Widget")).size(), 4u);
 }
 
 TEST_F(ProviderHostTest, MethodCallsTypeTheirParameters) {
@@ -277,7 +277,7 @@ TEST_F(ProviderHostTest, MethodCallsTypeTheirParameters) {
   add.append(CIMParamValue("A", CIMValue(Uint32(40))));
   add.append(CIMParamValue("b", CIMValue(String("2")), false));
   MethodResult sum = call("ADD", add);
-  EXPECT_EQ(toStd(sum.returnValue.toString()), "42");
+  EXPECT_EQ(ToStd(sum.returnValue.toString()), "42");
   EXPECT_EQ(sum.returnValue.getType(), CIMTYPE_UINT32);
 
   Array<CIMParamValue> echo;
@@ -292,7 +292,7 @@ TEST_F(ProviderHostTest, MethodCallsTypeTheirParameters) {
   CIMObjectPath target = widgetPath("w2");
   target.setHost("client.example");
   MethodResult r = call("Echo", echo, target);
-  EXPECT_EQ(toStd(r.returnValue.toString()),
+  EXPECT_EQ(ToStd(r.returnValue.toString()),
             "Small:sint16=-5;Flag:boolean=TRUE;When:datetime=20240102030405.000000+000;"
             "Bytes:uint8[]=1 255 ;Where:reference=CIM_ComputerSystem.Name=\"h\";"
             "user=tester;path=root/cimv2:Test_Widget.Id=\"w2\"");
@@ -300,10 +300,10 @@ TEST_F(ProviderHostTest, MethodCallsTypeTheirParameters) {
   EXPECT_EQ(r.outParameters[0].getParameterName(), "Copy");
 
   // Providers reach the object manager through their CIMOMHandle.
-  EXPECT_EQ(toStd(call("CountGadgets", {}).returnValue.toString()), "2");
+  EXPECT_EQ(ToStd(call("CountGadgets", {}).returnValue.toString()), "2");
 
   // A class path (no keys) also reaches the method provider.
-  EXPECT_EQ(toStd(call("Add", add, CIMObjectPath("Test_Widget")).returnValue.toString()), "42");
+  EXPECT_EQ(ToStd(call("Add", add, CIMObjectPath("Test_Widget")).returnValue.toString()), "42");
 
   const struct {
     const char* method;
@@ -330,35 +330,35 @@ TEST_F(ProviderHostTest, MethodCallsTypeTheirParameters) {
 }
 
 TEST_F(ProviderHostTest, ClassOperationsServeTheRepository) {
-  CIMClass full = host->getClass(ctx, ns, CIMName("test_gadget"), false, true, true);
-  EXPECT_EQ(toStd(full.getClassName().getString()), "Test_Gadget");
+  CIMClass full = host->GetClass(ctx, ns, CIMName("test_gadget"), false, true, true);
+  EXPECT_EQ(ToStd(full.getClassName().getString()), "Test_Gadget");
   Uint32 id = full.findProperty(CIMName("Id"));
   ASSERT_NE(id, PEG_NOT_FOUND);
   EXPECT_NE(full.getProperty(id).findQualifier(CIMName("Key")), PEG_NOT_FOUND);
-  EXPECT_EQ(toStd(full.getProperty(id).getClassOrigin().getString()), "Test_Element");
+  EXPECT_EQ(ToStd(full.getProperty(id).getClassOrigin().getString()), "Test_Element");
   EXPECT_NE(full.findMethod(CIMName("Echo")), PEG_NOT_FOUND);
 
   CIMClass local =
-      host->getClass(ctx, ns, CIMName("Test_Gadget"));  // localOnly, qualifiers, no origin
+      host->GetClass(ctx, ns, CIMName("Test_Gadget"));  // localOnly, qualifiers, no origin
   EXPECT_EQ(local.getPropertyCount(), 1u);
   EXPECT_EQ(local.getMethodCount(), 0u);
   EXPECT_TRUE(local.getProperty(0).getClassOrigin().isNull());
 
-  CIMClass bare = host->getClass(ctx, ns, CIMName("Test_Widget"), false, false, false);
+  CIMClass bare = host->GetClass(ctx, ns, CIMName("Test_Widget"), false, false, false);
   EXPECT_EQ(bare.getProperty(bare.findProperty(CIMName("Id"))).getQualifierCount(), 0u);
   Array<CIMName> only;
   only.append(CIMName("Color"));
   EXPECT_EQ(
-      host->getClass(ctx, ns, CIMName("Test_Widget"), false, true, false, CIMPropertyList(only))
+      host->GetClass(ctx, ns, CIMName("Test_Widget"), false, true, false, CIMPropertyList(only))
           .getPropertyCount(),
       1u);
-  EXPECT_EQ(cimError([&] { host->getClass(ctx, ns, CIMName("Test_Nothing")); }).first,
+  EXPECT_EQ(cimError([&] { host->GetClass(ctx, ns, CIMName("Test_Nothing")); }).first,
             CIM_ERR_NOT_FOUND);
 
   auto names = [&](const char* cls, bool deep) {
-    Array<CIMName> got = host->enumerateClassNames(ctx, ns, cls ? CIMName(cls) : CIMName(), deep);
+    Array<CIMName> got = host->EnumerateClassNames(ctx, ns, cls ? CIMName(cls) : CIMName(), deep);
     std::set<std::string> out;
-    for (Uint32 i = 0; i < got.size(); ++i) out.insert(toStd(got[i].getString()));
+    for (Uint32 i = 0; i < got.size(); ++i) out.insert(ToStd(got[i].getString()));
     return out;
   };
   EXPECT_EQ(names("Test_Widget", false), (std::set<std::string>{"Test_Gadget"}));
@@ -369,7 +369,7 @@ TEST_F(ProviderHostTest, ClassOperationsServeTheRepository) {
   EXPECT_FALSE(names(nullptr, false).count("Test_Element"));
   EXPECT_TRUE(names(nullptr, true).count("CIM_NetworkAdapter"));
   EXPECT_EQ(cimError([&] { names("Test_Nothing", false); }).first, CIM_ERR_INVALID_CLASS);
-  EXPECT_EQ(host->enumerateClasses(ctx, ns, CIMName("Test_Element"), true).size(),
+  EXPECT_EQ(host->EnumerateClasses(ctx, ns, CIMName("Test_Element"), true).size(),
             names("Test_Element", true).size());
 }
 
@@ -382,10 +382,10 @@ TEST_F(ProviderHostTest, InstancesAreCopiedWhileTheProviderDelivers) {
   const auto enumerateIn = [&](const char* nameSpace) {
     for (int i = 0; i < 300; ++i) {
       const Array<CIMInstance> all =
-          host->enumerateInstances(ctx, CIMNamespaceName(nameSpace), CIMName("Test_Widget"));
+          host->EnumerateInstances(ctx, CIMNamespaceName(nameSpace), CIMName("Test_Widget"));
       for (Uint32 k = 0; k < all.size(); ++k) {
         const std::string seen =
-            std::string(nameSpace) + ":" + toStd(all[k].getClassName().getString());
+            std::string(nameSpace) + ":" + ToStd(all[k].getClassName().getString());
         const std::string got = stringProp(all[k], "SeenPath");
         if (got != "<absent>" && got != seen) ++foreign;
       }
@@ -425,11 +425,11 @@ TEST_F(ProviderHostTest, OperationsRunConcurrentlyOnOneProvider) {
         try {
           CIMInstance inst{CIMName("Test_Widget")};
           inst.addProperty(CIMProperty(CIMName("Id"), CIMValue(String(id.c_str()))));
-          host->createInstance(ctx, ns, inst);
-          CIMInstance got = host->getInstance(ctx, ns, widgetPath(id.c_str()));
+          host->CreateInstance(ctx, ns, inst);
+          CIMInstance got = host->GetInstance(ctx, ns, widgetPath(id.c_str()));
           if (stringProp(got, "Id") != id) ++failures;
-          host->enumerateInstances(ctx, ns, CIMName("Test_Element"));
-          if (i % 2 == 0) host->deleteInstance(ctx, ns, widgetPath(id.c_str()));
+          host->EnumerateInstances(ctx, ns, CIMName("Test_Element"));
+          if (i % 2 == 0) host->DeleteInstance(ctx, ns, widgetPath(id.c_str()));
         } catch (const CIMException&) {
           ++failures;
         }
@@ -438,7 +438,7 @@ TEST_F(ProviderHostTest, OperationsRunConcurrentlyOnOneProvider) {
   }
   for (auto& t : workers) t.join();
   EXPECT_EQ(failures.load(), 0);
-  EXPECT_EQ(host->enumerateInstanceNames(ctx, ns, CIMName("Test_Widget")).size(), 4u + 6 * 15);
+  EXPECT_EQ(host->EnumerateInstanceNames(ctx, ns, CIMName("Test_Widget")).size(), 4u + 6 * 15);
 }
 
 }  // namespace

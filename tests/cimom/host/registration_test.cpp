@@ -17,7 +17,7 @@ using namespace mgmt::cimom;
 namespace {
 
 TEST(Registration, ReadsStanzasWithDefaultsAndComments) {
-  auto regs = parseRegistrations(R"(
+  auto regs = ParseRegistrations(R"(
 # leading comment
 [Provider]
 Module = PerfCounters            # trailing comment
@@ -72,14 +72,14 @@ TEST(Registration, RejectsMalformedFiles) {
   };
   for (const auto& c : cases) {
     try {
-      parseRegistrations(c.text, "r.reg");
+      ParseRegistrations(c.text, "r.reg");
       ADD_FAILURE() << "accepted: " << c.text;
     } catch (const ConfigError& e) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
           << "text: " << c.text << "\nmessage: " << e.what();
     }
   }
-  EXPECT_THROW(parseRegistrations("[Provider]\nName = " + std::string(5000, 'x') + "\n", "r.reg"),
+  EXPECT_THROW(ParseRegistrations("[Provider]\nName = " + std::string(5000, 'x') + "\n", "r.reg"),
                ConfigError);
 }
 
@@ -94,16 +94,16 @@ TEST(Registration, ModuleFilesAreSearchedInOrder) {
   std::ofstream(dir / "second" / "B.so") << "";
   std::vector<fs::path> dirs{dir / "first", dir / "second"};
 
-  EXPECT_EQ(resolveModulePath("A", dirs), dir / "first" / "libA.so");
-  EXPECT_EQ(resolveModulePath("libA.so", dirs), dir / "first" / "libA.so");
-  EXPECT_EQ(resolveModulePath("B.so", dirs), dir / "second" / "B.so");
-  EXPECT_EQ(resolveModulePath("C", dirs), fs::path());
+  EXPECT_EQ(ResolveModulePath("A", dirs), dir / "first" / "libA.so");
+  EXPECT_EQ(ResolveModulePath("libA.so", dirs), dir / "first" / "libA.so");
+  EXPECT_EQ(ResolveModulePath("B.so", dirs), dir / "second" / "B.so");
+  EXPECT_EQ(ResolveModulePath("C", dirs), fs::path());
 
   // An absolute path is taken through the installation root.
   ::setenv("MGMTAGENT_ROOT", dir.c_str(), 1);
-  EXPECT_EQ(resolveModulePath("/opt/x/libZ.so", dirs), fs::path(dir.string() + "/opt/x/libZ.so"));
+  EXPECT_EQ(ResolveModulePath("/opt/x/libZ.so", dirs), fs::path(dir.string() + "/opt/x/libZ.so"));
   ::unsetenv("MGMTAGENT_ROOT");
-  EXPECT_EQ(resolveModulePath("/opt/x/libZ.so", dirs), fs::path("/opt/x/libZ.so"));
+  EXPECT_EQ(ResolveModulePath("/opt/x/libZ.so", dirs), fs::path("/opt/x/libZ.so"));
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ class FakeOperations : public cimom::CimOperations {
     things[id] = copy;
   }
 
-  Array<CIMInstance> enumerateInstances(const Ctx& c, const Ns&, const CIMName& cls, bool deep,
+  Array<CIMInstance> EnumerateInstances(const Ctx& c, const Ns&, const CIMName& cls, bool deep,
                                         bool lo, bool, bool, const CIMPropertyList& pl) override {
     std::lock_guard l(mutex);
     note(c);
@@ -51,7 +51,7 @@ class FakeOperations : public cimom::CimOperations {
     for (auto& [id, inst] : things) out.append(inst.clone());
     return out;
   }
-  Array<CIMObjectPath> enumerateInstanceNames(const Ctx& c, const Ns&,
+  Array<CIMObjectPath> EnumerateInstanceNames(const Ctx& c, const Ns&,
                                               const CIMName& cls) override {
     std::lock_guard l(mutex);
     note(c);
@@ -60,20 +60,20 @@ class FakeOperations : public cimom::CimOperations {
     for (auto& [id, inst] : things) out.append(inst.getPath());
     return out;
   }
-  CIMInstance getInstance(const Ctx& c, const Ns&, const CIMObjectPath& p, bool, bool, bool,
+  CIMInstance GetInstance(const Ctx& c, const Ns&, const CIMObjectPath& p, bool, bool, bool,
                           const CIMPropertyList& pl) override {
     std::lock_guard l(mutex);
     note(c);
     lastPropertyList = pl;
     return find(p).clone();
   }
-  void modifyInstance(const Ctx& c, const Ns&, const CIMInstance& inst, bool,
+  void ModifyInstance(const Ctx& c, const Ns&, const CIMInstance& inst, bool,
                       const CIMPropertyList&) override {
     std::lock_guard l(mutex);
     note(c);
     find(inst.getPath()) = inst.clone();
   }
-  CIMObjectPath createInstance(const Ctx& c, const Ns&, const CIMInstance& inst) override {
+  CIMObjectPath CreateInstance(const Ctx& c, const Ns&, const CIMInstance& inst) override {
     std::lock_guard l(mutex);
     note(c);
     Uint32 i = inst.findProperty(CIMName("Id"));
@@ -85,13 +85,13 @@ class FakeOperations : public cimom::CimOperations {
     add(inst, key);
     return pathOf(key);
   }
-  void deleteInstance(const Ctx& c, const Ns&, const CIMObjectPath& p) override {
+  void DeleteInstance(const Ctx& c, const Ns&, const CIMObjectPath& p) override {
     std::lock_guard l(mutex);
     note(c);
     find(p);
     things.erase(idOf(p));
   }
-  cimom::MethodOutcome invokeMethod(const Ctx& c, const Ns&, const CIMObjectPath&, const CIMName& m,
+  cimom::MethodOutcome InvokeMethod(const Ctx& c, const Ns&, const CIMObjectPath&, const CIMName& m,
                                     const Array<CIMParamValue>& in) override {
     std::lock_guard l(mutex);
     note(c);
@@ -102,17 +102,17 @@ class FakeOperations : public cimom::CimOperations {
     for (Uint32 i = 0; i < in.size(); ++i) r.outParameters.append(in[i]);
     return r;
   }
-  CIMClass getClass(const Ctx&, const Ns&, const CIMName& cls, bool, bool, bool,
+  CIMClass GetClass(const Ctx&, const Ns&, const CIMName& cls, bool, bool, bool,
                     const CIMPropertyList&) override {
     checkClass(cls);
     return thingClass();
   }
-  Array<CIMName> enumerateClassNames(const Ctx&, const Ns&, const CIMName&, bool) override {
+  Array<CIMName> EnumerateClassNames(const Ctx&, const Ns&, const CIMName&, bool) override {
     Array<CIMName> out;
     out.append(CIMName("Test_Thing"));
     return out;
   }
-  Array<CIMClass> enumerateClasses(const Ctx&, const Ns&, const CIMName&, bool, bool, bool,
+  Array<CIMClass> EnumerateClasses(const Ctx&, const Ns&, const CIMName&, bool, bool, bool,
                                    bool) override {
     Array<CIMClass> out;
     out.append(thingClass());

@@ -63,7 +63,7 @@ int fuzzOneRequest(const std::uint8_t* data, std::size_t size) {
   peer.address = "fuzz";
   const std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
   if ((data[0] & 0x80) == 0)
-    return h.handler->handle(bodyRequest(rest, static_cast<char>(data[0])), peer).status;
+    return h.handler->Handle(bodyRequest(rest, static_cast<char>(data[0])), peer).status;
 
   // Raw bytes: frame them as the server would, from a socket pair.
   int sv[2];
@@ -86,7 +86,7 @@ int fuzzOneRequest(const std::uint8_t* data, std::size_t size) {
   const auto deadline = net::Clock::now() + std::chrono::seconds(2);
   int status = 0;
   if (http::readRequest(reader, req, limits, deadline, deadline) == http::ReadResult::Ok)
-    status = h.handler->handle(req, peer).status;
+    status = h.handler->Handle(req, peer).status;
   // Drain so the writer never blocks on a full buffer the reader gave up on.
   std::string sink;
   reader.readToEnd(sink, 1 << 20, deadline);

@@ -20,7 +20,7 @@ class TestServer {
  public:
   explicit TestServer(bool requireAuth = true, cimom::ServerOptions sopt = {}) {
     const std::string pw = (dir / "passwd").string();
-    cimom::setPassword(pw, "alice", "wonderland");
+    cimom::SetPassword(pw, "alice", "wonderland");
     checker = std::make_unique<cimom::PasswordChecker>(pw);
     cimom::HandlerOptions hopt;
     hopt.requireAuthentication = requireAuth;
@@ -28,15 +28,15 @@ class TestServer {
     hopt.xml.maxElements = 5000;
     handler = std::make_unique<cimom::CimRequestHandler>(ops, checker.get(), hopt);
     server = std::make_unique<cimom::HttpServer>(
-        sopt, [this](const http::Message& r, cimom::Peer& p) { return handler->handle(r, p); });
+        sopt, [this](const http::Message& r, cimom::Peer& p) { return handler->Handle(r, p); });
     std::string err;
-    port = server->listenTcp("127.0.0.1", 0, err);
+    port = server->ListenTcp("127.0.0.1", 0, err);
     socketPath = (dir / "cimxml.socket").string();
-    server->listenUnix(socketPath, 0600, std::nullopt, err);
-    thread = std::thread([this] { server->run(); });
+    server->ListenUnix(socketPath, 0600, std::nullopt, err);
+    thread = std::thread([this] { server->Run(); });
   }
   ~TestServer() {
-    server->stop();
+    server->Stop();
     thread.join();
     server.reset();
   }

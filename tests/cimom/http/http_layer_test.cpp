@@ -145,12 +145,12 @@ struct RunningServer {
           return r;
         }) {
     std::string err;
-    port = server.listenTcp("127.0.0.1", 0, err);
+    port = server.ListenTcp("127.0.0.1", 0, err);
     EXPECT_NE(port, 0u) << err;
-    thread = std::thread([this] { server.run(); });
+    thread = std::thread([this] { server.Run(); });
   }
   ~RunningServer() {
-    server.stop();
+    server.Stop();
     thread.join();
   }
   net::Stream connect() {
@@ -222,8 +222,8 @@ TEST(HttpServerTest, AHandlerThatThrowsGets500NotACrash) {
     return r;
   });
   std::string err;
-  unsigned port = server.listenTcp("127.0.0.1", 0, err);
-  std::thread t([&] { server.run(); });
+  unsigned port = server.ListenTcp("127.0.0.1", 0, err);
+  std::thread t([&] { server.Run(); });
   for (const char* body : {"boom", "worse", "fine"}) {
     mgmt::base::UniqueFd fd = mgmt::base::ConnectTcp("127.0.0.1", port, 2s, &err);
     net::Stream s(std::move(fd));
@@ -231,7 +231,7 @@ TEST(HttpServerTest, AHandlerThatThrowsGets500NotACrash) {
                                   std::to_string(strlen(body)) + "\r\n\r\n" + body);
     EXPECT_EQ(resp.status, std::string(body) == "fine" ? 200 : 500) << body;
   }
-  server.stop();
+  server.Stop();
   t.join();
 }
 
@@ -283,12 +283,12 @@ class HttpsServerTest : public ::testing::Test {
       return r;
     });
     std::string err;
-    port_ = server_->listenTcp("127.0.0.1", 0, err, tls_.get());
+    port_ = server_->ListenTcp("127.0.0.1", 0, err, tls_.get());
     ASSERT_NE(port_, 0u) << err;
-    thread_ = std::thread([this] { server_->run(); });
+    thread_ = std::thread([this] { server_->Run(); });
   }
   void TearDown() override {
-    if (server_) server_->stop();
+    if (server_) server_->Stop();
     if (thread_.joinable()) thread_.join();
   }
 
@@ -364,9 +364,9 @@ TEST_F(HttpsServerTest, AConnectionOverTheCapIsClosedWithoutPlainText) {
   Start(opt);
   TlsClient first = Connect();
   ASSERT_TRUE(first.ssl);
-  for (int i = 0; i < 500 && server_->activeConnections() == 0; ++i)
+  for (int i = 0; i < 500 && server_->ActiveConnections() == 0; ++i)
     std::this_thread::sleep_for(10ms);
-  ASSERT_EQ(server_->activeConnections(), 1u);
+  ASSERT_EQ(server_->ActiveConnections(), 1u);
 
   // No handshake from this side: whatever comes back arrives as it was sent.
   mgmt::base::UniqueFd second = mgmt::base::ConnectTcp("127.0.0.1", port_, 2s);
@@ -410,17 +410,17 @@ TEST(HttpServerTest, UnixSocketCarriesPeerCredentials) {
       r.body = std::to_string(p.uid.value_or(99999)) + (p.local ? "L" : "T");
       return r;
     });
-    ASSERT_TRUE(second.listenUnix(path, 0600, std::nullopt, err)) << err;
+    ASSERT_TRUE(second.ListenUnix(path, 0600, std::nullopt, err)) << err;
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    std::thread t([&] { second.run(); });
+    std::thread t([&] { second.Run(); });
     mgmt::base::UniqueFd fd = mgmt::base::ConnectUnix(path, 2s, &err);
     ASSERT_TRUE(fd.Valid()) << err;
     net::Stream s(std::move(fd));
     auto resp = exchange(s, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
     EXPECT_EQ(resp.body, std::to_string(::getuid()) + "L");
-    second.stop();
+    second.Stop();
     t.join();
   }
   std::filesystem::remove_all(dir);
@@ -430,29 +430,29 @@ TEST(PasswordFileTest, AddVerifyRemoveKeepsMode0600) {
   auto dir = std::filesystem::temp_directory_path() / ("cimpw." + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "passwd").string();
-  EXPECT_EQ(cimom::setPassword(path, "alice", "s3cret"), "");
-  EXPECT_EQ(cimom::setPassword(path, "bob", "other:pw"), "");
-  EXPECT_NE(cimom::setPassword(path, "bad:name", "x"), "");
-  EXPECT_NE(cimom::setPassword(path, "carol", ""), "");
+  EXPECT_EQ(cimom::SetPassword(path, "alice", "s3cret"), "");
+  EXPECT_EQ(cimom::SetPassword(path, "bob", "other:pw"), "");
+  EXPECT_NE(cimom::SetPassword(path, "bad:name", "x"), "");
+  EXPECT_NE(cimom::SetPassword(path, "carol", ""), "");
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
   cimom::PasswordChecker checker(path);
-  EXPECT_TRUE(checker.check("alice", "s3cret"));
-  EXPECT_FALSE(checker.check("alice", "s3cret "));
-  EXPECT_FALSE(checker.check("alice", ""));
-  EXPECT_TRUE(checker.check("bob", "other:pw"));
-  EXPECT_FALSE(checker.check("nobody", "s3cret"));
+  EXPECT_TRUE(checker.Check("alice", "s3cret"));
+  EXPECT_FALSE(checker.Check("alice", "s3cret "));
+  EXPECT_FALSE(checker.Check("alice", ""));
+  EXPECT_TRUE(checker.Check("bob", "other:pw"));
+  EXPECT_FALSE(checker.Check("nobody", "s3cret"));
 
   // A change made while the server runs is seen at the next check.
-  EXPECT_EQ(cimom::setPassword(path, "alice", "new"), "");
-  EXPECT_FALSE(checker.check("alice", "s3cret"));
-  EXPECT_TRUE(checker.check("alice", "new"));
-  EXPECT_EQ(cimom::removeUser(path, "alice"), "");
-  EXPECT_NE(cimom::removeUser(path, "alice"), "");
-  EXPECT_FALSE(checker.check("alice", "new"));
-  EXPECT_TRUE(checker.check("bob", "other:pw"));
+  EXPECT_EQ(cimom::SetPassword(path, "alice", "new"), "");
+  EXPECT_FALSE(checker.Check("alice", "s3cret"));
+  EXPECT_TRUE(checker.Check("alice", "new"));
+  EXPECT_EQ(cimom::RemoveUser(path, "alice"), "");
+  EXPECT_NE(cimom::RemoveUser(path, "alice"), "");
+  EXPECT_FALSE(checker.Check("alice", "new"));
+  EXPECT_TRUE(checker.Check("bob", "other:pw"));
   std::filesystem::remove_all(dir);
 }
 
@@ -460,7 +460,7 @@ TEST(PasswordFileTest, RewriteStaysPrivateAndClearsWhatKilledWritersLeft) {
   auto dir = std::filesystem::temp_directory_path() / ("cimpw2." + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   const std::string path = (dir / "passwd").string();
-  ASSERT_EQ(cimom::setPassword(path, "alice", "s3cret"), "");
+  ASSERT_EQ(cimom::SetPassword(path, "alice", "s3cret"), "");
   ASSERT_EQ(::chmod(path.c_str(), 0644), 0);  // loosened by hand
   // What a cimuser killed between writing and renaming leaves behind.
   const pid_t dead = ::fork();
@@ -469,7 +469,7 @@ TEST(PasswordFileTest, RewriteStaysPrivateAndClearsWhatKilledWritersLeft) {
   const std::string leftover = ".passwd." + std::to_string(dead) + ".0.tmp";
   std::ofstream(dir / leftover) << "alice:half";
 
-  ASSERT_EQ(cimom::setPassword(path, "bob", "pw"), "");
+  ASSERT_EQ(cimom::SetPassword(path, "bob", "pw"), "");
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -478,21 +478,21 @@ TEST(PasswordFileTest, RewriteStaysPrivateAndClearsWhatKilledWritersLeft) {
     names.push_back(e.path().filename().string());
   EXPECT_EQ(names, std::vector<std::string>{"passwd"});
   cimom::PasswordChecker checker(path);
-  EXPECT_TRUE(checker.check("alice", "s3cret"));
-  EXPECT_TRUE(checker.check("bob", "pw"));
+  EXPECT_TRUE(checker.Check("alice", "s3cret"));
+  EXPECT_TRUE(checker.Check("bob", "pw"));
   std::filesystem::remove_all(dir);
 }
 
 TEST(PasswordFileTest, BasicAuthorizationDecoding) {
-  auto up = cimom::decodeBasicAuthorization("Basic " + mgmt::base::Base64Encode("user:pa:ss"));
+  auto up = cimom::DecodeBasicAuthorization("Basic " + mgmt::base::Base64Encode("user:pa:ss"));
   ASSERT_TRUE(up);
   EXPECT_EQ(up->first, "user");
   EXPECT_EQ(up->second, "pa:ss");
-  EXPECT_TRUE(cimom::decodeBasicAuthorization("basic dTpw"));  // "u:p"
-  EXPECT_FALSE(cimom::decodeBasicAuthorization("Basic " + mgmt::base::Base64Encode("nocolon")));
-  EXPECT_FALSE(cimom::decodeBasicAuthorization("Digest abc"));
-  EXPECT_FALSE(cimom::decodeBasicAuthorization("Basic ###="));
-  EXPECT_FALSE(cimom::decodeBasicAuthorization("Basic dTp=w"));
+  EXPECT_TRUE(cimom::DecodeBasicAuthorization("basic dTpw"));  // "u:p"
+  EXPECT_FALSE(cimom::DecodeBasicAuthorization("Basic " + mgmt::base::Base64Encode("nocolon")));
+  EXPECT_FALSE(cimom::DecodeBasicAuthorization("Digest abc"));
+  EXPECT_FALSE(cimom::DecodeBasicAuthorization("Basic ###="));
+  EXPECT_FALSE(cimom::DecodeBasicAuthorization("Basic dTp=w"));
   for (std::string s : {"", "a", "ab", "abc", "abcd", "abcde"})
     EXPECT_EQ(mgmt::base::Base64Decode(mgmt::base::Base64Encode(s)), s);
 }
@@ -508,21 +508,21 @@ TEST(ServerConfigTest, FileSettingsProblemsAndValidation) {
       "no equals sign\n");
   cimom::ServerConfig cfg;
   std::vector<std::string> problems;
-  cimom::parseConfig(in, "test.conf", cfg, problems);
+  cimom::ParseConfig(in, "test.conf", cfg, problems);
   EXPECT_EQ(cfg.httpPort, 15988u);
   EXPECT_EQ(cfg.httpAddress, "127.0.0.2");
   EXPECT_EQ(cfg.maxConnections, 32u);
   EXPECT_FALSE(cfg.enableAuthentication);
   ASSERT_EQ(problems.size(), 3u);
   EXPECT_EQ(problems[0].rfind("test.conf:4:", 0), 0u) << problems[0];
-  EXPECT_EQ(cimom::validateConfig(cfg), "");
+  EXPECT_EQ(cimom::ValidateConfig(cfg), "");
 
   cfg.httpAddress = "0.0.0.0";
-  EXPECT_NE(cimom::validateConfig(cfg), "");  // non-loopback needs allowRemote
+  EXPECT_NE(cimom::ValidateConfig(cfg), "");  // non-loopback needs allowRemote
   cfg.allowRemote = true;
-  EXPECT_NE(cimom::validateConfig(cfg), "");  // and authentication
+  EXPECT_NE(cimom::ValidateConfig(cfg), "");  // and authentication
   cfg.enableAuthentication = true;
-  EXPECT_EQ(cimom::validateConfig(cfg), "");
-  EXPECT_TRUE(cimom::isLoopbackAddress("::1"));
-  EXPECT_FALSE(cimom::isLoopbackAddress("128.0.0.1"));
+  EXPECT_EQ(cimom::ValidateConfig(cfg), "");
+  EXPECT_TRUE(cimom::IsLoopbackAddress("::1"));
+  EXPECT_FALSE(cimom::IsLoopbackAddress("128.0.0.1"));
 }

@@ -40,7 +40,7 @@ class PasswordCheckWork : public ::testing::Test {
   std::vector<std::string> During(cimom::PasswordChecker& checker, const std::string& user,
                                   const std::string& password, bool expected) {
     settings_.clear();
-    EXPECT_EQ(checker.check(user, password), expected) << user;
+    EXPECT_EQ(checker.Check(user, password), expected) << user;
     return settings_;
   }
 
@@ -50,9 +50,9 @@ class PasswordCheckWork : public ::testing::Test {
 };
 
 TEST_F(PasswordCheckWork, UnknownAndLockedUsersCostOneHashOfTheSameMethodAndCost) {
-  ASSERT_EQ(cimom::setPassword(path_, "alice", "s3cret"), "");
-  ASSERT_EQ(cimom::setPassword(path_, "bob", "other"), "");
-  std::string aliceHash = cimom::readPasswordFile(path_)->at("alice");
+  ASSERT_EQ(cimom::SetPassword(path_, "alice", "s3cret"), "");
+  ASSERT_EQ(cimom::SetPassword(path_, "bob", "other"), "");
+  std::string aliceHash = cimom::ReadPasswordFile(path_)->at("alice");
   {
     std::ofstream out(path_, std::ios::app);
     out << "locked:!" << aliceHash << "\n";
