@@ -154,7 +154,7 @@ int AddBits(netsnmp_pdu* pdu, const oid* name, size_t nameLength, const tree* no
       }
       if (bit < 0) return Fail(SNMPERR_BAD_NAME, word);
     }
-    if (bit < 0 || bit >= 8 * 256) return Fail(SNMPERR_VALUE, word);
+    if (bit < 0 || bit >= 8L * 256) return Fail(SNMPERR_VALUE, word);
     const size_t byte = static_cast<size_t>(bit) / 8;
     if (bits.size() <= byte) bits.resize(byte + 1, 0);
     bits[byte] = static_cast<u_char>(bits[byte] | (128 >> (bit % 8)));

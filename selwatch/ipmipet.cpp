@@ -38,34 +38,34 @@ constexpr uint16_t Offsets(std::initializer_list<int> offsets) {
 }
 
 constexpr SeverityCase kThresholdCases[] = {
-    {0x01, Offsets({0x00, 0x07}), PET_SEVERITY_NONCRITICAL},
-    {0x01, Offsets({0x02, 0x09}), PET_SEVERITY_CRITICAL},
+    {0x01, Offsets({0x00, 0x07}), kPetSeverityNonCritical},
+    {0x01, Offsets({0x02, 0x09}), kPetSeverityCritical},
 };
 
 constexpr SeverityRule kSeverityRules[] = {
-    {0x0F, {{{0x00, Offsets({0x0F}), PET_SEVERITY_UNSPECIFIED}}}, 1},
-    {0x06, {{{0x6F, Offsets({0x01, 0x02}), PET_SEVERITY_INFORMATION}}}, 1},
-    {0x12, {{{0x6F, Offsets({0x00}), PET_SEVERITY_INFORMATION}}}, 1},
-    {0x0E, {{{0x00, Offsets({0x0F}), PET_SEVERITY_NONCRITICAL}}}, 1},
+    {0x0F, {{{0x00, Offsets({0x0F}), kPetSeverityUnspecified}}}, 1},
+    {0x06, {{{0x6F, Offsets({0x01, 0x02}), kPetSeverityInformation}}}, 1},
+    {0x12, {{{0x6F, Offsets({0x00}), kPetSeverityInformation}}}, 1},
+    {0x0E, {{{0x00, Offsets({0x0F}), kPetSeverityNonCritical}}}, 1},
     {0x0C,
-     {{{0x03, Offsets({0x01}), PET_SEVERITY_CRITICAL},
-       {0x6F, Offsets({0x00}), PET_SEVERITY_NONCRITICAL},
-       {0x6F, Offsets({0x01}), PET_SEVERITY_CRITICAL}}},
+     {{{0x03, Offsets({0x01}), kPetSeverityCritical},
+       {0x6F, Offsets({0x00}), kPetSeverityNonCritical},
+       {0x6F, Offsets({0x01}), kPetSeverityCritical}}},
      3},
-    {0x0D, {{{0x00, Offsets({0x0F}), PET_SEVERITY_CRITICAL}}}, 1},
-    {0x07, {{{0x6F, Offsets({0x00, 0x01, 0x08}), PET_SEVERITY_CRITICAL}}}, 1},
+    {0x0D, {{{0x00, Offsets({0x0F}), kPetSeverityCritical}}}, 1},
+    {0x07, {{{0x6F, Offsets({0x00, 0x01, 0x08}), kPetSeverityCritical}}}, 1},
     {0x01, {{kThresholdCases[0], kThresholdCases[1]}}, 2},
     {0x02, {{kThresholdCases[0], kThresholdCases[1]}}, 2},
     {0x04,
-     {{{0x01, Offsets({0x00}), PET_SEVERITY_NONCRITICAL},
-       {0x01, Offsets({0x01, 0x02}), PET_SEVERITY_CRITICAL},
-       {0x03, Offsets({0x01}), PET_SEVERITY_CRITICAL}}},
+     {{{0x01, Offsets({0x00}), kPetSeverityNonCritical},
+       {0x01, Offsets({0x01, 0x02}), kPetSeverityCritical},
+       {0x03, Offsets({0x01}), kPetSeverityCritical}}},
      3},
     {0x08,
-     {{{0x6F, Offsets({0x01}), PET_SEVERITY_CRITICAL},
-       {0x6F, Offsets({0x03}), PET_SEVERITY_INFORMATION}}},
+     {{{0x6F, Offsets({0x01}), kPetSeverityCritical},
+       {0x6F, Offsets({0x03}), kPetSeverityInformation}}},
      2},
-    {0x05, {{{0x6F, Offsets({0x00, 0x02}), PET_SEVERITY_INFORMATION}}}, 1},
+    {0x05, {{{0x6F, Offsets({0x00, 0x02}), kPetSeverityInformation}}}, 1},
 };
 
 void PutBe16(std::vector<uint8_t>& out, uint16_t value) {
@@ -142,7 +142,7 @@ PetEvent PetEventOf(const SELRECORDX& record, const OEMPETDATA& petData) {
   PetEvent event;
   const bool deassertion = (sel.bEventDirType & 0x80) != 0;
   event.severity =
-      deassertion ? uint8_t{PET_SEVERITY_INFORMATION}
+      deassertion ? uint8_t{kPetSeverityInformation}
                   : GetPETServerity(sel.bSensorType, sel.bEventDirType, sel.bEventData[0] & 0x0F);
   event.trapSourceType = 0x10;
   event.eventSourceType =
@@ -197,11 +197,11 @@ std::optional<int> ParseUtcOffset(const char* text) {
 using namespace mgmt::selwatch;
 
 uint8_t GetPETServerity(uint8_t sensorType, uint8_t eventType, uint8_t offset) {
-  if (sensorType == 0x23) return PET_SEVERITY_CRITICAL;
+  if (sensorType == 0x23) return kPetSeverityCritical;
   const auto* rule =
       std::find_if(std::begin(kSeverityRules), std::end(kSeverityRules),
                    [&](const SeverityRule& r) { return r.sensorType == sensorType; });
-  if (rule == std::end(kSeverityRules)) return PET_SEVERITY_UNSPECIFIED;
+  if (rule == std::end(kSeverityRules)) return kPetSeverityUnspecified;
   const uint8_t type = eventType & 0x7F;
   for (; rule != std::end(kSeverityRules); ++rule) {
     for (size_t i = 0; i < rule->count; ++i) {
@@ -209,7 +209,7 @@ uint8_t GetPETServerity(uint8_t sensorType, uint8_t eventType, uint8_t offset) {
       if (c.eventType == type && offset < 16 && (c.offsets >> offset & 1u) != 0) return c.severity;
     }
   }
-  return PET_SEVERITY_CRITICAL;
+  return kPetSeverityCritical;
 }
 
 SELRECORDX* FormSELRecord4PET(SELRECORD* record, OEMPETDATA* petData) {

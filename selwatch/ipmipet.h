@@ -22,10 +22,10 @@ extern uint32_t tmbase;
 
 /// PET severities.
 enum : uint8_t {
-  PET_SEVERITY_UNSPECIFIED = 0x00,
-  PET_SEVERITY_INFORMATION = 0x02,
-  PET_SEVERITY_NONCRITICAL = 0x08,
-  PET_SEVERITY_CRITICAL = 0x10,
+  kPetSeverityUnspecified = 0x00,
+  kPetSeverityInformation = 0x02,
+  kPetSeverityNonCritical = 0x08,
+  kPetSeverityCritical = 0x10,
 };
 
 /// Completes a SEL record with its sensor's name (into `petData`) and entity.

@@ -89,7 +89,7 @@ TEST_F(PetTest, DeassertionIsInformationWithTheDirectionInTheTrapNumber) {
   SELRECORD sel = TemperatureEvent(0x81, 0x09);
   OEMPETDATA pet{};
   const PetEvent event = PetEventOf(*FormSELRecord4PET(&sel, &pet), pet);
-  EXPECT_EQ(event.severity, PET_SEVERITY_INFORMATION);
+  EXPECT_EQ(event.severity, kPetSeverityInformation);
   EXPECT_EQ(SpecificTrapNumber(sel), 0x00010189u);
 }
 

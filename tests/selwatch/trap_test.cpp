@@ -124,7 +124,7 @@ TEST_F(TrapTest, OneTrapPerUsableSinkLineWithTheBlockWhole) {
 
   // A 110-byte block: the longest there is.
   mgmt::selwatch::PetEvent event;
-  event.severity = PET_SEVERITY_CRITICAL;
+  event.severity = kPetSeverityCritical;
   event.oemField = mgmt::selwatch::SensorNameField(std::string(70, 'n').c_str());
   Bytes block = mgmt::selwatch::EncodePetBlock(event);
   ASSERT_EQ(block.size(), 110u);
