@@ -5,6 +5,7 @@
 //   cimom_host_bench                       (all cases)
 //   cimom_host_bench --benchmark_filter=Filtered
 #include "ProviderHost.h"
+#include "support/temp_dir.h"
 
 #include <Pegasus/Common/CIMParamValue.h>
 
@@ -13,8 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-
-#include <unistd.h>
 
 using namespace Pegasus;
 using namespace mgmt::cimom;
@@ -29,7 +28,6 @@ constexpr Uint32 kInstances = 10000;
 class BenchHost {
  public:
   BenchHost() {
-    dir_ = fs::temp_directory_path() / ("cimom-bench-" + std::to_string(getpid()));
     fs::create_directories(dir_ / "classes");
     fs::create_directories(dir_ / "registrations");
     for (const auto& entry : fs::directory_iterator(CIMOM_MOF_DIR)) {
@@ -50,18 +48,14 @@ class BenchHost {
     in.append(CIMParamValue("N", CIMValue(kInstances)));
     host->InvokeMethod(ctx, ns, CIMObjectPath("Test_Bulk"), CIMName("SetCount"), in);
   }
-  ~BenchHost() {
-    host.reset();
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  ~BenchHost() { host.reset(); }
 
   std::unique_ptr<ProviderHost> host;
   OperationContext ctx = ProviderHost::ContextFor("bench");
   CIMNamespaceName ns{"root/cimv2"};
 
  private:
-  fs::path dir_;
+  mgmt::test::TempDir dir_{"cimom-bench"};
 };
 
 BenchHost& bench() {

@@ -39,6 +39,40 @@ int DevClose(int fd);
 
 #ifdef __cplusplus
 }
+
+namespace mgmt::dev {
+
+/// Owns one descriptor from DevOpen and gives it back with DevClose (never
+/// close(2): an emulated device's number belongs to the seam). Move-only.
+class DevFd {
+ public:
+  DevFd() = default;
+  explicit DevFd(int fd) : fd_(fd) {}
+  DevFd(const DevFd&) = delete;
+  DevFd& operator=(const DevFd&) = delete;
+  DevFd(DevFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  DevFd& operator=(DevFd&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      fd_ = other.fd_;
+      other.fd_ = -1;
+    }
+    return *this;
+  }
+  ~DevFd() { Reset(); }
+
+  [[nodiscard]] int Get() const { return fd_; }
+  [[nodiscard]] bool Valid() const { return fd_ >= 0; }
+  void Reset() {
+    if (fd_ >= 0) DevClose(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace mgmt::dev
 #endif
 
 #endif

@@ -16,6 +16,7 @@
 #include "base/fdio.h"
 #include "devframe.h"
 #include "imbapi.h"
+#include "support/temp_dir.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -31,14 +32,11 @@ struct Canned {
 class RawResponder {
  public:
   explicit RawResponder(std::deque<Canned> script) : script_(std::move(script)) {
-    char pattern[] = "/tmp/imbraw.XXXXXX";
-    root_ = ::mkdtemp(pattern);
-    std::filesystem::create_directories(root_ + "/dev");
-    ::setenv("MGMTAGENT_ROOT", root_.c_str(), 1);
+    std::filesystem::create_directories(root_ / "dev");
     listen_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof(addr.sun_path), "%s/dev/imb", root_.c_str());
+    std::snprintf(addr.sun_path, sizeof(addr.sun_path), "%s", (root_ / "dev/imb").c_str());
     ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
     ::listen(listen_, 4);
     thread_ = std::thread([this] { Run(); });
@@ -49,8 +47,6 @@ class RawResponder {
     ::shutdown(listen_, SHUT_RDWR);
     thread_.join();
     ::close(listen_);
-    ::unsetenv("MGMTAGENT_ROOT");
-    std::filesystem::remove_all(root_);
   }
   std::vector<Bytes> Inputs() const { return inputs_; }
 
@@ -77,7 +73,7 @@ class RawResponder {
     ::close(fd);
   }
 
-  std::string root_;
+  mgmt::test::TempRoot root_{"imbraw"};  // the installation root while it lives
   int listen_ = -1;
   std::deque<Canned> script_;
   std::vector<Bytes> inputs_;
@@ -150,13 +146,12 @@ TEST(ImbApiAsync, AMissingDeviceIsAFailureNotNoMessage) {
   }
   // The driver is gone: the open fails, and the "no message" status of the call
   // before must not be taken for this one's.
-  char pattern[] = "/tmp/imbnone.XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  ::setenv("MGMTAGENT_ROOT", pattern, 1);
-  testing::internal::CaptureStderr();
-  const int result = GetAsyncImbpMessage(msg, &len, 0, &seq, 0);
-  testing::internal::GetCapturedStderr();
-  ::unsetenv("MGMTAGENT_ROOT");
-  std::filesystem::remove_all(pattern);
+  int result = 0;
+  {
+    const mgmt::test::TempRoot empty("imbnone");
+    testing::internal::CaptureStderr();
+    result = GetAsyncImbpMessage(msg, &len, 0, &seq, 0);
+    testing::internal::GetCapturedStderr();
+  }
   EXPECT_EQ(result, 1);
 }

@@ -26,18 +26,6 @@ using test::Bytes;
 using test::Concat;
 using test::MakeStructure;
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) DevClose(fd_);
-  }
-  int Get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 struct SmbdrvAnswer {
   Bytes header;
   Bytes table;
@@ -47,7 +35,7 @@ struct SmbdrvAnswer {
 // fails or request 2 writes past the announced length.
 SmbdrvAnswer ReadSmbdrv() {
   SmbdrvAnswer answer;
-  const Fd fd(DevOpen("/dev/smbdrv", O_RDONLY));
+  const DevFd fd(DevOpen("/dev/smbdrv", O_RDONLY));
   EXPECT_GE(fd.Get(), 3) << std::strerror(errno);
   answer.header.assign(smbios::kHeaderBufferSize, 0);
   EXPECT_EQ(DevIoctl(fd.Get(), SMBIOS_IOCTL_GET_HEADER, answer.header.data()), 0);
@@ -141,7 +129,7 @@ TEST_F(FirmwareDeviceTest, HmpdrvChainVisitsEveryRealStructureOnce) {
     std::set<uint16_t> handles;
     for (const auto& d : decoded) handles.insert(d.handle);
 
-    const Fd fd(DevOpen("/dev/hmpdrv", O_RDONLY));
+    const DevFd fd(DevOpen("/dev/hmpdrv", O_RDONLY));
     ASSERT_GE(fd.Get(), 3);
     const auto chain = FollowChain(fd.Get(), decoded.size() + 1);
     std::map<uint16_t, Bytes> fetched;
@@ -179,7 +167,7 @@ TEST_F(FirmwareDeviceTest, HmpdrvChainStartsAtHandleZeroWrapsAndSkipsRepeatedHan
   const Bytes table = Concat({first, zero, again, other, unusable, end});
   test::WriteFirmwareTables(dir_.Path(), test::MakeSmEntryPoint(table.size(), 6), table);
 
-  const Fd fd(DevOpen("/dev/hmpdrv", O_RDONLY));
+  const DevFd fd(DevOpen("/dev/hmpdrv", O_RDONLY));
   ASSERT_GE(fd.Get(), 3);
   const auto chain = FollowChain(fd.Get(), 10);
   std::vector<uint16_t> order;
@@ -213,7 +201,7 @@ TEST_F(FirmwareDeviceTest, WithoutHandleZeroTheChainStartsAtTheFirstStructure) {
   const Bytes table = Concat({MakeStructure(1, 0x05, {0, 0, 0, 0}), MakeStructure(2, 0x06, {}),
                               MakeStructure(127, 0x07, {})});
   test::WriteFirmwareTables(dir_.Path(), test::MakeSmEntryPoint(table.size(), 3), table);
-  const Fd fd(DevOpen("/dev/hmpdrv", O_RDONLY));
+  const DevFd fd(DevOpen("/dev/hmpdrv", O_RDONLY));
   ASSERT_GE(fd.Get(), 3);
   const auto chain = FollowChain(fd.Get(), 10);
   ASSERT_EQ(chain.size(), 3u);
@@ -224,7 +212,7 @@ TEST_F(FirmwareDeviceTest, WithoutHandleZeroTheChainStartsAtTheFirstStructure) {
 TEST_F(FirmwareDeviceTest, EachOpenTakesOneSnapshot) {
   const Bytes one = Concat({MakeStructure(1, 0x01, {0, 0, 0, 0}), MakeStructure(127, 0x02, {})});
   test::WriteFirmwareTables(dir_.Path(), test::MakeSmEntryPoint(one.size(), 2), one);
-  const Fd fd(DevOpen("/dev/smbdrv", O_RDONLY));
+  const DevFd fd(DevOpen("/dev/smbdrv", O_RDONLY));
   ASSERT_GE(fd.Get(), 3);
 
   // The tables change after the open: that descriptor keeps answering the old one.
@@ -274,7 +262,7 @@ TEST_F(FirmwareDeviceTest, AnInstalledDriverIsUsedInsteadOfTheTables) {
   test::WriteFirmwareTables(dir_.Path(), test::MakeSmEntryPoint(table.size(), 1), table);
   // Something at the device's path (here a plain file) gets the real calls.
   dir_.Write("dev/smbdrv", std::string_view("not a driver"));
-  const Fd fd(DevOpen("/dev/smbdrv", O_RDONLY));
+  const DevFd fd(DevOpen("/dev/smbdrv", O_RDONLY));
   ASSERT_GE(fd.Get(), 3);
   struct stat st {};
   ASSERT_EQ(fstat(fd.Get(), &st), 0);

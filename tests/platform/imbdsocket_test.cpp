@@ -25,6 +25,7 @@
 #include "log.h"
 #include "sockdev.h"
 #include "support/fake_imb_device.h"
+#include "support/temp_dir.h"
 
 using mgmt::test::FakeImbDevice;
 using mgmt::test::Reply;
@@ -292,8 +293,8 @@ TEST(DevSeam, DriverStatusAndErrorsCrossTheSocket) {
 TEST(DevSeam, AnOpenNeverReturnsAStandardDescriptorNumber) {
   // A process started with standard input closed: descriptor 0 is the first free
   // one, yet the IMB library keeps 0 for "not open".
-  std::string dir = (std::filesystem::temp_directory_path() / "devseam.XXXXXX").string();
-  ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+  const mgmt::test::TempDir tmp("devseam");
+  const std::string dir = tmp.Path().string();
   const std::string plain = dir + "/plain";
   const std::string sockPath = dir + "/sock";
   ::close(::open(plain.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
@@ -320,5 +321,4 @@ TEST(DevSeam, AnOpenNeverReturnsAStandardDescriptorNumber) {
   if (file >= 0) DevClose(file);
   if (sock >= 0) DevClose(sock);
   ::close(listener);
-  std::filesystem::remove_all(dir);
 }

@@ -1,6 +1,7 @@
 // The built-in CIM_NetworkAdapter provider, on a fixture root and on this machine.
 #include "HostFixture.h"
 #include "NetInterfaces.h"
+#include "support/temp_dir.h"
 
 #include <Pegasus/Common/CIMProperty.h>
 
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -76,14 +78,18 @@ TEST(NetInterfaces, ParsesIpAddrOutput) {
 class NetworkAdapterTest : public cimomtest::HostFixture {
  protected:
   void TearDown() override {
-    ::unsetenv("MGMTAGENT_ROOT");
-    std::error_code ec;
-    if (!root_.empty()) fs::remove_all(root_, ec);
+    fixture_.reset();
     HostFixture::TearDown();
   }
 
+  /// A fresh folder that is the installation root until the test ends.
+  void makeRoot(const char* prefix) {
+    fixture_.emplace(prefix);
+    root_ = fixture_->Path();
+  }
+
   void makeFixtureRoot() {
-    root_ = fs::temp_directory_path() / ("cimom-netroot-" + std::to_string(getpid()));
+    makeRoot("cimom-netroot");
     const struct {
       const char* name;
       const char* address;
@@ -106,9 +112,9 @@ class NetworkAdapterTest : public cimomtest::HostFixture {
            "3: eth7    inet 10.0.1.5/24 brd 10.0.1.255 scope global secondary eth7\n";
     fs::create_directories(root_ / "proc/sys/kernel");
     std::ofstream(root_ / "proc/sys/kernel/hostname") << "fixture-host\n";
-    ::setenv("MGMTAGENT_ROOT", root_.c_str(), 1);
   }
 
+  std::optional<mgmt::test::TempRoot> fixture_;
   fs::path root_;
 };
 
@@ -168,10 +174,8 @@ TEST_F(NetworkAdapterTest, OneInstancePerInterfaceOfTheFixtureRoot) {
 TEST_F(NetworkAdapterTest, StagedRootWithoutAFixtureReportsLiveAddresses) {
   // An installation staged under a root (as the demo does) whose /sys is this
   // machine's and which holds no address fixture: the live addresses apply.
-  root_ = fs::temp_directory_path() / ("cimom-staged-" + std::to_string(getpid()));
-  fs::create_directories(root_);
+  makeRoot("cimom-staged");
   fs::create_directory_symlink("/sys", root_ / "sys");
-  ::setenv("MGMTAGENT_ROOT", root_.c_str(), 1);
   Array<CIMInstance> found = host->EnumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
   bool loopbackSeen = false;
   for (Uint32 i = 0; i < found.size(); ++i) {
@@ -184,7 +188,7 @@ TEST_F(NetworkAdapterTest, StagedRootWithoutAFixtureReportsLiveAddresses) {
 }
 
 TEST_F(NetworkAdapterTest, MatchesIpOnThisMachine) {
-  ::unsetenv("MGMTAGENT_ROOT");
+  const mgmt::test::ScopedEnv noRoot("MGMTAGENT_ROOT", std::nullopt);
   std::string links = run("ip -o link 2>/dev/null");
   std::string addrs = run("ip -o addr 2>/dev/null");
   if (links.empty()) GTEST_SKIP() << "ip is not available";

@@ -399,8 +399,8 @@ TEST(HttpServerTest, AcceptingPausesWhenDescriptorsRunOut) {
 }
 
 TEST(HttpServerTest, UnixSocketCarriesPeerCredentials) {
-  auto dir = std::filesystem::temp_directory_path() / ("cimsock." + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const mgmt::test::TempDir tmp("cimsock");
+  const std::filesystem::path& dir = tmp.Path();
   const std::string path = (dir / "s").string();
   {
     std::string err;
@@ -423,12 +423,11 @@ TEST(HttpServerTest, UnixSocketCarriesPeerCredentials) {
     second.Stop();
     t.join();
   }
-  std::filesystem::remove_all(dir);
 }
 
 TEST(PasswordFileTest, AddVerifyRemoveKeepsMode0600) {
-  auto dir = std::filesystem::temp_directory_path() / ("cimpw." + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const mgmt::test::TempDir tmp("cimpw");
+  const std::filesystem::path& dir = tmp.Path();
   const std::string path = (dir / "passwd").string();
   EXPECT_EQ(cimom::SetPassword(path, "alice", "s3cret"), "");
   EXPECT_EQ(cimom::SetPassword(path, "bob", "other:pw"), "");
@@ -453,12 +452,11 @@ TEST(PasswordFileTest, AddVerifyRemoveKeepsMode0600) {
   EXPECT_NE(cimom::RemoveUser(path, "alice"), "");
   EXPECT_FALSE(checker.Check("alice", "new"));
   EXPECT_TRUE(checker.Check("bob", "other:pw"));
-  std::filesystem::remove_all(dir);
 }
 
 TEST(PasswordFileTest, RewriteStaysPrivateAndClearsWhatKilledWritersLeft) {
-  auto dir = std::filesystem::temp_directory_path() / ("cimpw2." + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const mgmt::test::TempDir tmp("cimpw2");
+  const std::filesystem::path& dir = tmp.Path();
   const std::string path = (dir / "passwd").string();
   ASSERT_EQ(cimom::SetPassword(path, "alice", "s3cret"), "");
   ASSERT_EQ(::chmod(path.c_str(), 0644), 0);  // loosened by hand
@@ -480,7 +478,6 @@ TEST(PasswordFileTest, RewriteStaysPrivateAndClearsWhatKilledWritersLeft) {
   cimom::PasswordChecker checker(path);
   EXPECT_TRUE(checker.Check("alice", "s3cret"));
   EXPECT_TRUE(checker.Check("bob", "pw"));
-  std::filesystem::remove_all(dir);
 }
 
 TEST(PasswordFileTest, BasicAuthorizationDecoding) {

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "base/atomic_file.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -27,13 +28,6 @@ using mgmt::base::ReplaceFileContents;
 
 class AtomicFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "atomicfile.XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   void Write(const std::string& name, const std::string& text) const {
     std::ofstream(dir_ / name, std::ios::binary) << text;
@@ -55,7 +49,8 @@ class AtomicFile : public ::testing::Test {
     return st;
   }
 
-  fs::path dir_;
+  const mgmt::test::TempDir tmp_{"atomicfile"};
+  const fs::path dir_ = tmp_.Path();
 };
 
 // A process id no process has: a child that has ended and been reaped.

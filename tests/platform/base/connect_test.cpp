@@ -16,6 +16,7 @@
 
 #include "base/connect.h"
 #include "loopback.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -59,9 +60,8 @@ TEST(ConnectTcp, AFullAcceptQueueEndsInATimeOut) {
 }
 
 TEST(ConnectUnix, ConnectsAndFailsClearly) {
-  const std::string dir =
-      (std::filesystem::temp_directory_path() / ("connect." + std::to_string(::getpid()))).string();
-  std::filesystem::create_directories(dir);
+  const mgmt::test::TempDir tmp("connect");
+  const std::string dir = tmp.Path().string();
   const std::string path = dir + "/sock";
   UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   sockaddr_un addr{};
@@ -89,7 +89,6 @@ TEST(ConnectUnix, ConnectsAndFailsClearly) {
   errno = 0;
   EXPECT_FALSE(mgmt::base::ConnectUnix(std::string(200, 'x'), 1s, &error).Valid());
   EXPECT_EQ(errno, ENAMETOOLONG);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
