@@ -26,57 +26,57 @@ namespace {
 class Request {
  public:
   Request(const std::string& id, const char* method, const CIMNamespaceName& ns) : method_(method) {
-    cx::appendMessageStart(body_, id);
+    cx::AppendMessageStart(body_, id);
     body_ += "<SIMPLEREQ><IMETHODCALL NAME=\"";
     body_ += method;
     body_ += "\">";
-    cx::writeLocalNamespacePath(body_, ns);
+    cx::WriteLocalNamespacePath(body_, ns);
   }
-  void flag(const char* name, bool v) {
-    open(name);
+  void Flag(const char* name, bool v) {
+    Open(name);
     body_ += v ? "<VALUE>TRUE</VALUE>" : "<VALUE>FALSE</VALUE>";
-    close();
+    Close();
   }
-  void className(const char* name, const CIMName& cls) {
+  void ClassName(const char* name, const CIMName& cls) {
     if (cls.isNull()) return;
-    open(name);
+    Open(name);
     body_ += "<CLASSNAME NAME=\"";
-    cx::appendAttrEscaped(body_, cx::utf8(cls.getString()));
+    cx::AppendAttrEscaped(body_, cx::Utf8(cls.getString()));
     body_ += "\"></CLASSNAME>";
-    close();
+    Close();
   }
-  void propertyList(const CIMPropertyList& pl) {
+  void PropertyList(const CIMPropertyList& pl) {
     if (pl.isNull()) return;
-    open("PropertyList");
+    Open("PropertyList");
     body_ += "<VALUE.ARRAY>";
     for (Uint32 i = 0; i < pl.size(); ++i) {
       body_ += "<VALUE>";
-      cx::appendEscaped(body_, cx::utf8(pl[i].getString()));
+      cx::AppendEscaped(body_, cx::Utf8(pl[i].getString()));
       body_ += "</VALUE>";
     }
     body_ += "</VALUE.ARRAY>";
-    close();
+    Close();
   }
-  void text(const char* name, const std::string& value) {
-    open(name);
+  void Text(const char* name, const std::string& value) {
+    Open(name);
     body_ += "<VALUE>";
-    cx::appendEscaped(body_, value);
+    cx::AppendEscaped(body_, value);
     body_ += "</VALUE>";
-    close();
+    Close();
   }
-  std::string& raw(const char* name) {
-    open(name);
+  std::string& Raw(const char* name) {
+    Open(name);
     return body_;
   }
-  void close() { body_ += "</IPARAMVALUE>"; }
-  std::string finish() {
+  void Close() { body_ += "</IPARAMVALUE>"; }
+  std::string Finish() {
     body_ += "</IMETHODCALL></SIMPLEREQ>";
-    cx::appendMessageEnd(body_);
+    cx::AppendMessageEnd(body_);
     return std::move(body_);
   }
 
  private:
-  void open(const char* name) {
+  void Open(const char* name) {
     body_ += "<IPARAMVALUE NAME=\"";
     body_ += name;
     body_ += "\">";
@@ -85,12 +85,12 @@ class Request {
   std::string body_;
 };
 
-[[noreturn]] void badResponse(const std::string& why) {
-  throw CIMException(CIM_ERR_FAILED, cx::fromUtf8("invalid response: " + why));
+[[noreturn]] void BadResponse(const std::string& why) {
+  throw CIMException(CIM_ERR_FAILED, cx::FromUtf8("invalid response: " + why));
 }
 
 // Throws the CIMException an ERROR element carries.
-[[noreturn]] void throwError(pugi::xml_node error) {
+[[noreturn]] void ThrowError(pugi::xml_node error) {
   // A CODE that is missing, not a number or 0 (success) still reports a failure.
   Uint32 number = 0;
   const bool known = mgmt::broker::ParseInteger(error.attribute("CODE").value(), number) ==
@@ -104,7 +104,7 @@ class Request {
     description.erase(0, symbol.size());
     if (description.rfind(": ", 0) == 0) description.erase(0, 2);
   }
-  throw CIMException(code, cx::fromUtf8(description));
+  throw CIMException(code, cx::FromUtf8(description));
 }
 
 }  // namespace
@@ -115,58 +115,58 @@ class CIMClientRep {
   std::optional<mgmt::client::ClientTransport> transport;
   unsigned nextId = 1;
 
-  std::chrono::milliseconds ms() const { return std::chrono::milliseconds(timeout); }
+  std::chrono::milliseconds Ms() const { return std::chrono::milliseconds(timeout); }
 
-  mgmt::client::ClientTransport& connected() {
+  mgmt::client::ClientTransport& Connected() {
     if (!transport) throw NotConnectedException();
     return *transport;
   }
 
   // Sends a request and returns the response's IMETHODRESPONSE or METHODRESPONSE
   // content node within `doc`, having thrown the ERROR it may carry.
-  pugi::xml_node call(pugi::xml_document& doc, const std::string& id, const std::string& method,
+  pugi::xml_node Call(pugi::xml_document& doc, const std::string& id, const std::string& method,
                       const std::string& object, const std::string& body,
                       const char* responseElement) {
-    mgmt::http::Message resp = connected().post(method, object, body, ms());
+    mgmt::http::Message resp = Connected().Post(method, object, body, Ms());
     cx::XmlLimits limits;
     limits.maxElements = 100000000;
     std::string detail;
-    if (cx::parseDocument(doc, resp.body, limits, &detail) != cx::XmlProblem::None)
-      badResponse(detail);
-    pugi::xml_node message = cx::firstElement(doc.document_element());
-    if (!cx::is(doc.document_element(), "CIM") || !cx::is(message, "MESSAGE"))
-      badResponse("no CIM MESSAGE");
-    if (id != message.attribute("ID").value()) badResponse("MESSAGE ID does not match the request");
-    pugi::xml_node rsp = cx::firstElement(cx::firstElement(message));
-    if (!cx::is(cx::firstElement(message), "SIMPLERSP") || !cx::is(rsp, responseElement))
-      badResponse(std::string("no ") + responseElement);
-    if (!http_equal(rsp.attribute("NAME").value(), method))
-      badResponse("response names another method");
-    pugi::xml_node first = cx::firstElement(rsp);
-    if (cx::is(first, "ERROR")) throwError(first);
+    if (cx::ParseDocument(doc, resp.body, limits, &detail) != cx::XmlProblem::kNone)
+      BadResponse(detail);
+    pugi::xml_node message = cx::FirstElement(doc.document_element());
+    if (!cx::Is(doc.document_element(), "CIM") || !cx::Is(message, "MESSAGE"))
+      BadResponse("no CIM MESSAGE");
+    if (id != message.attribute("ID").value()) BadResponse("MESSAGE ID does not match the request");
+    pugi::xml_node rsp = cx::FirstElement(cx::FirstElement(message));
+    if (!cx::Is(cx::FirstElement(message), "SIMPLERSP") || !cx::Is(rsp, responseElement))
+      BadResponse(std::string("no ") + responseElement);
+    if (!HttpEqual(rsp.attribute("NAME").value(), method))
+      BadResponse("response names another method");
+    pugi::xml_node first = cx::FirstElement(rsp);
+    if (cx::Is(first, "ERROR")) ThrowError(first);
     return rsp;
   }
 
   // The IRETURNVALUE of an intrinsic call (empty node when there is none).
   template <typename F>
-  void intrinsic(const char* method, const CIMNamespaceName& ns, F&& fill,
+  void Intrinsic(const char* method, const CIMNamespaceName& ns, F&& fill,
                  const std::function<void(pugi::xml_node)>& read) {
     const std::string id = std::to_string(nextId++);
     Request req(id, method, ns);
     fill(req);
     pugi::xml_document doc;
     pugi::xml_node rsp =
-        call(doc, id, method, cx::utf8(ns.getString()), req.finish(), "IMETHODRESPONSE");
-    pugi::xml_node ret = cx::firstElement(rsp);
-    if (ret && !cx::is(ret, "IRETURNVALUE")) badResponse("IRETURNVALUE expected");
+        Call(doc, id, method, cx::Utf8(ns.getString()), req.Finish(), "IMETHODRESPONSE");
+    pugi::xml_node ret = cx::FirstElement(rsp);
+    if (ret && !cx::Is(ret, "IRETURNVALUE")) BadResponse("IRETURNVALUE expected");
     try {
       read(ret);
     } catch (const cx::CimXmlError& e) {
-      badResponse(e.what());
+      BadResponse(e.what());
     }
   }
 
-  static bool http_equal(const char* a, const std::string& b) {
+  static bool HttpEqual(const char* a, const std::string& b) {
     std::string_view x(a);
     if (x.size() != b.size()) return false;
     for (std::size_t i = 0; i < x.size(); ++i)
@@ -190,9 +190,9 @@ void CIMClient::connect(const String& host, const Uint32 portNumber, const Strin
     throw InvalidLocatorException(host);
   std::string auth;
   if (userName.size() != 0)
-    auth = "Basic " + mgmt::base::Base64Encode(cx::utf8(userName) + ":" + cx::utf8(password));
-  mgmt::client::ClientTransport t(cx::utf8(host), portNumber, auth);
-  t.open(_rep->ms());
+    auth = "Basic " + mgmt::base::Base64Encode(cx::Utf8(userName) + ":" + cx::Utf8(password));
+  mgmt::client::ClientTransport t(cx::Utf8(host), portNumber, auth);
+  t.Open(_rep->Ms());
   _rep->transport.emplace(std::move(t));
 }
 
@@ -202,7 +202,7 @@ void CIMClient::connectLocal() {
   std::string path = (env != nullptr && *env != '\0') ? std::string(env)
                                                       : mgmt::RootPath(PEGASUS_CIMXML_LOCAL_SOCKET);
   mgmt::client::ClientTransport t(path);
-  t.open(_rep->ms());
+  t.Open(_rep->Ms());
   _rep->transport.emplace(std::move(t));
 }
 
@@ -214,19 +214,19 @@ Array<CIMInstance> CIMClient::enumerateInstances(const CIMNamespaceName& nameSpa
                                                  Boolean includeClassOrigin,
                                                  const CIMPropertyList& propertyList) {
   Array<CIMInstance> result;
-  _rep->intrinsic(
+  _rep->Intrinsic(
       "EnumerateInstances", nameSpace,
       [&](Request& r) {
-        r.className("ClassName", className);
-        r.flag("DeepInheritance", deepInheritance);
-        r.flag("LocalOnly", localOnly);
-        r.flag("IncludeQualifiers", includeQualifiers);
-        r.flag("IncludeClassOrigin", includeClassOrigin);
-        r.propertyList(propertyList);
+        r.ClassName("ClassName", className);
+        r.Flag("DeepInheritance", deepInheritance);
+        r.Flag("LocalOnly", localOnly);
+        r.Flag("IncludeQualifiers", includeQualifiers);
+        r.Flag("IncludeClassOrigin", includeClassOrigin);
+        r.PropertyList(propertyList);
       },
       [&](pugi::xml_node ret) {
-        for (pugi::xml_node n = cx::firstElement(ret); n; n = cx::nextElement(n)) {
-          CIMInstance inst = cx::readNamedInstance(n);
+        for (pugi::xml_node n = cx::FirstElement(ret); n; n = cx::NextElement(n)) {
+          CIMInstance inst = cx::ReadNamedInstance(n);
           CIMObjectPath p = inst.getPath();
           p.setNameSpace(nameSpace);
           inst.setPath(p);
@@ -239,11 +239,11 @@ Array<CIMInstance> CIMClient::enumerateInstances(const CIMNamespaceName& nameSpa
 Array<CIMObjectPath> CIMClient::enumerateInstanceNames(const CIMNamespaceName& nameSpace,
                                                        const CIMName& className) {
   Array<CIMObjectPath> result;
-  _rep->intrinsic(
-      "EnumerateInstanceNames", nameSpace, [&](Request& r) { r.className("ClassName", className); },
+  _rep->Intrinsic(
+      "EnumerateInstanceNames", nameSpace, [&](Request& r) { r.ClassName("ClassName", className); },
       [&](pugi::xml_node ret) {
-        for (pugi::xml_node n = cx::firstElement(ret); n; n = cx::nextElement(n)) {
-          CIMObjectPath p = cx::readInstanceName(n);
+        for (pugi::xml_node n = cx::FirstElement(ret); n; n = cx::NextElement(n)) {
+          CIMObjectPath p = cx::ReadInstanceName(n);
           p.setNameSpace(nameSpace);
           result.append(p);
         }
@@ -256,20 +256,20 @@ CIMInstance CIMClient::getInstance(const CIMNamespaceName& nameSpace,
                                    Boolean includeQualifiers, Boolean includeClassOrigin,
                                    const CIMPropertyList& propertyList) {
   CIMInstance result;
-  _rep->intrinsic(
+  _rep->Intrinsic(
       "GetInstance", nameSpace,
       [&](Request& r) {
-        cx::writeInstanceName(r.raw("InstanceName"), instanceName);
-        r.close();
-        r.flag("LocalOnly", localOnly);
-        r.flag("IncludeQualifiers", includeQualifiers);
-        r.flag("IncludeClassOrigin", includeClassOrigin);
-        r.propertyList(propertyList);
+        cx::WriteInstanceName(r.Raw("InstanceName"), instanceName);
+        r.Close();
+        r.Flag("LocalOnly", localOnly);
+        r.Flag("IncludeQualifiers", includeQualifiers);
+        r.Flag("IncludeClassOrigin", includeClassOrigin);
+        r.PropertyList(propertyList);
       },
       [&](pugi::xml_node ret) {
-        pugi::xml_node n = cx::firstElement(ret);
-        if (!n || cx::nextElement(n)) badResponse("GetInstance must return one INSTANCE");
-        result = cx::readInstance(n);
+        pugi::xml_node n = cx::FirstElement(ret);
+        if (!n || cx::NextElement(n)) BadResponse("GetInstance must return one INSTANCE");
+        result = cx::ReadInstance(n);
         CIMObjectPath p = instanceName;
         p.setHost(String());
         p.setNameSpace(nameSpace);
@@ -285,13 +285,13 @@ CIMInstance CIMClient::getInstance(const CIMNamespaceName& nameSpace,
 void CIMClient::modifyInstance(const CIMNamespaceName& nameSpace,
                                const CIMInstance& modifiedInstance, Boolean includeQualifiers,
                                const CIMPropertyList& propertyList) {
-  _rep->intrinsic(
+  _rep->Intrinsic(
       "ModifyInstance", nameSpace,
       [&](Request& r) {
-        cx::writeNamedInstance(r.raw("ModifiedInstance"), modifiedInstance);
-        r.close();
-        r.flag("IncludeQualifiers", includeQualifiers);
-        r.propertyList(propertyList);
+        cx::WriteNamedInstance(r.Raw("ModifiedInstance"), modifiedInstance);
+        r.Close();
+        r.Flag("IncludeQualifiers", includeQualifiers);
+        r.PropertyList(propertyList);
       },
       [](pugi::xml_node) {});
 }
@@ -299,16 +299,16 @@ void CIMClient::modifyInstance(const CIMNamespaceName& nameSpace,
 CIMObjectPath CIMClient::createInstance(const CIMNamespaceName& nameSpace,
                                         const CIMInstance& newInstance) {
   CIMObjectPath result;
-  _rep->intrinsic(
+  _rep->Intrinsic(
       "CreateInstance", nameSpace,
       [&](Request& r) {
-        cx::writeInstance(r.raw("NewInstance"), newInstance);
-        r.close();
+        cx::WriteInstance(r.Raw("NewInstance"), newInstance);
+        r.Close();
       },
       [&](pugi::xml_node ret) {
-        pugi::xml_node n = cx::firstElement(ret);
-        if (!n) badResponse("CreateInstance returned no INSTANCENAME");
-        result = cx::readInstanceName(n);
+        pugi::xml_node n = cx::FirstElement(ret);
+        if (!n) BadResponse("CreateInstance returned no INSTANCENAME");
+        result = cx::ReadInstanceName(n);
         result.setNameSpace(nameSpace);
       });
   return result;
@@ -316,11 +316,11 @@ CIMObjectPath CIMClient::createInstance(const CIMNamespaceName& nameSpace,
 
 void CIMClient::deleteInstance(const CIMNamespaceName& nameSpace,
                                const CIMObjectPath& instanceName) {
-  _rep->intrinsic(
+  _rep->Intrinsic(
       "DeleteInstance", nameSpace,
       [&](Request& r) {
-        cx::writeInstanceName(r.raw("InstanceName"), instanceName);
-        r.close();
+        cx::WriteInstanceName(r.Raw("InstanceName"), instanceName);
+        r.Close();
       },
       [](pugi::xml_node) {});
 }
@@ -329,19 +329,19 @@ CIMClass CIMClient::getClass(const CIMNamespaceName& nameSpace, const CIMName& c
                              Boolean localOnly, Boolean includeQualifiers,
                              Boolean includeClassOrigin, const CIMPropertyList& propertyList) {
   CIMClass result;
-  _rep->intrinsic(
+  _rep->Intrinsic(
       "GetClass", nameSpace,
       [&](Request& r) {
-        r.className("ClassName", className);
-        r.flag("LocalOnly", localOnly);
-        r.flag("IncludeQualifiers", includeQualifiers);
-        r.flag("IncludeClassOrigin", includeClassOrigin);
-        r.propertyList(propertyList);
+        r.ClassName("ClassName", className);
+        r.Flag("LocalOnly", localOnly);
+        r.Flag("IncludeQualifiers", includeQualifiers);
+        r.Flag("IncludeClassOrigin", includeClassOrigin);
+        r.PropertyList(propertyList);
       },
       [&](pugi::xml_node ret) {
-        pugi::xml_node n = cx::firstElement(ret);
-        if (!n) badResponse("GetClass returned no CLASS");
-        result = cx::readClass(n);
+        pugi::xml_node n = cx::FirstElement(ret);
+        if (!n) BadResponse("GetClass returned no CLASS");
+        result = cx::ReadClass(n);
       });
   return result;
 }
@@ -349,16 +349,16 @@ CIMClass CIMClient::getClass(const CIMNamespaceName& nameSpace, const CIMName& c
 Array<CIMName> CIMClient::enumerateClassNames(const CIMNamespaceName& nameSpace,
                                               const CIMName& className, Boolean deepInheritance) {
   Array<CIMName> result;
-  _rep->intrinsic(
+  _rep->Intrinsic(
       "EnumerateClassNames", nameSpace,
       [&](Request& r) {
-        r.className("ClassName", className);
-        r.flag("DeepInheritance", deepInheritance);
+        r.ClassName("ClassName", className);
+        r.Flag("DeepInheritance", deepInheritance);
       },
       [&](pugi::xml_node ret) {
-        for (pugi::xml_node n = cx::firstElement(ret); n; n = cx::nextElement(n)) {
-          if (!cx::is(n, "CLASSNAME")) badResponse("CLASSNAME expected");
-          result.append(cx::nameAttr(n, "NAME"));
+        for (pugi::xml_node n = cx::FirstElement(ret); n; n = cx::NextElement(n)) {
+          if (!cx::Is(n, "CLASSNAME")) BadResponse("CLASSNAME expected");
+          result.append(cx::NameAttr(n, "NAME"));
         }
       });
   return result;
@@ -369,18 +369,18 @@ Array<CIMClass> CIMClient::enumerateClasses(const CIMNamespaceName& nameSpace,
                                             Boolean localOnly, Boolean includeQualifiers,
                                             Boolean includeClassOrigin) {
   Array<CIMClass> result;
-  _rep->intrinsic(
+  _rep->Intrinsic(
       "EnumerateClasses", nameSpace,
       [&](Request& r) {
-        r.className("ClassName", className);
-        r.flag("DeepInheritance", deepInheritance);
-        r.flag("LocalOnly", localOnly);
-        r.flag("IncludeQualifiers", includeQualifiers);
-        r.flag("IncludeClassOrigin", includeClassOrigin);
+        r.ClassName("ClassName", className);
+        r.Flag("DeepInheritance", deepInheritance);
+        r.Flag("LocalOnly", localOnly);
+        r.Flag("IncludeQualifiers", includeQualifiers);
+        r.Flag("IncludeClassOrigin", includeClassOrigin);
       },
       [&](pugi::xml_node ret) {
-        for (pugi::xml_node n = cx::firstElement(ret); n; n = cx::nextElement(n))
-          result.append(cx::readClass(n));
+        for (pugi::xml_node n = cx::FirstElement(ret); n; n = cx::NextElement(n))
+          result.append(cx::ReadClass(n));
       });
   return result;
 }
@@ -388,34 +388,34 @@ Array<CIMClass> CIMClient::enumerateClasses(const CIMNamespaceName& nameSpace,
 CIMValue CIMClient::getProperty(const CIMNamespaceName& nameSpace,
                                 const CIMObjectPath& instanceName, const CIMName& propertyName) {
   CIMValue result;
-  _rep->intrinsic(
+  _rep->Intrinsic(
       "GetProperty", nameSpace,
       [&](Request& r) {
-        cx::writeInstanceName(r.raw("InstanceName"), instanceName);
-        r.close();
-        r.text("PropertyName", cx::utf8(propertyName.getString()));
+        cx::WriteInstanceName(r.Raw("InstanceName"), instanceName);
+        r.Close();
+        r.Text("PropertyName", cx::Utf8(propertyName.getString()));
       },
       [&](pugi::xml_node ret) {
-        pugi::xml_node v = cx::firstElement(ret);
+        pugi::xml_node v = cx::FirstElement(ret);
         if (!v) return;
-        const bool ref = cx::is(v, "VALUE.REFERENCE") || cx::is(v, "VALUE.REFARRAY");
-        result = cx::readValue(v, ref ? CIMTYPE_REFERENCE : CIMTYPE_STRING,
-                               cx::is(v, "VALUE.ARRAY") || cx::is(v, "VALUE.REFARRAY"));
+        const bool ref = cx::Is(v, "VALUE.REFERENCE") || cx::Is(v, "VALUE.REFARRAY");
+        result = cx::ReadValue(v, ref ? CIMTYPE_REFERENCE : CIMTYPE_STRING,
+                               cx::Is(v, "VALUE.ARRAY") || cx::Is(v, "VALUE.REFARRAY"));
       });
   return result;
 }
 
 void CIMClient::setProperty(const CIMNamespaceName& nameSpace, const CIMObjectPath& instanceName,
                             const CIMName& propertyName, const CIMValue& newValue) {
-  _rep->intrinsic(
+  _rep->Intrinsic(
       "SetProperty", nameSpace,
       [&](Request& r) {
-        cx::writeInstanceName(r.raw("InstanceName"), instanceName);
-        r.close();
-        r.text("PropertyName", cx::utf8(propertyName.getString()));
+        cx::WriteInstanceName(r.Raw("InstanceName"), instanceName);
+        r.Close();
+        r.Text("PropertyName", cx::Utf8(propertyName.getString()));
         if (!newValue.isNull()) {
-          cx::writeValue(r.raw("NewValue"), newValue);
-          r.close();
+          cx::WriteValue(r.Raw("NewValue"), newValue);
+          r.Close();
         }
       },
       [](pugi::xml_node) {});
@@ -426,46 +426,46 @@ CIMValue CIMClient::invokeMethod(const CIMNamespaceName& nameSpace,
                                  const Array<CIMParamValue>& inParameters,
                                  Array<CIMParamValue>& outParameters) {
   const std::string id = std::to_string(_rep->nextId++);
-  const std::string method = cx::utf8(methodName.getString());
+  const std::string method = cx::Utf8(methodName.getString());
   CIMObjectPath target = instanceName;
   target.setHost(String());
   target.setNameSpace(nameSpace);
   std::string body;
-  cx::appendMessageStart(body, id);
+  cx::AppendMessageStart(body, id);
   body += "<SIMPLEREQ><METHODCALL NAME=\"";
-  cx::appendAttrEscaped(body, method);
+  cx::AppendAttrEscaped(body, method);
   body += "\">";
   const bool isClass = target.getKeyBindings().size() == 0;
   body += isClass ? "<LOCALCLASSPATH>" : "<LOCALINSTANCEPATH>";
-  cx::writeLocalNamespacePath(body, nameSpace);
+  cx::WriteLocalNamespacePath(body, nameSpace);
   if (isClass) {
     body += "<CLASSNAME NAME=\"";
-    cx::appendAttrEscaped(body, cx::utf8(target.getClassName().getString()));
+    cx::AppendAttrEscaped(body, cx::Utf8(target.getClassName().getString()));
     body += "\"></CLASSNAME></LOCALCLASSPATH>";
   } else {
-    cx::writeInstanceName(body, target);
+    cx::WriteInstanceName(body, target);
     body += "</LOCALINSTANCEPATH>";
   }
-  for (Uint32 i = 0; i < inParameters.size(); ++i) cx::writeParamValue(body, inParameters[i]);
+  for (Uint32 i = 0; i < inParameters.size(); ++i) cx::WriteParamValue(body, inParameters[i]);
   body += "</METHODCALL></SIMPLEREQ>";
-  cx::appendMessageEnd(body);
+  cx::AppendMessageEnd(body);
 
   pugi::xml_document doc;
   pugi::xml_node rsp =
-      _rep->call(doc, id, method, cx::utf8(target.toString()), body, "METHODRESPONSE");
+      _rep->Call(doc, id, method, cx::Utf8(target.toString()), body, "METHODRESPONSE");
   CIMValue result;
   Array<CIMParamValue> out;
   try {
-    for (pugi::xml_node n = cx::firstElement(rsp); n; n = cx::nextElement(n)) {
-      if (cx::is(n, "RETURNVALUE"))
-        result = cx::readReturnValue(n);
-      else if (cx::is(n, "PARAMVALUE"))
-        out.append(cx::readParamValue(n));
+    for (pugi::xml_node n = cx::FirstElement(rsp); n; n = cx::NextElement(n)) {
+      if (cx::Is(n, "RETURNVALUE"))
+        result = cx::ReadReturnValue(n);
+      else if (cx::Is(n, "PARAMVALUE"))
+        out.append(cx::ReadParamValue(n));
       else
-        badResponse(std::string("unexpected <") + n.name() + ">");
+        BadResponse(std::string("unexpected <") + n.name() + ">");
     }
   } catch (const cx::CimXmlError& e) {
-    badResponse(e.what());
+    BadResponse(e.what());
   }
   outParameters = out;
   return result;

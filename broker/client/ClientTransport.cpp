@@ -9,7 +9,7 @@ using namespace Pegasus;
 
 namespace mgmt::client {
 
-std::string uriEncode(std::string_view in) {
+std::string UriEncode(std::string_view in) {
   static const char* hex = "0123456789ABCDEF";
   std::string out;
   for (char ch : in) {
@@ -33,33 +33,33 @@ ClientTransport::ClientTransport(std::string host, unsigned port, std::string au
 
 ClientTransport::ClientTransport(std::string path) : local_(true), host_(std::move(path)) {}
 
-base::UniqueFd ClientTransport::dial(std::chrono::milliseconds timeout) {
+base::UniqueFd ClientTransport::Dial(std::chrono::milliseconds timeout) {
   std::string error;
   base::UniqueFd fd = local_ ? base::ConnectUnix(host_, timeout, &error)
                              : base::ConnectTcp(host_, port_, timeout, &error);
-  if (!fd.Valid()) throw CannotConnectException(cimxml::fromUtf8(error));
+  if (!fd.Valid()) throw CannotConnectException(cimxml::FromUtf8(error));
   return fd;
 }
 
-void ClientTransport::open(std::chrono::milliseconds timeout) {
-  if (!stream_) stream_.emplace(dial(timeout));
+void ClientTransport::Open(std::chrono::milliseconds timeout) {
+  if (!stream_) stream_.emplace(Dial(timeout));
 }
 
-http::Message ClientTransport::post(const std::string& cimMethod, const std::string& cimObject,
+http::Message ClientTransport::Post(const std::string& cimMethod, const std::string& cimObject,
                                     const std::string& body, std::chrono::milliseconds timeout) {
   http::Message req;
   req.method = "POST";
   req.target = "/cimom";
   req.version = "HTTP/1.1";
-  req.addHeader("Host", local_ ? std::string("localhost") : host_ + ":" + std::to_string(port_));
-  req.addHeader("Content-Type", "application/xml; charset=\"utf-8\"");
-  req.addHeader("CIMProtocolVersion", "1.0");
-  req.addHeader("CIMOperation", "MethodCall");
-  req.addHeader("CIMMethod", uriEncode(cimMethod));
-  req.addHeader("CIMObject", uriEncode(cimObject));
-  if (!authorization_.empty()) req.addHeader("Authorization", authorization_);
+  req.AddHeader("Host", local_ ? std::string("localhost") : host_ + ":" + std::to_string(port_));
+  req.AddHeader("Content-Type", "application/xml; charset=\"utf-8\"");
+  req.AddHeader("CIMProtocolVersion", "1.0");
+  req.AddHeader("CIMOperation", "MethodCall");
+  req.AddHeader("CIMMethod", UriEncode(cimMethod));
+  req.AddHeader("CIMObject", UriEncode(cimObject));
+  if (!authorization_.empty()) req.AddHeader("Authorization", authorization_);
   req.body = body;
-  const std::string wire = http::formatRequest(req);
+  const std::string wire = http::FormatRequest(req);
 
   http::Limits limits;
   limits.maxBodyBytes = 512 * 1024 * 1024;
@@ -68,28 +68,28 @@ http::Message ClientTransport::post(const std::string& cimMethod, const std::str
     // A kept-alive connection the server has since closed fails on first use;
     // one fresh connection is then worth a try, a second failure is real.
     const bool reused = stream_.has_value();
-    if (!stream_) stream_.emplace(dial(timeout));
+    if (!stream_) stream_.emplace(Dial(timeout));
     const auto deadline = net::Clock::now() + timeout;
     http::Message resp;
-    net::IoStatus w = stream_->writeAll(wire, deadline);
-    http::ReadResult r = w == net::IoStatus::Ok
-                             ? http::readResponse(*stream_, resp, limits, deadline)
-                             : (w == net::IoStatus::TimedOut ? http::ReadResult::TimedOut
-                                                             : http::ReadResult::Closed);
-    if (r == http::ReadResult::Ok) {
-      if (!http::wantsKeepAlive(resp)) stream_.reset();
+    net::IoStatus w = stream_->WriteAll(wire, deadline);
+    http::ReadResult r = w == net::IoStatus::kOk
+                             ? http::ReadResponse(*stream_, resp, limits, deadline)
+                             : (w == net::IoStatus::kTimedOut ? http::ReadResult::kTimedOut
+                                                              : http::ReadResult::kClosed);
+    if (r == http::ReadResult::kOk) {
+      if (!http::WantsKeepAlive(resp)) stream_.reset();
       if (resp.status == 401) throw CIMException(CIM_ERR_ACCESS_DENIED, "authentication failed");
       if (resp.status != 200) {
         std::string why = "HTTP " + std::to_string(resp.status) + " " + resp.reason;
-        if (const std::string* e = resp.header("CIMError")) why += " (" + *e + ")";
-        throw CIMException(CIM_ERR_FAILED, cimxml::fromUtf8(why));
+        if (const std::string* e = resp.Header("CIMError")) why += " (" + *e + ")";
+        throw CIMException(CIM_ERR_FAILED, cimxml::FromUtf8(why));
       }
       return resp;
     }
     stream_.reset();
-    if (r == http::ReadResult::TimedOut) throw ConnectionTimeoutException();
-    if (r == http::ReadResult::Closed && reused && attempt == 0) continue;
-    if (r == http::ReadResult::Closed || r == http::ReadResult::IoError)
+    if (r == http::ReadResult::kTimedOut) throw ConnectionTimeoutException();
+    if (r == http::ReadResult::kClosed && reused && attempt == 0) continue;
+    if (r == http::ReadResult::kClosed || r == http::ReadResult::kIoError)
       throw CannotConnectException("connection closed by the server");
     throw CIMException(CIM_ERR_FAILED, "malformed HTTP response");
   }

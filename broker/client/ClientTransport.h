@@ -21,15 +21,15 @@ class ClientTransport {
   explicit ClientTransport(std::string path);
 
   /// Opens the connection now (connect() reports failures at once).
-  void open(std::chrono::milliseconds timeout);
+  void Open(std::chrono::milliseconds timeout);
   /// Posts a request; returns the 200 response. Throws Pegasus exceptions:
   /// CannotConnectException, ConnectionTimeoutException, or CIMException for an
   /// HTTP-level refusal (401 → CIM_ERR_ACCESS_DENIED, others CIM_ERR_FAILED).
-  http::Message post(const std::string& cimMethod, const std::string& cimObject,
+  http::Message Post(const std::string& cimMethod, const std::string& cimObject,
                      const std::string& body, std::chrono::milliseconds timeout);
 
  private:
-  base::UniqueFd dial(std::chrono::milliseconds timeout);
+  base::UniqueFd Dial(std::chrono::milliseconds timeout);
 
   bool local_;
   std::string host_;  // or the socket path
@@ -39,7 +39,7 @@ class ClientTransport {
 };
 
 /// Percent-encodes everything but RFC 3986 unreserved characters.
-std::string uriEncode(std::string_view in);
+std::string UriEncode(std::string_view in);
 
 }  // namespace mgmt::client
 

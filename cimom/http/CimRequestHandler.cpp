@@ -24,8 +24,8 @@ namespace {
 http::Message Refusal(int status, const std::string& cimError, const std::string& detail) {
   http::Message m;
   m.status = status;
-  if (!cimError.empty()) m.addHeader("CIMError", cimError);
-  m.addHeader("Content-Type", "text/plain; charset=utf-8");
+  if (!cimError.empty()) m.AddHeader("CIMError", cimError);
+  m.AddHeader("Content-Type", "text/plain; charset=utf-8");
   m.body = detail + "\n";
   return m;
 }
@@ -34,26 +34,26 @@ http::Message Refusal(int status, const std::string& cimError, const std::string
 struct HeaderView {
   const http::Message& msg;
   std::string prefix;
-  const std::string* Get(const std::string& name) const { return msg.header(prefix + name); }
+  const std::string* Get(const std::string& name) const { return msg.Header(prefix + name); }
 };
 
 bool ContentTypeOk(const std::string* ct) {
   if (ct == nullptr) return true;  // be lenient: nothing else could be meant
   std::string_view v(*ct);
   auto semi = v.find(';');
-  std::string_view media = http::trim(v.substr(0, semi));
-  if (!http::equalsNoCase(media, "application/xml") && !http::equalsNoCase(media, "text/xml"))
+  std::string_view media = http::Trim(v.substr(0, semi));
+  if (!http::EqualsNoCase(media, "application/xml") && !http::EqualsNoCase(media, "text/xml"))
     return false;
   while (semi != std::string_view::npos) {
     v.remove_prefix(semi + 1);
     semi = v.find(';');
-    std::string_view param = http::trim(v.substr(0, semi));
+    std::string_view param = http::Trim(v.substr(0, semi));
     auto eq = param.find('=');
     if (eq == std::string_view::npos) continue;
-    if (!http::equalsNoCase(http::trim(param.substr(0, eq)), "charset")) continue;
-    std::string_view cs = http::trim(param.substr(eq + 1));
+    if (!http::EqualsNoCase(http::Trim(param.substr(0, eq)), "charset")) continue;
+    std::string_view cs = http::Trim(param.substr(eq + 1));
     if (cs.size() >= 2 && cs.front() == '"' && cs.back() == '"') cs = cs.substr(1, cs.size() - 2);
-    if (!http::equalsNoCase(cs, "utf-8")) return false;
+    if (!http::EqualsNoCase(cs, "utf-8")) return false;
   }
   return true;
 }
@@ -114,7 +114,7 @@ std::optional<http::Message> CimRequestHandler::Authenticate(const http::Message
     user = peer.uid ? UserOfUid(*peer.uid) : std::string("unknown");
     return std::nullopt;
   }
-  const std::string* auth = request.header("Authorization");
+  const std::string* auth = request.Header("Authorization");
   if (!options_.requireAuthentication) {
     auto creds = auth ? DecodeBasicAuthorization(*auth) : std::nullopt;
     user = creds ? creds->first : std::string();
@@ -142,7 +142,7 @@ std::optional<http::Message> CimRequestHandler::Authenticate(const http::Message
     syslog(LOG_NOTICE, "%s: authentication failed", peer.address.c_str());
   }
   http::Message m = Refusal(401, "", "authentication required");
-  m.addHeader("WWW-Authenticate", "Basic realm=\"" + options_.realm + "\"");
+  m.AddHeader("WWW-Authenticate", "Basic realm=\"" + options_.realm + "\"");
   return m;
 }
 
@@ -151,14 +151,14 @@ http::Message CimRequestHandler::Handle(const http::Message& request, Peer& peer
   const bool mpost = request.method == "M-POST";
   if (!mpost && request.method != "POST") {
     http::Message m = Refusal(405, "", "only POST and M-POST are served");
-    m.addHeader("Allow", "POST, M-POST");
+    m.AddHeader("Allow", "POST, M-POST");
     return m;
   }
-  if (request.version == "HTTP/1.1" && request.header("Host") == nullptr)
+  if (request.version == "HTTP/1.1" && request.Header("Host") == nullptr)
     return Refusal(400, "", "HTTP/1.1 request without Host header");
   if (mpost) {
     if (request.version == "HTTP/1.0") return Refusal(400, "", "M-POST is not valid with HTTP/1.0");
-    auto prefix = ManPrefix(request.header("Man"));
+    auto prefix = ManPrefix(request.Header("Man"));
     if (!prefix) return Refusal(400, "", "M-POST without a CIM mapping Man header");
     h.prefix = *prefix;
   }
@@ -167,74 +167,74 @@ http::Message CimRequestHandler::Handle(const http::Message& request, Peer& peer
   if (auto refused = Authenticate(request, peer, user)) return *refused;
 
   const std::string* op = h.Get("CIMOperation");
-  if (op == nullptr || !http::equalsNoCase(http::trim(*op), "MethodCall"))
+  if (op == nullptr || !http::EqualsNoCase(http::Trim(*op), "MethodCall"))
     return Refusal(400, "unsupported-operation", "CIMOperation must be MethodCall");
   if (h.Get("CIMBatch") != nullptr)
     return Refusal(501, "multiple-requests-unsupported", "batch requests");
   const std::string* protoHeader = h.Get("CIMProtocolVersion");
-  if (protoHeader != nullptr && !MajorIs(http::trim(*protoHeader).data(), '1'))
+  if (protoHeader != nullptr && !MajorIs(http::Trim(*protoHeader).data(), '1'))
     return Refusal(501, "unsupported-protocol-version", "CIMProtocolVersion " + *protoHeader);
-  if (!ContentTypeOk(request.header("Content-Type")))
+  if (!ContentTypeOk(request.Header("Content-Type")))
     return Refusal(400, "request-not-valid",
                    "Content-Type must be application/xml or text/xml in UTF-8");
 
   pugi::xml_document doc;
   std::string detail;
-  switch (cx::parseDocument(doc, request.body, options_.xml, &detail)) {
-    case cx::XmlProblem::None:
+  switch (cx::ParseDocument(doc, request.body, options_.xml, &detail)) {
+    case cx::XmlProblem::kNone:
       break;
-    case cx::XmlProblem::NotWellFormed:
+    case cx::XmlProblem::kNotWellFormed:
       return Refusal(400, "request-not-well-formed", detail);
-    case cx::XmlProblem::HasDoctype:
+    case cx::XmlProblem::kHasDoctype:
       return Refusal(400, "request-not-well-formed", "document type declarations are not accepted");
-    case cx::XmlProblem::TooDeep:
+    case cx::XmlProblem::kTooDeep:
       return Refusal(400, "request-not-valid", "XML nested too deeply");
-    case cx::XmlProblem::TooManyElements:
+    case cx::XmlProblem::kTooManyElements:
       return Refusal(400, "request-not-valid", "too many XML elements");
   }
 
   pugi::xml_node cim = doc.document_element();
-  if (!cx::is(cim, "CIM")) return Refusal(400, "request-not-valid", "root element must be CIM");
+  if (!cx::Is(cim, "CIM")) return Refusal(400, "request-not-valid", "root element must be CIM");
   if (!MajorIs(cim.attribute("CIMVERSION").value(), '2'))
     return Refusal(501, "unsupported-cim-version", "CIMVERSION must be 2.x");
   if (!MajorIs(cim.attribute("DTDVERSION").value(), '2'))
     return Refusal(501, "unsupported-dtd-version", "DTDVERSION must be 2.x");
-  pugi::xml_node message = cx::firstElement(cim);
-  if (!cx::is(message, "MESSAGE") || !message.attribute("ID") ||
+  pugi::xml_node message = cx::FirstElement(cim);
+  if (!cx::Is(message, "MESSAGE") || !message.attribute("ID") ||
       !message.attribute("PROTOCOLVERSION"))
     return Refusal(400, "request-not-valid", "MESSAGE with ID and PROTOCOLVERSION expected");
   const std::string protocol = message.attribute("PROTOCOLVERSION").value();
   if (!MajorIs(protocol.c_str(), '1'))
     return Refusal(501, "unsupported-protocol-version", "PROTOCOLVERSION " + protocol);
-  if (protoHeader != nullptr && http::trim(*protoHeader) != protocol)
+  if (protoHeader != nullptr && http::Trim(*protoHeader) != protocol)
     return Refusal(400, "header-mismatch", "CIMProtocolVersion differs from PROTOCOLVERSION");
-  pugi::xml_node simple = cx::firstElement(message);
-  if (cx::is(simple, "MULTIREQ")) return Refusal(501, "multiple-requests-unsupported", "MULTIREQ");
-  if (!cx::is(simple, "SIMPLEREQ")) return Refusal(400, "request-not-valid", "SIMPLEREQ expected");
-  pugi::xml_node call = cx::firstElement(simple);
-  const bool intrinsic = cx::is(call, "IMETHODCALL");
-  if ((!intrinsic && !cx::is(call, "METHODCALL")) || !call.attribute("NAME") ||
-      cx::nextElement(call))
+  pugi::xml_node simple = cx::FirstElement(message);
+  if (cx::Is(simple, "MULTIREQ")) return Refusal(501, "multiple-requests-unsupported", "MULTIREQ");
+  if (!cx::Is(simple, "SIMPLEREQ")) return Refusal(400, "request-not-valid", "SIMPLEREQ expected");
+  pugi::xml_node call = cx::FirstElement(simple);
+  const bool intrinsic = cx::Is(call, "IMETHODCALL");
+  if ((!intrinsic && !cx::Is(call, "METHODCALL")) || !call.attribute("NAME") ||
+      cx::NextElement(call))
     return Refusal(400, "request-not-valid", "one IMETHODCALL or METHODCALL expected");
 
   // The CIMMethod and CIMObject headers must agree with the body, so that
   // intermediaries filtering on headers see what will actually run.
   const std::string* methodHeader = h.Get("CIMMethod");
-  auto method = methodHeader ? UriDecode(http::trim(*methodHeader)) : std::nullopt;
-  if (!method || !http::equalsNoCase(*method, call.attribute("NAME").value()))
+  auto method = methodHeader ? UriDecode(http::Trim(*methodHeader)) : std::nullopt;
+  if (!method || !http::EqualsNoCase(*method, call.attribute("NAME").value()))
     return Refusal(400, "header-mismatch", "CIMMethod does not name the method in the body");
   const std::string* objectHeader = h.Get("CIMObject");
-  auto object = objectHeader ? UriDecode(http::trim(*objectHeader)) : std::nullopt;
+  auto object = objectHeader ? UriDecode(http::Trim(*objectHeader)) : std::nullopt;
   if (!object) return Refusal(400, "header-mismatch", "CIMObject header missing or malformed");
   try {
-    pugi::xml_node target = cx::firstElement(call);
+    pugi::xml_node target = cx::FirstElement(call);
     if (intrinsic) {
-      CIMNamespaceName ns = cx::readLocalNamespacePath(target);
-      if (!ns.equal(CIMNamespaceName(cx::fromUtf8(*object))))
+      CIMNamespaceName ns = cx::ReadLocalNamespacePath(target);
+      if (!ns.equal(CIMNamespaceName(cx::FromUtf8(*object))))
         return Refusal(400, "header-mismatch", "CIMObject does not name the request's namespace");
     } else {
-      CIMObjectPath path = cx::readLocalObjectPath(target);
-      CIMObjectPath fromHeader(cx::fromUtf8(*object));
+      CIMObjectPath path = cx::ReadLocalObjectPath(target);
+      CIMObjectPath fromHeader(cx::FromUtf8(*object));
       // Namespace and class must agree; key texts are left to the body, since
       // clients differ in how they spell a key in a header.
       if (!fromHeader.getNameSpace().equal(path.getNameSpace()) ||
@@ -244,25 +244,25 @@ http::Message CimRequestHandler::Handle(const http::Message& request, Peer& peer
   } catch (const cx::CimXmlError& e) {
     return Refusal(400, "request-not-valid", e.what());
   } catch (const Exception& e) {
-    return Refusal(400, "header-mismatch", "CIMObject: " + cx::utf8(e.getMessage()));
+    return Refusal(400, "header-mismatch", "CIMObject: " + cx::Utf8(e.getMessage()));
   }
 
   http::Message resp;
   resp.status = 200;
-  resp.addHeader("Content-Type", "application/xml; charset=\"utf-8\"");
+  resp.AddHeader("Content-Type", "application/xml; charset=\"utf-8\"");
   if (mpost) {
-    resp.addHeader("Ext", "");
-    resp.addHeader("Man", "http://www.dmtf.org/cim/mapping.http/v1.0 ; ns=" +
+    resp.AddHeader("Ext", "");
+    resp.AddHeader("Man", "http://www.dmtf.org/cim/mapping.http/v1.0 ; ns=" +
                               h.prefix.substr(0, h.prefix.size() - 1));
   }
-  resp.addHeader(h.prefix + "CIMOperation", "MethodResponse");
+  resp.AddHeader(h.prefix + "CIMOperation", "MethodResponse");
   std::string& body = resp.body;
-  cx::appendMessageStart(body, message.attribute("ID").value());
+  cx::AppendMessageStart(body, message.attribute("ID").value());
   body += "<SIMPLERSP>";
   OperationContext ctx;
   String userName;
   try {
-    userName = cx::fromUtf8(user);
+    userName = cx::FromUtf8(user);
   } catch (const cx::CimXmlError&) {
     // Only reachable without authentication, where the name is the client's claim.
   }
@@ -272,7 +272,7 @@ http::Message CimRequestHandler::Handle(const http::Message& request, Peer& peer
   else
     DispatchExtrinsic(ops_, ctx, call, body);
   body += "</SIMPLERSP>";
-  cx::appendMessageEnd(body);
+  cx::AppendMessageEnd(body);
   return resp;
 }
 

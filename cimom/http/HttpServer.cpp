@@ -169,8 +169,8 @@ void HttpServer::Take(base::AcceptedConnection connection) {
       if (l.tls == nullptr) {
         http::Message resp;
         resp.status = 503;
-        resp.addHeader("Connection", "close");
-        const std::string text = http::formatResponse(resp);
+        resp.AddHeader("Connection", "close");
+        const std::string text = http::FormatResponse(resp);
         [[maybe_unused]] ssize_t n =
             ::send(raw, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
       }
@@ -203,17 +203,17 @@ constexpr std::chrono::milliseconds kRefusalTimeout{1000};
 
 int StatusFor(http::ReadResult r) {
   switch (r) {
-    case http::ReadResult::Malformed:
+    case http::ReadResult::kMalformed:
       return 400;
-    case http::ReadResult::HeadTooLarge:
+    case http::ReadResult::kHeadTooLarge:
       return 431;
-    case http::ReadResult::BodyTooLarge:
+    case http::ReadResult::kBodyTooLarge:
       return 413;
-    case http::ReadResult::LengthRequired:
+    case http::ReadResult::kLengthRequired:
       return 411;
-    case http::ReadResult::UnsupportedEncoding:
+    case http::ReadResult::kUnsupportedEncoding:
       return 501;
-    case http::ReadResult::TimedOut:
+    case http::ReadResult::kTimedOut:
       return 408;
     default:
       return 0;
@@ -235,7 +235,7 @@ void HttpServer::Serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls) {
       // The handshake runs here, not in the accept loop, under the request time-out.
       ::fcntl(raw, F_SETFL, ::fcntl(raw, F_GETFL) | O_NONBLOCK);
       std::string error;
-      session = net::tlsAccept(*tls, raw, net::Clock::now() + options_.requestTimeout, error);
+      session = net::TlsAccept(*tls, raw, net::Clock::now() + options_.requestTimeout, error);
       if (!session) syslog(LOG_NOTICE, "%s: %s", peer.address.c_str(), error.c_str());
     }
     const bool usable = tls == nullptr || session != nullptr;
@@ -243,16 +243,16 @@ void HttpServer::Serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls) {
         session ? net::Stream(std::move(fd), std::move(session)) : net::Stream(std::move(fd));
     http::Message req;
     while (usable && !stopping_) {
-      if (!stream.waitReadable(net::Clock::now() + options_.idleTimeout)) break;
+      if (!stream.WaitReadable(net::Clock::now() + options_.idleTimeout)) break;
       const auto deadline = net::Clock::now() + options_.requestTimeout;
-      http::ReadResult r = http::readRequest(stream, req, options_.limits, deadline, deadline);
-      if (r != http::ReadResult::Ok) {
+      http::ReadResult r = http::ReadRequest(stream, req, options_.limits, deadline, deadline);
+      if (r != http::ReadResult::kOk) {
         if (int status = StatusFor(r); status != 0 && !stopping_) {
           // Through the stream, so that on HTTPS the refusal is inside the session.
           http::Message resp;
           resp.status = status;
-          resp.addHeader("Connection", "close");
-          stream.writeAll(http::formatResponse(resp),
+          resp.AddHeader("Connection", "close");
+          stream.WriteAll(http::FormatResponse(resp),
                           net::Clock::now() + std::min<std::chrono::milliseconds>(
                                                   options_.requestTimeout, kRefusalTimeout));
           syslog(LOG_NOTICE, "%s: request refused with HTTP %d", peer.address.c_str(), status);
@@ -268,19 +268,19 @@ void HttpServer::Serve(base::UniqueFd fd, Peer peer, net::TlsContext* tls) {
         syslog(LOG_ERR, "%s: request failed: %s", peer.address.c_str(), e.what());
         resp = http::Message{};
         resp.status = 500;
-        resp.addHeader("Connection", "close");
+        resp.AddHeader("Connection", "close");
       } catch (...) {
         syslog(LOG_ERR, "%s: request failed", peer.address.c_str());
         resp = http::Message{};
         resp.status = 500;
-        resp.addHeader("Connection", "close");
+        resp.AddHeader("Connection", "close");
       }
-      bool keep = http::wantsKeepAlive(req) && !stopping_;
-      if (const std::string* c = resp.header("Connection"); c && http::equalsNoCase(*c, "close"))
+      bool keep = http::WantsKeepAlive(req) && !stopping_;
+      if (const std::string* c = resp.Header("Connection"); c && http::EqualsNoCase(*c, "close"))
         keep = false;
-      if (!keep && resp.header("Connection") == nullptr) resp.addHeader("Connection", "close");
-      if (stream.writeAll(http::formatResponse(resp),
-                          net::Clock::now() + options_.requestTimeout) != net::IoStatus::Ok ||
+      if (!keep && resp.Header("Connection") == nullptr) resp.AddHeader("Connection", "close");
+      if (stream.WriteAll(http::FormatResponse(resp),
+                          net::Clock::now() + options_.requestTimeout) != net::IoStatus::kOk ||
           !keep)
         break;
     }

@@ -28,7 +28,7 @@ std::string Lower(std::string s) {
 }
 
 [[noreturn]] void InvalidParameter(const std::string& message) {
-  throw CIMException(CIM_ERR_INVALID_PARAMETER, cx::fromUtf8(message));
+  throw CIMException(CIM_ERR_INVALID_PARAMETER, cx::FromUtf8(message));
 }
 
 // The IPARAMVALUEs of a call, by lower-cased name, checked against what the
@@ -36,15 +36,15 @@ std::string Lower(std::string s) {
 class Params {
  public:
   Params(pugi::xml_node first, std::initializer_list<const char*> allowed) {
-    for (pugi::xml_node p = first; p; p = cx::nextElement(p)) {
-      if (!cx::is(p, "IPARAMVALUE")) InvalidParameter(std::string("unexpected <") + p.name() + ">");
+    for (pugi::xml_node p = first; p; p = cx::NextElement(p)) {
+      if (!cx::Is(p, "IPARAMVALUE")) InvalidParameter(std::string("unexpected <") + p.name() + ">");
       pugi::xml_attribute name = p.attribute("NAME");
       if (!name) InvalidParameter("IPARAMVALUE without NAME");
       const std::string key = Lower(name.value());
       if (std::none_of(allowed.begin(), allowed.end(),
                        [&](const char* a) { return key == Lower(a); }))
         throw CIMException(CIM_ERR_NOT_SUPPORTED,
-                           cx::fromUtf8(std::string("unknown parameter ") + name.value()));
+                           cx::FromUtf8(std::string("unknown parameter ") + name.value()));
       if (!byName_.emplace(key, p).second)
         InvalidParameter(std::string("duplicate parameter ") + name.value());
     }
@@ -53,7 +53,7 @@ class Params {
   // The parameter's value element, or an empty node when absent or NULL.
   pugi::xml_node Value(const char* name) const {
     auto it = byName_.find(Lower(name));
-    return it == byName_.end() ? pugi::xml_node() : cx::firstElement(it->second);
+    return it == byName_.end() ? pugi::xml_node() : cx::FirstElement(it->second);
   }
   pugi::xml_node Required(const char* name) const {
     pugi::xml_node v = Value(name);
@@ -64,8 +64,8 @@ class Params {
   bool Flag(const char* name, bool fallback) const {
     pugi::xml_node v = Value(name);
     if (!v) return fallback;
-    if (!cx::is(v, "VALUE")) InvalidParameter(std::string(name) + " must be a boolean VALUE");
-    CIMValue b = cx::scalarFromText(CIMTYPE_BOOLEAN, v.text().get());
+    if (!cx::Is(v, "VALUE")) InvalidParameter(std::string(name) + " must be a boolean VALUE");
+    CIMValue b = cx::ScalarFromText(CIMTYPE_BOOLEAN, v.text().get());
     Boolean out = fallback;
     b.get(out);
     return out;
@@ -74,19 +74,19 @@ class Params {
   CIMName ClassName(const char* name, bool isRequired) const {
     pugi::xml_node v = isRequired ? Required(name) : Value(name);
     if (!v) return CIMName();
-    if (!cx::is(v, "CLASSNAME")) InvalidParameter(std::string(name) + " must be a CLASSNAME");
-    return cx::nameAttr(v, "NAME");
+    if (!cx::Is(v, "CLASSNAME")) InvalidParameter(std::string(name) + " must be a CLASSNAME");
+    return cx::NameAttr(v, "NAME");
   }
 
   CIMPropertyList PropertyList() const {
     pugi::xml_node v = Value("PropertyList");
     if (!v) return CIMPropertyList();
-    if (!cx::is(v, "VALUE.ARRAY")) InvalidParameter("PropertyList must be a VALUE.ARRAY");
+    if (!cx::Is(v, "VALUE.ARRAY")) InvalidParameter("PropertyList must be a VALUE.ARRAY");
     Array<CIMName> names;
-    for (pugi::xml_node e = cx::firstElement(v); e; e = cx::nextElement(e)) {
-      if (!cx::is(e, "VALUE")) InvalidParameter("PropertyList holds a non-VALUE");
+    for (pugi::xml_node e = cx::FirstElement(v); e; e = cx::NextElement(e)) {
+      if (!cx::Is(e, "VALUE")) InvalidParameter("PropertyList holds a non-VALUE");
       try {
-        names.append(CIMName(cx::fromUtf8(e.text().get())));
+        names.append(CIMName(cx::FromUtf8(e.text().get())));
       } catch (const Exception&) {
         InvalidParameter(std::string("invalid property name \"") + e.text().get() + "\"");
       }
@@ -116,14 +116,14 @@ void EnumerateInstances(Call& c) {
   auto result = c.ops.EnumerateInstances(c.ctx, c.ns, p.ClassName("ClassName", true),
                                          p.Flag("DeepInheritance", true), p.Flag("LocalOnly", true),
                                          iq, ico, p.PropertyList());
-  for (Uint32 i = 0; i < result.size(); ++i) cx::writeNamedInstance(c.out, result[i], iq, ico);
+  for (Uint32 i = 0; i < result.size(); ++i) cx::WriteNamedInstance(c.out, result[i], iq, ico);
   c.hasResult = result.size() > 0;
 }
 
 void EnumerateInstanceNames(Call& c) {
   Params p(c.firstParam, {"ClassName"});
   auto result = c.ops.EnumerateInstanceNames(c.ctx, c.ns, p.ClassName("ClassName", true));
-  for (Uint32 i = 0; i < result.size(); ++i) cx::writeInstanceName(c.out, result[i]);
+  for (Uint32 i = 0; i < result.size(); ++i) cx::WriteInstanceName(c.out, result[i]);
   c.hasResult = result.size() > 0;
 }
 
@@ -131,30 +131,30 @@ void GetInstance(Call& c) {
   Params p(c.firstParam, {"InstanceName", "LocalOnly", "IncludeQualifiers", "IncludeClassOrigin",
                           "PropertyList"});
   const bool iq = p.Flag("IncludeQualifiers", false), ico = p.Flag("IncludeClassOrigin", false);
-  CIMObjectPath name = cx::readInstanceName(p.Required("InstanceName"));
+  CIMObjectPath name = cx::ReadInstanceName(p.Required("InstanceName"));
   CIMInstance inst =
       c.ops.GetInstance(c.ctx, c.ns, name, p.Flag("LocalOnly", true), iq, ico, p.PropertyList());
-  cx::writeInstance(c.out, inst, iq, ico);
+  cx::WriteInstance(c.out, inst, iq, ico);
   c.hasResult = true;
 }
 
 void ModifyInstance(Call& c) {
   Params p(c.firstParam, {"ModifiedInstance", "IncludeQualifiers", "PropertyList"});
-  CIMInstance inst = cx::readNamedInstance(p.Required("ModifiedInstance"));
+  CIMInstance inst = cx::ReadNamedInstance(p.Required("ModifiedInstance"));
   c.ops.ModifyInstance(c.ctx, c.ns, inst, p.Flag("IncludeQualifiers", true), p.PropertyList());
 }
 
 void CreateInstance(Call& c) {
   Params p(c.firstParam, {"NewInstance"});
   CIMObjectPath path =
-      c.ops.CreateInstance(c.ctx, c.ns, cx::readInstance(p.Required("NewInstance")));
-  cx::writeInstanceName(c.out, path);
+      c.ops.CreateInstance(c.ctx, c.ns, cx::ReadInstance(p.Required("NewInstance")));
+  cx::WriteInstanceName(c.out, path);
   c.hasResult = true;
 }
 
 void DeleteInstance(Call& c) {
   Params p(c.firstParam, {"InstanceName"});
-  c.ops.DeleteInstance(c.ctx, c.ns, cx::readInstanceName(p.Required("InstanceName")));
+  c.ops.DeleteInstance(c.ctx, c.ns, cx::ReadInstanceName(p.Required("InstanceName")));
 }
 
 void GetClass(Call& c) {
@@ -163,7 +163,7 @@ void GetClass(Call& c) {
   const bool iq = p.Flag("IncludeQualifiers", true), ico = p.Flag("IncludeClassOrigin", false);
   CIMClass cls = c.ops.GetClass(c.ctx, c.ns, p.ClassName("ClassName", true),
                                 p.Flag("LocalOnly", true), iq, ico, p.PropertyList());
-  cx::writeClass(c.out, cls, iq, ico);
+  cx::WriteClass(c.out, cls, iq, ico);
   c.hasResult = true;
 }
 
@@ -173,7 +173,7 @@ void EnumerateClassNames(Call& c) {
                                          p.Flag("DeepInheritance", false));
   for (Uint32 i = 0; i < names.size(); ++i) {
     c.out += "<CLASSNAME NAME=\"";
-    cx::appendAttrEscaped(c.out, cx::utf8(names[i].getString()));
+    cx::AppendAttrEscaped(c.out, cx::Utf8(names[i].getString()));
     c.out += "\"></CLASSNAME>";
   }
   c.hasResult = names.size() > 0;
@@ -186,15 +186,15 @@ void EnumerateClasses(Call& c) {
   auto classes =
       c.ops.EnumerateClasses(c.ctx, c.ns, p.ClassName("ClassName", false),
                              p.Flag("DeepInheritance", false), p.Flag("LocalOnly", true), iq, ico);
-  for (Uint32 i = 0; i < classes.size(); ++i) cx::writeClass(c.out, classes[i], iq, ico);
+  for (Uint32 i = 0; i < classes.size(); ++i) cx::WriteClass(c.out, classes[i], iq, ico);
   c.hasResult = classes.size() > 0;
 }
 
 CIMName PropertyName(const Params& p) {
   pugi::xml_node v = p.Required("PropertyName");
-  if (!cx::is(v, "VALUE")) InvalidParameter("PropertyName must be a VALUE");
+  if (!cx::Is(v, "VALUE")) InvalidParameter("PropertyName must be a VALUE");
   try {
-    return CIMName(cx::fromUtf8(v.text().get()));
+    return CIMName(cx::FromUtf8(v.text().get()));
   } catch (const Exception&) {
     InvalidParameter(std::string("invalid property name \"") + v.text().get() + "\"");
   }
@@ -204,7 +204,7 @@ CIMName PropertyName(const Params& p) {
 // GetInstance and ModifyInstance narrowed to one property.
 void GetProperty(Call& c) {
   Params p(c.firstParam, {"InstanceName", "PropertyName"});
-  CIMObjectPath name = cx::readInstanceName(p.Required("InstanceName"));
+  CIMObjectPath name = cx::ReadInstanceName(p.Required("InstanceName"));
   CIMName prop = PropertyName(p);
   Array<CIMName> only;
   only.append(prop);
@@ -213,13 +213,13 @@ void GetProperty(Call& c) {
   Uint32 at = inst.findProperty(prop);
   if (at == PEG_NOT_FOUND) throw CIMException(CIM_ERR_NO_SUCH_PROPERTY, prop.getString());
   CIMValue v = inst.getProperty(at).getValue();
-  cx::writeValue(c.out, v);
+  cx::WriteValue(c.out, v);
   c.hasResult = !v.isNull();
 }
 
 void SetProperty(Call& c) {
   Params p(c.firstParam, {"InstanceName", "PropertyName", "NewValue"});
-  CIMObjectPath name = cx::readInstanceName(p.Required("InstanceName"));
+  CIMObjectPath name = cx::ReadInstanceName(p.Required("InstanceName"));
   CIMName prop = PropertyName(p);
   // The wire value carries no type; the class declaration supplies it.
   CIMClass cls =
@@ -227,7 +227,7 @@ void SetProperty(Call& c) {
   Uint32 at = cls.findProperty(prop);
   if (at == PEG_NOT_FOUND) throw CIMException(CIM_ERR_NO_SUCH_PROPERTY, prop.getString());
   CIMConstProperty decl = cls.getProperty(at);
-  CIMValue v = cx::readValue(p.Value("NewValue"), decl.getType(), decl.isArray());
+  CIMValue v = cx::ReadValue(p.Value("NewValue"), decl.getType(), decl.isArray());
   CIMInstance inst(name.getClassName());
   inst.addProperty(CIMProperty(decl.getName(), v, 0, decl.getReferenceClassName()));
   inst.setPath(name);
@@ -261,13 +261,13 @@ bool RunCaught(F&& f, unsigned& code, std::string& message) {
     return true;
   } catch (const CIMException& e) {
     code = static_cast<unsigned>(e.getCode());
-    message = cx::utf8(e.getMessage());
+    message = cx::Utf8(e.getMessage());
   } catch (const cx::CimXmlError& e) {
     code = CIM_ERR_INVALID_PARAMETER;
     message = e.what();
   } catch (const Exception& e) {
     code = CIM_ERR_FAILED;
-    message = cx::utf8(e.getMessage());
+    message = cx::Utf8(e.getMessage());
   } catch (const std::exception& e) {
     code = CIM_ERR_FAILED;
     message = e.what();
@@ -283,7 +283,7 @@ void OpenResponse(std::string& out, const char* element, const char* name) {
   out += '<';
   out += element;
   out += " NAME=\"";
-  cx::appendAttrEscaped(out, name);
+  cx::AppendAttrEscaped(out, name);
   out += "\">";
 }
 
@@ -293,7 +293,7 @@ void AppendError(std::string& out, unsigned code, const std::string& message) {
   std::string description = cimStatusCodeToString(static_cast<CIMStatusCode>(code));
   if (!message.empty()) description += ": " + message;
   out += "<ERROR CODE=\"" + std::to_string(code) + "\" DESCRIPTION=\"";
-  cx::appendAttrEscaped(out, description);
+  cx::AppendAttrEscaped(out, description);
   out += "\"></ERROR>";
 }
 
@@ -313,9 +313,9 @@ void DispatchIntrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xm
       [&] {
         auto it = Handlers().find(Lower(name));
         if (it == Handlers().end())
-          throw CIMException(CIM_ERR_NOT_SUPPORTED, cx::fromUtf8(std::string("operation ") + name));
-        pugi::xml_node nsNode = cx::firstElement(call);
-        Call c{ops, ctx, cx::readLocalNamespacePath(nsNode), cx::nextElement(nsNode), result};
+          throw CIMException(CIM_ERR_NOT_SUPPORTED, cx::FromUtf8(std::string("operation ") + name));
+        pugi::xml_node nsNode = cx::FirstElement(call);
+        Call c{ops, ctx, cx::ReadLocalNamespacePath(nsNode), cx::NextElement(nsNode), result};
         it->second(c);
         hasResult = c.hasResult;
       },
@@ -338,33 +338,33 @@ void DispatchExtrinsic(CimOperations& ops, const OperationContext& ctx, pugi::xm
   std::string message;
   const bool ok = RunCaught(
       [&] {
-        CIMName method = cx::nameAttr(call, "NAME");
-        pugi::xml_node target = cx::firstElement(call);
-        if (!cx::is(target, "LOCALINSTANCEPATH") && !cx::is(target, "LOCALCLASSPATH"))
+        CIMName method = cx::NameAttr(call, "NAME");
+        pugi::xml_node target = cx::FirstElement(call);
+        if (!cx::Is(target, "LOCALINSTANCEPATH") && !cx::Is(target, "LOCALCLASSPATH"))
           InvalidParameter("METHODCALL needs a LOCALINSTANCEPATH or LOCALCLASSPATH");
-        CIMObjectPath path = cx::readLocalObjectPath(target);
+        CIMObjectPath path = cx::ReadLocalObjectPath(target);
         Array<CIMParamValue> in;
         std::vector<std::string> seen;
-        for (pugi::xml_node p = cx::nextElement(target); p; p = cx::nextElement(p)) {
-          if (!cx::is(p, "PARAMVALUE"))
+        for (pugi::xml_node p = cx::NextElement(target); p; p = cx::NextElement(p)) {
+          if (!cx::Is(p, "PARAMVALUE"))
             InvalidParameter(std::string("unexpected <") + p.name() + ">");
-          CIMParamValue pv = cx::readParamValue(p);
-          std::string key = Lower(cx::utf8(pv.getParameterName()));
+          CIMParamValue pv = cx::ReadParamValue(p);
+          std::string key = Lower(cx::Utf8(pv.getParameterName()));
           if (std::find(seen.begin(), seen.end(), key) != seen.end())
-            InvalidParameter("duplicate parameter " + cx::utf8(pv.getParameterName()));
+            InvalidParameter("duplicate parameter " + cx::Utf8(pv.getParameterName()));
           seen.push_back(key);
           in.append(pv);
         }
         MethodOutcome r = ops.InvokeMethod(ctx, path.getNameSpace(), path, method, in);
         if (!r.returnValue.isNull()) {
           result += "<RETURNVALUE PARAMTYPE=\"";
-          result += cx::typeName(r.returnValue.getType());
+          result += cx::TypeName(r.returnValue.getType());
           result += "\">";
-          cx::writeValue(result, r.returnValue);
+          cx::WriteValue(result, r.returnValue);
           result += "</RETURNVALUE>";
         }
         for (Uint32 i = 0; i < r.outParameters.size(); ++i)
-          cx::writeParamValue(result, r.outParameters[i]);
+          cx::WriteParamValue(result, r.outParameters[i]);
       },
       code, message);
   if (ok)

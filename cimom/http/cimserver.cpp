@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
   try {
     host.Start();
   } catch (const Pegasus::Exception& e) {
-    syslog(LOG_ERR, "cannot start: %s", mgmt::cimxml::utf8(e.getMessage()).c_str());
+    syslog(LOG_ERR, "cannot start: %s", mgmt::cimxml::Utf8(e.getMessage()).c_str());
     return 1;
   }
 
@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<mgmt::net::TlsContext> tls;
   if (cfg.enableHttps) {
-    tls = mgmt::net::TlsContext::load(mgmt::RootPath(cfg.tlsCertificate),
+    tls = mgmt::net::TlsContext::Load(mgmt::RootPath(cfg.tlsCertificate),
                                       mgmt::RootPath(cfg.tlsPrivateKey), error);
     unsigned port = tls ? server.ListenTcp(cfg.httpAddress, cfg.httpsPort, error, tls.get()) : 0;
     if (port == 0) {

@@ -19,41 +19,41 @@
 namespace mgmt::cimxml {
 
 /// The first child element of `node`, or an empty node.
-pugi::xml_node firstElement(pugi::xml_node node);
+pugi::xml_node FirstElement(pugi::xml_node node);
 /// The next sibling element, or an empty node.
-pugi::xml_node nextElement(pugi::xml_node node);
+pugi::xml_node NextElement(pugi::xml_node node);
 /// True when the element's name is `name`.
-bool is(pugi::xml_node node, const char* name);
+bool Is(pugi::xml_node node, const char* name);
 
 /// A required attribute's value; throws when it is missing.
-std::string requiredAttr(pugi::xml_node node, const char* name);
+std::string RequiredAttr(pugi::xml_node node, const char* name);
 /// A CIM name from an attribute; throws when it is missing or not a legal name.
-Pegasus::CIMName nameAttr(pugi::xml_node node, const char* name);
+Pegasus::CIMName NameAttr(pugi::xml_node node, const char* name);
 
 /// LOCALNAMESPACEPATH.
-Pegasus::CIMNamespaceName readLocalNamespacePath(pugi::xml_node node);
+Pegasus::CIMNamespaceName ReadLocalNamespacePath(pugi::xml_node node);
 /// INSTANCENAME.
-Pegasus::CIMObjectPath readInstanceName(pugi::xml_node node);
+Pegasus::CIMObjectPath ReadInstanceName(pugi::xml_node node);
 /// VALUE.REFERENCE (any of its six forms).
-Pegasus::CIMObjectPath readReference(pugi::xml_node node);
+Pegasus::CIMObjectPath ReadReference(pugi::xml_node node);
 /// LOCALINSTANCEPATH or LOCALCLASSPATH (the target of a method call).
-Pegasus::CIMObjectPath readLocalObjectPath(pugi::xml_node node);
+Pegasus::CIMObjectPath ReadLocalObjectPath(pugi::xml_node node);
 
 /// VALUE, VALUE.ARRAY, VALUE.REFERENCE or VALUE.REFARRAY as a value of `type`.
 /// An empty node gives a null value of that type (`isArray` says which).
-Pegasus::CIMValue readValue(pugi::xml_node node, Pegasus::CIMType type, bool isArray);
+Pegasus::CIMValue ReadValue(pugi::xml_node node, Pegasus::CIMType type, bool isArray);
 
 /// INSTANCE (no path set).
-Pegasus::CIMInstance readInstance(pugi::xml_node node);
+Pegasus::CIMInstance ReadInstance(pugi::xml_node node);
 /// VALUE.NAMEDINSTANCE: the instance with its path set from the INSTANCENAME.
-Pegasus::CIMInstance readNamedInstance(pugi::xml_node node);
+Pegasus::CIMInstance ReadNamedInstance(pugi::xml_node node);
 /// CLASS, with qualifiers, properties and methods.
-Pegasus::CIMClass readClass(pugi::xml_node node);
+Pegasus::CIMClass ReadClass(pugi::xml_node node);
 /// PARAMVALUE (or RETURNVALUE's content): untyped when PARAMTYPE is absent, the
 /// value then carried as a string or string array.
-Pegasus::CIMParamValue readParamValue(pugi::xml_node node);
+Pegasus::CIMParamValue ReadParamValue(pugi::xml_node node);
 /// RETURNVALUE: typed by PARAMTYPE, a string value when that is absent.
-Pegasus::CIMValue readReturnValue(pugi::xml_node node);
+Pegasus::CIMValue ReadReturnValue(pugi::xml_node node);
 
 }  // namespace mgmt::cimxml
 

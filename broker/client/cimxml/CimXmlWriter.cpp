@@ -13,17 +13,17 @@ namespace mgmt::cimxml {
 
 namespace {
 
-bool needsEscape(unsigned char c, bool attribute) {
+bool NeedsEscape(unsigned char c, bool attribute) {
   return c < 0x20 || c == 0x7f || c == '&' || c == '<' || c == '>' ||
          (attribute && (c == '"' || c == '\''));
 }
 
-void escape(std::string& out, std::string_view text, bool attribute) {
+void Escape(std::string& out, std::string_view text, bool attribute) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char ch = text[i];
     const auto c = static_cast<unsigned char>(ch);
-    if (!needsEscape(c, attribute)) continue;
+    if (!NeedsEscape(c, attribute)) continue;
     out.append(text.data() + start, i - start);  // the plain run before this character
     start = i + 1;
     switch (ch) {
@@ -57,43 +57,43 @@ void escape(std::string& out, std::string_view text, bool attribute) {
   out.append(text.data() + start, text.size() - start);
 }
 
-void attr(std::string& out, const char* name, std::string_view value) {
+void Attr(std::string& out, const char* name, std::string_view value) {
   out += ' ';
   out += name;
   out += "=\"";
-  escape(out, value, true);
+  Escape(out, value, true);
   out += '"';
 }
 
-void attr(std::string& out, const char* name, const char* value) {
-  attr(out, name, std::string_view(value));
+void Attr(std::string& out, const char* name, const char* value) {
+  Attr(out, name, std::string_view(value));
 }
-void attr(std::string& out, const char* name, const std::string& value) {
-  attr(out, name, std::string_view(value));
+void Attr(std::string& out, const char* name, const std::string& value) {
+  Attr(out, name, std::string_view(value));
 }
-void attr(std::string& out, const char* name, const CIMName& value) {
-  attr(out, name, utf8(value.getString()));
+void Attr(std::string& out, const char* name, const CIMName& value) {
+  Attr(out, name, Utf8(value.getString()));
 }
 
-void open(std::string& out, const char* element) {
+void Open(std::string& out, const char* element) {
   out += '<';
   out += element;
 }
 
-void close(std::string& out, const char* element) {
+void Close(std::string& out, const char* element) {
   out += "</";
   out += element;
   out += '>';
 }
 
-void writeKeyBinding(std::string& out, const CIMKeyBinding& kb) {
-  open(out, "KEYBINDING");
-  attr(out, "NAME", kb.getName());
+void WriteKeyBinding(std::string& out, const CIMKeyBinding& kb) {
+  Open(out, "KEYBINDING");
+  Attr(out, "NAME", kb.getName());
   out += '>';
   if (kb.getType() == CIMKeyBinding::REFERENCE) {
     try {
-      writeReference(out, CIMObjectPath(kb.getValue()));
-      close(out, "KEYBINDING");
+      WriteReference(out, CIMObjectPath(kb.getValue()));
+      Close(out, "KEYBINDING");
       return;
     } catch (const Exception&) {
       // Not a parseable path after all: send the text as a string key.
@@ -102,67 +102,67 @@ void writeKeyBinding(std::string& out, const CIMKeyBinding& kb) {
   const char* vt = kb.getType() == CIMKeyBinding::BOOLEAN   ? "boolean"
                    : kb.getType() == CIMKeyBinding::NUMERIC ? "numeric"
                                                             : "string";
-  open(out, "KEYVALUE");
-  attr(out, "VALUETYPE", vt);
+  Open(out, "KEYVALUE");
+  Attr(out, "VALUETYPE", vt);
   out += '>';
-  escape(out, utf8(kb.getValue()), false);
-  close(out, "KEYVALUE");
-  close(out, "KEYBINDING");
+  Escape(out, Utf8(kb.getValue()), false);
+  Close(out, "KEYVALUE");
+  Close(out, "KEYBINDING");
 }
 
-void writeClassName(std::string& out, const CIMName& cls) {
-  open(out, "CLASSNAME");
-  attr(out, "NAME", cls);
+void WriteClassName(std::string& out, const CIMName& cls) {
+  Open(out, "CLASSNAME");
+  Attr(out, "NAME", cls);
   out += "></CLASSNAME>";
 }
 
-void writeNamespacePath(std::string& out, const String& host, const CIMNamespaceName& ns) {
+void WriteNamespacePath(std::string& out, const String& host, const CIMNamespaceName& ns) {
   out += "<NAMESPACEPATH><HOST>";
-  escape(out, utf8(host), false);
+  Escape(out, Utf8(host), false);
   out += "</HOST>";
-  writeLocalNamespacePath(out, ns);
+  WriteLocalNamespacePath(out, ns);
   out += "</NAMESPACEPATH>";
 }
 
-void writeQualifiers(std::string& out, auto const& element) {
+void WriteQualifiers(std::string& out, auto const& element) {
   for (Uint32 i = 0; i < element.getQualifierCount(); ++i)
-    writeQualifier(out, element.getQualifier(i));
+    WriteQualifier(out, element.getQualifier(i));
 }
 
 template <typename P>
-void writeParameter(std::string& out, const P& p) {
+void WriteParameter(std::string& out, const P& p) {
   const bool ref = p.getType() == CIMTYPE_REFERENCE;
   const char* el = ref ? (p.isArray() ? "PARAMETER.REFARRAY" : "PARAMETER.REFERENCE")
                        : (p.isArray() ? "PARAMETER.ARRAY" : "PARAMETER");
-  open(out, el);
-  attr(out, "NAME", p.getName());
+  Open(out, el);
+  Attr(out, "NAME", p.getName());
   if (ref) {
-    if (!p.getReferenceClassName().isNull()) attr(out, "REFERENCECLASS", p.getReferenceClassName());
+    if (!p.getReferenceClassName().isNull()) Attr(out, "REFERENCECLASS", p.getReferenceClassName());
   } else {
-    attr(out, "TYPE", typeName(p.getType()));
+    Attr(out, "TYPE", TypeName(p.getType()));
   }
   if (p.isArray() && p.getArraySize() != 0)
-    attr(out, "ARRAYSIZE", std::to_string(p.getArraySize()));
+    Attr(out, "ARRAYSIZE", std::to_string(p.getArraySize()));
   out += '>';
-  writeQualifiers(out, p);
-  close(out, el);
+  WriteQualifiers(out, p);
+  Close(out, el);
 }
 
 }  // namespace
 
-void appendEscaped(std::string& out, std::string_view text) { escape(out, text, false); }
-void appendAttrEscaped(std::string& out, std::string_view text) { escape(out, text, true); }
+void AppendEscaped(std::string& out, std::string_view text) { Escape(out, text, false); }
+void AppendAttrEscaped(std::string& out, std::string_view text) { Escape(out, text, true); }
 
-void writeLocalNamespacePath(std::string& out, const CIMNamespaceName& ns) {
+void WriteLocalNamespacePath(std::string& out, const CIMNamespaceName& ns) {
   out += "<LOCALNAMESPACEPATH>";
-  const std::string text = utf8(ns.getString());
+  const std::string text = Utf8(ns.getString());
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t slash = text.find('/', start);
     if (slash == std::string::npos) slash = text.size();
     if (slash > start) {
-      open(out, "NAMESPACE");
-      attr(out, "NAME", std::string_view(text).substr(start, slash - start));
+      Open(out, "NAMESPACE");
+      Attr(out, "NAME", std::string_view(text).substr(start, slash - start));
       out += "></NAMESPACE>";
     }
     start = slash + 1;
@@ -170,159 +170,159 @@ void writeLocalNamespacePath(std::string& out, const CIMNamespaceName& ns) {
   out += "</LOCALNAMESPACEPATH>";
 }
 
-void writeInstanceName(std::string& out, const CIMObjectPath& path) {
-  open(out, "INSTANCENAME");
-  attr(out, "CLASSNAME", path.getClassName());
+void WriteInstanceName(std::string& out, const CIMObjectPath& path) {
+  Open(out, "INSTANCENAME");
+  Attr(out, "CLASSNAME", path.getClassName());
   out += '>';
   const Array<CIMKeyBinding>& keys = path.getKeyBindings();
-  for (Uint32 i = 0; i < keys.size(); ++i) writeKeyBinding(out, keys[i]);
-  close(out, "INSTANCENAME");
+  for (Uint32 i = 0; i < keys.size(); ++i) WriteKeyBinding(out, keys[i]);
+  Close(out, "INSTANCENAME");
 }
 
-void writeReference(std::string& out, const CIMObjectPath& path) {
+void WriteReference(std::string& out, const CIMObjectPath& path) {
   out += "<VALUE.REFERENCE>";
   const bool hasHost = path.getHost().size() != 0;
   const bool hasNs = !path.getNameSpace().isNull();
   if (path.getKeyBindings().size() == 0) {
     if (hasHost && hasNs) {
       out += "<CLASSPATH>";
-      writeNamespacePath(out, path.getHost(), path.getNameSpace());
-      writeClassName(out, path.getClassName());
+      WriteNamespacePath(out, path.getHost(), path.getNameSpace());
+      WriteClassName(out, path.getClassName());
       out += "</CLASSPATH>";
     } else if (hasNs) {
       out += "<LOCALCLASSPATH>";
-      writeLocalNamespacePath(out, path.getNameSpace());
-      writeClassName(out, path.getClassName());
+      WriteLocalNamespacePath(out, path.getNameSpace());
+      WriteClassName(out, path.getClassName());
       out += "</LOCALCLASSPATH>";
     } else {
-      writeClassName(out, path.getClassName());
+      WriteClassName(out, path.getClassName());
     }
   } else if (hasHost && hasNs) {
     out += "<INSTANCEPATH>";
-    writeNamespacePath(out, path.getHost(), path.getNameSpace());
-    writeInstanceName(out, path);
+    WriteNamespacePath(out, path.getHost(), path.getNameSpace());
+    WriteInstanceName(out, path);
     out += "</INSTANCEPATH>";
   } else if (hasNs) {
     out += "<LOCALINSTANCEPATH>";
-    writeLocalNamespacePath(out, path.getNameSpace());
-    writeInstanceName(out, path);
+    WriteLocalNamespacePath(out, path.getNameSpace());
+    WriteInstanceName(out, path);
     out += "</LOCALINSTANCEPATH>";
   } else {
-    writeInstanceName(out, path);
+    WriteInstanceName(out, path);
   }
   out += "</VALUE.REFERENCE>";
 }
 
-void writeValue(std::string& out, const CIMValue& value) {
+void WriteValue(std::string& out, const CIMValue& value) {
   if (value.isNull()) return;
   if (value.getType() == CIMTYPE_REFERENCE) {
     if (value.isArray()) {
       Array<CIMObjectPath> a;
       value.get(a);
       out += "<VALUE.REFARRAY>";
-      for (Uint32 i = 0; i < a.size(); ++i) writeReference(out, a[i]);
+      for (Uint32 i = 0; i < a.size(); ++i) WriteReference(out, a[i]);
       out += "</VALUE.REFARRAY>";
     } else {
       CIMObjectPath p;
       value.get(p);
-      writeReference(out, p);
+      WriteReference(out, p);
     }
     return;
   }
-  const std::vector<std::string> texts = valueTexts(value);
+  const std::vector<std::string> texts = ValueTexts(value);
   if (value.isArray()) out += "<VALUE.ARRAY>";
   for (const auto& t : texts) {
     out += "<VALUE>";
-    escape(out, t, false);
+    Escape(out, t, false);
     out += "</VALUE>";
   }
   if (value.isArray()) out += "</VALUE.ARRAY>";
 }
 
-void writeQualifier(std::string& out, const CIMConstQualifier& q) {
-  open(out, "QUALIFIER");
-  attr(out, "NAME", q.getName());
-  attr(out, "TYPE", typeName(q.getType()));
-  if (q.getPropagated()) attr(out, "PROPAGATED", "true");
+void WriteQualifier(std::string& out, const CIMConstQualifier& q) {
+  Open(out, "QUALIFIER");
+  Attr(out, "NAME", q.getName());
+  Attr(out, "TYPE", TypeName(q.getType()));
+  if (q.getPropagated()) Attr(out, "PROPAGATED", "true");
   out += '>';
-  writeValue(out, q.getValue());
-  close(out, "QUALIFIER");
+  WriteValue(out, q.getValue());
+  Close(out, "QUALIFIER");
 }
 
-void writeProperty(std::string& out, const CIMConstProperty& p, bool includeQualifiers,
+void WriteProperty(std::string& out, const CIMConstProperty& p, bool includeQualifiers,
                    bool includeClassOrigin) {
   const CIMValue& v = p.getValue();
   const bool ref = p.getType() == CIMTYPE_REFERENCE;
   const char* el = ref ? "PROPERTY.REFERENCE" : (p.isArray() ? "PROPERTY.ARRAY" : "PROPERTY");
-  open(out, el);
-  attr(out, "NAME", p.getName());
+  Open(out, el);
+  Attr(out, "NAME", p.getName());
   if (ref) {
-    if (!p.getReferenceClassName().isNull()) attr(out, "REFERENCECLASS", p.getReferenceClassName());
+    if (!p.getReferenceClassName().isNull()) Attr(out, "REFERENCECLASS", p.getReferenceClassName());
   } else {
-    attr(out, "TYPE", typeName(p.getType()));
+    Attr(out, "TYPE", TypeName(p.getType()));
   }
   if (p.isArray() && p.getArraySize() != 0)
-    attr(out, "ARRAYSIZE", std::to_string(p.getArraySize()));
+    Attr(out, "ARRAYSIZE", std::to_string(p.getArraySize()));
   if (includeClassOrigin && !p.getClassOrigin().isNull())
-    attr(out, "CLASSORIGIN", p.getClassOrigin());
-  if (p.getPropagated()) attr(out, "PROPAGATED", "true");
+    Attr(out, "CLASSORIGIN", p.getClassOrigin());
+  if (p.getPropagated()) Attr(out, "PROPAGATED", "true");
   out += '>';
-  if (includeQualifiers) writeQualifiers(out, p);
-  writeValue(out, v);
-  close(out, el);
+  if (includeQualifiers) WriteQualifiers(out, p);
+  WriteValue(out, v);
+  Close(out, el);
 }
 
-void writeInstance(std::string& out, const CIMConstInstance& inst, bool includeQualifiers,
+void WriteInstance(std::string& out, const CIMConstInstance& inst, bool includeQualifiers,
                    bool includeClassOrigin) {
-  open(out, "INSTANCE");
-  attr(out, "CLASSNAME", inst.getClassName());
+  Open(out, "INSTANCE");
+  Attr(out, "CLASSNAME", inst.getClassName());
   out += '>';
-  if (includeQualifiers) writeQualifiers(out, inst);
+  if (includeQualifiers) WriteQualifiers(out, inst);
   for (Uint32 i = 0; i < inst.getPropertyCount(); ++i)
-    writeProperty(out, inst.getProperty(i), includeQualifiers, includeClassOrigin);
-  close(out, "INSTANCE");
+    WriteProperty(out, inst.getProperty(i), includeQualifiers, includeClassOrigin);
+  Close(out, "INSTANCE");
 }
 
-void writeNamedInstance(std::string& out, const CIMConstInstance& inst, bool includeQualifiers,
+void WriteNamedInstance(std::string& out, const CIMConstInstance& inst, bool includeQualifiers,
                         bool includeClassOrigin) {
   out += "<VALUE.NAMEDINSTANCE>";
-  writeInstanceName(out, inst.getPath());
-  writeInstance(out, inst, includeQualifiers, includeClassOrigin);
+  WriteInstanceName(out, inst.getPath());
+  WriteInstance(out, inst, includeQualifiers, includeClassOrigin);
   out += "</VALUE.NAMEDINSTANCE>";
 }
 
-void writeClass(std::string& out, const CIMConstClass& cls, bool includeQualifiers,
+void WriteClass(std::string& out, const CIMConstClass& cls, bool includeQualifiers,
                 bool includeClassOrigin) {
-  open(out, "CLASS");
-  attr(out, "NAME", cls.getClassName());
-  if (!cls.getSuperClassName().isNull()) attr(out, "SUPERCLASS", cls.getSuperClassName());
+  Open(out, "CLASS");
+  Attr(out, "NAME", cls.getClassName());
+  if (!cls.getSuperClassName().isNull()) Attr(out, "SUPERCLASS", cls.getSuperClassName());
   out += '>';
-  if (includeQualifiers) writeQualifiers(out, cls);
+  if (includeQualifiers) WriteQualifiers(out, cls);
   for (Uint32 i = 0; i < cls.getPropertyCount(); ++i)
-    writeProperty(out, cls.getProperty(i), includeQualifiers, includeClassOrigin);
+    WriteProperty(out, cls.getProperty(i), includeQualifiers, includeClassOrigin);
   for (Uint32 i = 0; i < cls.getMethodCount(); ++i) {
     CIMConstMethod m = cls.getMethod(i);
-    open(out, "METHOD");
-    attr(out, "NAME", m.getName());
-    attr(out, "TYPE", typeName(m.getType()));
+    Open(out, "METHOD");
+    Attr(out, "NAME", m.getName());
+    Attr(out, "TYPE", TypeName(m.getType()));
     if (includeClassOrigin && !m.getClassOrigin().isNull())
-      attr(out, "CLASSORIGIN", m.getClassOrigin());
+      Attr(out, "CLASSORIGIN", m.getClassOrigin());
     out += '>';
-    if (includeQualifiers) writeQualifiers(out, m);
-    for (Uint32 k = 0; k < m.getParameterCount(); ++k) writeParameter(out, m.getParameter(k));
-    close(out, "METHOD");
+    if (includeQualifiers) WriteQualifiers(out, m);
+    for (Uint32 k = 0; k < m.getParameterCount(); ++k) WriteParameter(out, m.getParameter(k));
+    Close(out, "METHOD");
   }
-  close(out, "CLASS");
+  Close(out, "CLASS");
 }
 
-void writeParamValue(std::string& out, const CIMParamValue& pv) {
+void WriteParamValue(std::string& out, const CIMParamValue& pv) {
   const CIMValue v = pv.getValue();
-  open(out, "PARAMVALUE");
-  attr(out, "NAME", utf8(pv.getParameterName()));
-  if (pv.isTyped()) attr(out, "PARAMTYPE", typeName(v.getType()));
+  Open(out, "PARAMVALUE");
+  Attr(out, "NAME", Utf8(pv.getParameterName()));
+  if (pv.isTyped()) Attr(out, "PARAMTYPE", TypeName(v.getType()));
   out += '>';
-  writeValue(out, v);
-  close(out, "PARAMVALUE");
+  WriteValue(out, v);
+  Close(out, "PARAMVALUE");
 }
 
 }  // namespace mgmt::cimxml

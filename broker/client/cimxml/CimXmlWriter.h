@@ -20,29 +20,29 @@
 namespace mgmt::cimxml {
 
 /// Appends `text` escaped for element content.
-void appendEscaped(std::string& out, std::string_view text);
+void AppendEscaped(std::string& out, std::string_view text);
 /// Appends `text` escaped for a double-quoted attribute value.
-void appendAttrEscaped(std::string& out, std::string_view text);
+void AppendAttrEscaped(std::string& out, std::string_view text);
 
 /// VALUE, VALUE.ARRAY, VALUE.REFERENCE or VALUE.REFARRAY; nothing for a null value.
-void writeValue(std::string& out, const Pegasus::CIMValue& value);
+void WriteValue(std::string& out, const Pegasus::CIMValue& value);
 /// VALUE.REFERENCE holding INSTANCEPATH, LOCALINSTANCEPATH or INSTANCENAME (or
 /// the class forms for a path without keys), as much as the path carries.
-void writeReference(std::string& out, const Pegasus::CIMObjectPath& path);
-void writeLocalNamespacePath(std::string& out, const Pegasus::CIMNamespaceName& ns);
-void writeInstanceName(std::string& out, const Pegasus::CIMObjectPath& path);
-void writeQualifier(std::string& out, const Pegasus::CIMConstQualifier& q);
-void writeProperty(std::string& out, const Pegasus::CIMConstProperty& p, bool includeQualifiers,
+void WriteReference(std::string& out, const Pegasus::CIMObjectPath& path);
+void WriteLocalNamespacePath(std::string& out, const Pegasus::CIMNamespaceName& ns);
+void WriteInstanceName(std::string& out, const Pegasus::CIMObjectPath& path);
+void WriteQualifier(std::string& out, const Pegasus::CIMConstQualifier& q);
+void WriteProperty(std::string& out, const Pegasus::CIMConstProperty& p, bool includeQualifiers,
                    bool includeClassOrigin);
-void writeInstance(std::string& out, const Pegasus::CIMConstInstance& inst,
+void WriteInstance(std::string& out, const Pegasus::CIMConstInstance& inst,
                    bool includeQualifiers = true, bool includeClassOrigin = true);
 /// VALUE.NAMEDINSTANCE: the instance's own path as INSTANCENAME, then the instance.
-void writeNamedInstance(std::string& out, const Pegasus::CIMConstInstance& inst,
+void WriteNamedInstance(std::string& out, const Pegasus::CIMConstInstance& inst,
                         bool includeQualifiers = true, bool includeClassOrigin = true);
-void writeClass(std::string& out, const Pegasus::CIMConstClass& cls, bool includeQualifiers = true,
+void WriteClass(std::string& out, const Pegasus::CIMConstClass& cls, bool includeQualifiers = true,
                 bool includeClassOrigin = true);
 /// PARAMVALUE with PARAMTYPE (as a request or an out-parameter).
-void writeParamValue(std::string& out, const Pegasus::CIMParamValue& pv);
+void WriteParamValue(std::string& out, const Pegasus::CIMParamValue& pv);
 
 }  // namespace mgmt::cimxml
 

@@ -31,7 +31,7 @@ constexpr TypeRow kTypes[] = {
     {CIMTYPE_STRING, "string"},   {CIMTYPE_DATETIME, "datetime"}, {CIMTYPE_REFERENCE, "reference"},
 };
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
+bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (std::tolower(static_cast<unsigned char>(a[i])) !=
@@ -44,15 +44,15 @@ std::string Shown(const std::string& text) {
   return text.size() > 64 ? text.substr(0, 64) + "…" : text;
 }
 
-[[noreturn]] void bad(CIMType type, const std::string& text) {
-  throw CimXmlError(std::string("invalid ") + typeName(type) + " value \"" + Shown(text) + "\"");
+[[noreturn]] void Bad(CIMType type, const std::string& text) {
+  throw CimXmlError(std::string("invalid ") + TypeName(type) + " value \"" + Shown(text) + "\"");
 }
 
 [[noreturn]] void OutOfRange(CIMType type, const std::string& text) {
-  throw CimXmlError(std::string(typeName(type)) + " value \"" + Shown(text) + "\" is out of range");
+  throw CimXmlError(std::string(TypeName(type)) + " value \"" + Shown(text) + "\" is out of range");
 }
 
-std::string_view trimmed(std::string_view s) {
+std::string_view Trimmed(std::string_view s) {
   while (!s.empty() && std::strchr(" \t\r\n", s.front())) s.remove_prefix(1);
   while (!s.empty() && std::strchr(" \t\r\n", s.back())) s.remove_suffix(1);
   return s;
@@ -67,14 +67,14 @@ T ParseNumber(CIMType type, const std::string& text) {
   else
     status = mgmt::broker::ParseInteger(text, out);
   if (status == mgmt::broker::NumberStatus::kOutOfRange) OutOfRange(type, text);
-  if (status != mgmt::broker::NumberStatus::kOk) bad(type, text);
+  if (status != mgmt::broker::NumberStatus::kOk) Bad(type, text);
   return out;
 }
 
 // Shortest text that reads back to the same value; infinities and NaN in the
 // spelling of XML Schema's float and double, which the reader takes back.
 template <typename T>
-std::string realText(T x) {
+std::string RealText(T x) {
   if (std::isnan(x)) return "NaN";
   if (std::isinf(x)) return x < 0 ? "-INF" : "INF";
   char buf[64];
@@ -82,14 +82,14 @@ std::string realText(T x) {
   return ec == std::errc() ? std::string(buf, p) : std::string("0");
 }
 
-std::string char16Text(Char16 c) {
+std::string Char16Text(Char16 c) {
   String s;
   s.append(c);
-  return utf8(s);
+  return Utf8(s);
 }
 
 template <typename T>
-std::string scalarText(const T& x) {
+std::string ScalarText(const T& x) {
   if constexpr (std::is_same_v<T, Boolean>)
     return x ? "TRUE" : "FALSE";
   else if constexpr (std::is_same_v<T, Uint8>)
@@ -99,58 +99,58 @@ std::string scalarText(const T& x) {
   else if constexpr (std::is_integral_v<T>)
     return std::to_string(x);
   else if constexpr (std::is_floating_point_v<T>)
-    return realText(x);
+    return RealText(x);
   else if constexpr (std::is_same_v<T, Char16>)
-    return char16Text(x);
+    return Char16Text(x);
   else if constexpr (std::is_same_v<T, String>)
-    return utf8(x);
+    return Utf8(x);
   else if constexpr (std::is_same_v<T, CIMDateTime>)
-    return utf8(x.toString());
+    return Utf8(x.toString());
   else
     return {};
 }
 
 template <typename T>
-void appendTexts(const CIMValue& v, std::vector<std::string>& out) {
+void AppendTexts(const CIMValue& v, std::vector<std::string>& out) {
   if (v.isArray()) {
     Array<T> a;
     v.get(a);
     out.reserve(a.size());
-    for (Uint32 i = 0; i < a.size(); ++i) out.push_back(scalarText(a[i]));
+    for (Uint32 i = 0; i < a.size(); ++i) out.push_back(ScalarText(a[i]));
   } else {
     T x{};
     v.get(x);
-    out.push_back(scalarText(x));
+    out.push_back(ScalarText(x));
   }
 }
 
 template <typename T>
-T parseScalar(CIMType type, const std::string& text) {
+T ParseScalar(CIMType type, const std::string& text) {
   if constexpr (std::is_same_v<T, Boolean>) {
-    std::string_view t = trimmed(text);
-    if (equalsNoCase(t, "true")) return true;
-    if (equalsNoCase(t, "false")) return false;
-    bad(type, text);
+    std::string_view t = Trimmed(text);
+    if (EqualsNoCase(t, "true")) return true;
+    if (EqualsNoCase(t, "false")) return false;
+    Bad(type, text);
   } else if constexpr (std::is_integral_v<T> || std::is_floating_point_v<T>) {
     return ParseNumber<T>(type, text);
   } else if constexpr (std::is_same_v<T, Char16>) {
-    String s = fromUtf8(text);
-    if (s.size() != 1) bad(type, text);
+    String s = FromUtf8(text);
+    if (s.size() != 1) Bad(type, text);
     return s[0];
   } else if constexpr (std::is_same_v<T, String>) {
-    return fromUtf8(text);
+    return FromUtf8(text);
   } else if constexpr (std::is_same_v<T, CIMDateTime>) {
     try {
-      return CIMDateTime(fromUtf8(trimmed(text)));
+      return CIMDateTime(FromUtf8(Trimmed(text)));
     } catch (const Exception&) {
-      bad(type, text);
+      Bad(type, text);
     }
   }
 }
 
 // Calls f.template operator()<T>() for the C++ type of a CIM type.
 template <typename F>
-decltype(auto) withType(CIMType type, F&& f) {
+decltype(auto) WithType(CIMType type, F&& f) {
   switch (type) {
     case CIMTYPE_BOOLEAN:
       return f.template operator()<Boolean>();
@@ -188,24 +188,24 @@ decltype(auto) withType(CIMType type, F&& f) {
 
 }  // namespace
 
-const char* typeName(CIMType type) {
+const char* TypeName(CIMType type) {
   for (const auto& r : kTypes)
     if (r.type == type) return r.name;
   return cimTypeToString(type);
 }
 
-std::optional<CIMType> parseTypeName(std::string_view name) {
+std::optional<CIMType> ParseTypeName(std::string_view name) {
   for (const auto& r : kTypes)
-    if (equalsNoCase(name, r.name)) return r.type;
+    if (EqualsNoCase(name, r.name)) return r.type;
   return std::nullopt;
 }
 
-std::string utf8(const String& s) {
+std::string Utf8(const String& s) {
   CString c = s.getCString();
   return std::string(static_cast<const char*>(c));
 }
 
-String fromUtf8(std::string_view s) {
+String FromUtf8(std::string_view s) {
   if (s.find('\0') != std::string_view::npos) throw CimXmlError("NUL character in text");
   try {
     return String(std::string(s).c_str());
@@ -214,22 +214,22 @@ String fromUtf8(std::string_view s) {
   }
 }
 
-std::vector<std::string> valueTexts(const CIMValue& value) {
+std::vector<std::string> ValueTexts(const CIMValue& value) {
   std::vector<std::string> out;
   if (value.isNull()) return out;
-  withType(value.getType(), [&]<typename T>() { appendTexts<T>(value, out); });
+  WithType(value.getType(), [&]<typename T>() { AppendTexts<T>(value, out); });
   return out;
 }
 
-CIMValue scalarFromText(CIMType type, const std::string& text) {
-  return withType(type, [&]<typename T>() { return CIMValue(parseScalar<T>(type, text)); });
+CIMValue ScalarFromText(CIMType type, const std::string& text) {
+  return WithType(type, [&]<typename T>() { return CIMValue(ParseScalar<T>(type, text)); });
 }
 
-CIMValue arrayFromTexts(CIMType type, const std::vector<std::string>& texts) {
-  return withType(type, [&]<typename T>() {
+CIMValue ArrayFromTexts(CIMType type, const std::vector<std::string>& texts) {
+  return WithType(type, [&]<typename T>() {
     Array<T> a;
     a.reserveCapacity(static_cast<Uint32>(texts.size()));
-    for (const auto& t : texts) a.append(parseScalar<T>(type, t));
+    for (const auto& t : texts) a.append(ParseScalar<T>(type, t));
     return CIMValue(a);
   });
 }

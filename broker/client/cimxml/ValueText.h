@@ -14,24 +14,24 @@
 namespace mgmt::cimxml {
 
 /// The DSP0201 TYPE attribute value ("uint8", "reference", …).
-const char* typeName(Pegasus::CIMType type);
+const char* TypeName(Pegasus::CIMType type);
 /// The type a TYPE/PARAMTYPE attribute names; nullopt for anything else (also
 /// "object" and "instance", which travel as embedded objects we do not accept).
-std::optional<Pegasus::CIMType> parseTypeName(std::string_view name);
+std::optional<Pegasus::CIMType> ParseTypeName(std::string_view name);
 
 /// The texts of a value's elements, one per array element (one for a scalar, none
 /// for null). References are not handled here (they are XML, not text).
-std::vector<std::string> valueTexts(const Pegasus::CIMValue& value);
+std::vector<std::string> ValueTexts(const Pegasus::CIMValue& value);
 
 /// One scalar value of `type` from its text; throws CimXmlError naming the type
 /// when the text does not fit it (out of range, not a number, bad datetime, …).
-Pegasus::CIMValue scalarFromText(Pegasus::CIMType type, const std::string& text);
+Pegasus::CIMValue ScalarFromText(Pegasus::CIMType type, const std::string& text);
 /// An array value of `type` from element texts.
-Pegasus::CIMValue arrayFromTexts(Pegasus::CIMType type, const std::vector<std::string>& texts);
+Pegasus::CIMValue ArrayFromTexts(Pegasus::CIMType type, const std::vector<std::string>& texts);
 
 /// UTF-8 text of a broker String, and back (throws CimXmlError on invalid UTF-8).
-std::string utf8(const Pegasus::String& s);
-Pegasus::String fromUtf8(std::string_view s);
+std::string Utf8(const Pegasus::String& s);
+Pegasus::String FromUtf8(std::string_view s);
 
 }  // namespace mgmt::cimxml
 

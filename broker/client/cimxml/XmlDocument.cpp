@@ -6,7 +6,7 @@
 
 namespace mgmt::cimxml {
 
-XmlProblem parseDocument(pugi::xml_document& doc, std::string_view body, const XmlLimits& limits,
+XmlProblem ParseDocument(pugi::xml_document& doc, std::string_view body, const XmlLimits& limits,
                          std::string* detail) {
   // parse_doctype keeps a DOCTYPE node so that we can see it and refuse the body;
   // pugixml never expands entities other than the predefined ones either way.
@@ -15,7 +15,7 @@ XmlProblem parseDocument(pugi::xml_document& doc, std::string_view body, const X
       doc.load_buffer(body.data(), body.size(), options, pugi::encoding_utf8);
   if (!r) {
     if (detail) *detail = std::string(r.description()) + " at offset " + std::to_string(r.offset);
-    return XmlProblem::NotWellFormed;
+    return XmlProblem::kNotWellFormed;
   }
   // Walk the tree without recursion: depth and count are what we are bounding.
   std::size_t depth = 0, elements = 0;
@@ -23,13 +23,13 @@ XmlProblem parseDocument(pugi::xml_document& doc, std::string_view body, const X
   pugi::xml_node root = doc;
   bool sawElement = false;
   while (n) {
-    if (n.type() == pugi::node_doctype) return XmlProblem::HasDoctype;
+    if (n.type() == pugi::node_doctype) return XmlProblem::kHasDoctype;
     if (n.type() == pugi::node_element) {
       sawElement = true;
-      if (++elements > limits.maxElements) return XmlProblem::TooManyElements;
+      if (++elements > limits.maxElements) return XmlProblem::kTooManyElements;
     }
     if (n.first_child()) {
-      if (++depth > limits.maxDepth) return XmlProblem::TooDeep;
+      if (++depth > limits.maxDepth) return XmlProblem::kTooDeep;
       n = n.first_child();
       continue;
     }
@@ -43,19 +43,19 @@ XmlProblem parseDocument(pugi::xml_document& doc, std::string_view body, const X
   }
   if (!sawElement) {
     if (detail) *detail = "no root element";
-    return XmlProblem::NotWellFormed;
+    return XmlProblem::kNotWellFormed;
   }
-  return XmlProblem::None;
+  return XmlProblem::kNone;
 }
 
-void appendMessageStart(std::string& out, std::string_view messageId) {
+void AppendMessageStart(std::string& out, std::string_view messageId) {
   out +=
       "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
       "<MESSAGE ID=\"";
-  appendAttrEscaped(out, messageId);
+  AppendAttrEscaped(out, messageId);
   out += "\" PROTOCOLVERSION=\"1.0\">";
 }
 
-void appendMessageEnd(std::string& out) { out += "</MESSAGE></CIM>\n"; }
+void AppendMessageEnd(std::string& out) { out += "</MESSAGE></CIM>\n"; }
 
 }  // namespace mgmt::cimxml

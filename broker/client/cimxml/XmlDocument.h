@@ -17,17 +17,17 @@ struct XmlLimits {
 };
 
 /// Why a body was refused.
-enum class XmlProblem { None, NotWellFormed, HasDoctype, TooDeep, TooManyElements };
+enum class XmlProblem { kNone, kNotWellFormed, kHasDoctype, kTooDeep, kTooManyElements };
 
 /// Parses `body` into `doc` (which keeps its own copy). On failure, `detail` says
 /// where (pugixml's description and offset).
-XmlProblem parseDocument(pugi::xml_document& doc, std::string_view body, const XmlLimits& limits,
+XmlProblem ParseDocument(pugi::xml_document& doc, std::string_view body, const XmlLimits& limits,
                          std::string* detail = nullptr);
 
 /// The standard opening of every CIM-XML message, up to and including <MESSAGE …>.
-void appendMessageStart(std::string& out, std::string_view messageId);
+void AppendMessageStart(std::string& out, std::string_view messageId);
 /// Closes what appendMessageStart opened.
-void appendMessageEnd(std::string& out);
+void AppendMessageEnd(std::string& out);
 
 }  // namespace mgmt::cimxml
 

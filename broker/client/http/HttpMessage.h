@@ -33,50 +33,50 @@ struct Message {
   std::string body;
 
   /// The first header of that name (case-insensitive), or nullptr.
-  const std::string* header(std::string_view name) const;
-  void addHeader(std::string name, std::string value) {
+  const std::string* Header(std::string_view name) const;
+  void AddHeader(std::string name, std::string value) {
     headers.emplace_back(std::move(name), std::move(value));
   }
 };
 
 /// Why reading a message stopped.
 enum class ReadResult {
-  Ok,
-  Closed,  ///< the peer closed before a message began
-  TimedOut,
-  IoError,
-  Malformed,            ///< 400
-  HeadTooLarge,         ///< 431
-  BodyTooLarge,         ///< 413
-  LengthRequired,       ///< 411
-  UnsupportedEncoding,  ///< 501: a Transfer-Encoding we do not decode
+  kOk,
+  kClosed,  ///< the peer closed before a message began
+  kTimedOut,
+  kIoError,
+  kMalformed,            ///< 400
+  kHeadTooLarge,         ///< 431
+  kBodyTooLarge,         ///< 413
+  kLengthRequired,       ///< 411
+  kUnsupportedEncoding,  ///< 501: a Transfer-Encoding we do not decode
 };
 
 /// Reads one request from `s`. `idleDeadline` bounds the wait for its first byte (a
 /// keep-alive connection between requests), `deadline` the whole message.
-ReadResult readRequest(net::Stream& s, Message& msg, const Limits& limits,
+ReadResult ReadRequest(net::Stream& s, Message& msg, const Limits& limits,
                        net::Clock::time_point idleDeadline, net::Clock::time_point deadline);
 
 /// Reads one response; `headRequest` is false for every CIM exchange.
-ReadResult readResponse(net::Stream& s, Message& msg, const Limits& limits,
+ReadResult ReadResponse(net::Stream& s, Message& msg, const Limits& limits,
                         net::Clock::time_point deadline);
 
 /// True when the connection stays open after this request/response pair.
-bool wantsKeepAlive(const Message& msg);
+bool WantsKeepAlive(const Message& msg);
 
 /// Serialises `msg` as a response (status line, headers, Content-Length, body).
-std::string formatResponse(const Message& msg);
+std::string FormatResponse(const Message& msg);
 /// Serialises `msg` as a request.
-std::string formatRequest(const Message& msg);
+std::string FormatRequest(const Message& msg);
 
 /// The standard reason phrase of a status code.
-const char* reasonPhrase(int status);
+const char* ReasonPhrase(int status);
 
 /// Case-insensitive ASCII comparison.
-bool equalsNoCase(std::string_view a, std::string_view b);
+bool EqualsNoCase(std::string_view a, std::string_view b);
 
 /// Strips blanks and tabs at both ends.
-std::string_view trim(std::string_view s);
+std::string_view Trim(std::string_view s);
 
 }  // namespace mgmt::http
 

@@ -10,7 +10,7 @@ namespace mgmt::net {
 
 namespace {
 
-int msUntil(Clock::time_point deadline) {
+int MsUntil(Clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
   if (left.count() <= 0) return 0;
   if (left.count() > 0x7fffffff) return 0x7fffffff;
@@ -18,10 +18,10 @@ int msUntil(Clock::time_point deadline) {
 }
 
 // Waits for `events` on fd; false on time-out or poll failure.
-bool waitFor(int fd, short events, Clock::time_point deadline) {
+bool WaitFor(int fd, short events, Clock::time_point deadline) {
   for (;;) {
     pollfd p{fd, events, 0};
-    int r = ::poll(&p, 1, msUntil(deadline));
+    int r = ::poll(&p, 1, MsUntil(deadline));
     if (r > 0) return true;
     if (r == 0) return false;
     if (errno != EINTR) return false;
@@ -54,8 +54,8 @@ static_assert(kClosed == TlsSession::kClosed && kError == TlsSession::kError &&
               kWantRead == TlsSession::kWantRead && kWantWrite == TlsSession::kWantWrite);
 }  // namespace
 
-long Stream::rawRecv(char* buf, std::size_t n) {
-  if (tls_) return tls_->recv(buf, n);
+long Stream::RawRecv(char* buf, std::size_t n) {
+  if (tls_) return tls_->Recv(buf, n);
   for (;;) {
     ssize_t r = ::recv(fd_.Get(), buf, n, MSG_DONTWAIT);
     if (r >= 0) return static_cast<long>(r);
@@ -64,8 +64,8 @@ long Stream::rawRecv(char* buf, std::size_t n) {
   }
 }
 
-long Stream::rawSend(const char* buf, std::size_t n) {
-  if (tls_) return tls_->send(buf, n);
+long Stream::RawSend(const char* buf, std::size_t n) {
+  if (tls_) return tls_->Send(buf, n);
   for (;;) {
     ssize_t r = ::send(fd_.Get(), buf, n, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (r > 0) return static_cast<long>(r);
@@ -75,42 +75,43 @@ long Stream::rawSend(const char* buf, std::size_t n) {
   }
 }
 
-bool Stream::waitReadable(Clock::time_point deadline) {
-  if (hasBuffered() || (tls_ && tls_->pending())) return true;
-  return waitFor(fd_.Get(), POLLIN, deadline);
+bool Stream::WaitReadable(Clock::time_point deadline) {
+  if (HasBuffered() || (tls_ && tls_->Pending())) return true;
+  return WaitFor(fd_.Get(), POLLIN, deadline);
 }
 
-IoStatus Stream::fill(Clock::time_point deadline) {
+IoStatus Stream::Fill(Clock::time_point deadline) {
   if (pos_ > 0 && pos_ == buf_.size()) {
     buf_.clear();
     pos_ = 0;
   }
   char tmp[16384];
   for (;;) {
-    long n = rawRecv(tmp, sizeof tmp);
+    long n = RawRecv(tmp, sizeof tmp);
     if (n > 0) {
       buf_.append(tmp, static_cast<std::size_t>(n));
-      return IoStatus::Ok;
+      return IoStatus::kOk;
     }
-    if (n == kClosed) return IoStatus::Closed;
-    if (n == kError) return IoStatus::Error;
-    if (!waitFor(fd_.Get(), n == kWantRead ? POLLIN : POLLOUT, deadline)) return IoStatus::TimedOut;
+    if (n == kClosed) return IoStatus::kClosed;
+    if (n == kError) return IoStatus::kError;
+    if (!WaitFor(fd_.Get(), n == kWantRead ? POLLIN : POLLOUT, deadline))
+      return IoStatus::kTimedOut;
   }
 }
 
-IoStatus Stream::readLine(std::string& line, std::size_t maxLen, Clock::time_point deadline) {
+IoStatus Stream::ReadLine(std::string& line, std::size_t maxLen, Clock::time_point deadline) {
   line.clear();
   std::size_t scanned = pos_;
   for (;;) {
     auto nl = buf_.find('\n', scanned);
     if (nl != std::string::npos) {
-      if (nl - pos_ > maxLen) return IoStatus::Error;
+      if (nl - pos_ > maxLen) return IoStatus::kError;
       line.assign(buf_, pos_, nl - pos_);
       pos_ = nl + 1;
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      return IoStatus::Ok;
+      return IoStatus::kOk;
     }
-    if (buf_.size() - pos_ > maxLen) return IoStatus::Error;
+    if (buf_.size() - pos_ > maxLen) return IoStatus::kError;
     scanned = buf_.size();
     // Compact before growing so a long keep-alive session does not accumulate.
     if (pos_ > 0) {
@@ -118,52 +119,53 @@ IoStatus Stream::readLine(std::string& line, std::size_t maxLen, Clock::time_poi
       scanned -= pos_;
       pos_ = 0;
     }
-    IoStatus s = fill(deadline);
-    if (s != IoStatus::Ok) return s;
+    IoStatus s = Fill(deadline);
+    if (s != IoStatus::kOk) return s;
   }
 }
 
-IoStatus Stream::readExact(std::string& out, std::size_t n, Clock::time_point deadline) {
+IoStatus Stream::ReadExact(std::string& out, std::size_t n, Clock::time_point deadline) {
   // The caller has already bounded n; growing in one step avoids a cascade of
   // large reallocations for megabyte bodies.
   out.reserve(out.size() + n);
   while (n > 0) {
     if (pos_ == buf_.size()) {
-      IoStatus s = fill(deadline);
-      if (s != IoStatus::Ok) return s;
+      IoStatus s = Fill(deadline);
+      if (s != IoStatus::kOk) return s;
     }
     std::size_t take = std::min(n, buf_.size() - pos_);
     out.append(buf_, pos_, take);
     pos_ += take;
     n -= take;
   }
-  return IoStatus::Ok;
+  return IoStatus::kOk;
 }
 
-IoStatus Stream::readToEnd(std::string& out, std::size_t maxLen, Clock::time_point deadline) {
+IoStatus Stream::ReadToEnd(std::string& out, std::size_t maxLen, Clock::time_point deadline) {
   for (;;) {
     std::size_t take = buf_.size() - pos_;
-    if (out.size() + take > maxLen) return IoStatus::Error;
+    if (out.size() + take > maxLen) return IoStatus::kError;
     out.append(buf_, pos_, take);
     pos_ = buf_.size();
-    IoStatus s = fill(deadline);
-    if (s == IoStatus::Closed) return IoStatus::Ok;
-    if (s != IoStatus::Ok) return s;
+    IoStatus s = Fill(deadline);
+    if (s == IoStatus::kClosed) return IoStatus::kOk;
+    if (s != IoStatus::kOk) return s;
   }
 }
 
-IoStatus Stream::writeAll(std::string_view data, Clock::time_point deadline) {
+IoStatus Stream::WriteAll(std::string_view data, Clock::time_point deadline) {
   while (!data.empty()) {
-    long n = rawSend(data.data(), data.size());
+    long n = RawSend(data.data(), data.size());
     if (n > 0) {
       data.remove_prefix(static_cast<std::size_t>(n));
       continue;
     }
-    if (n == kClosed) return IoStatus::Closed;
-    if (n == kError) return IoStatus::Error;
-    if (!waitFor(fd_.Get(), n == kWantRead ? POLLIN : POLLOUT, deadline)) return IoStatus::TimedOut;
+    if (n == kClosed) return IoStatus::kClosed;
+    if (n == kError) return IoStatus::kError;
+    if (!WaitFor(fd_.Get(), n == kWantRead ? POLLIN : POLLOUT, deadline))
+      return IoStatus::kTimedOut;
   }
-  return IoStatus::Ok;
+  return IoStatus::kOk;
 }
 
 }  // namespace mgmt::net

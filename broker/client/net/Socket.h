@@ -22,7 +22,7 @@ using Clock = std::chrono::steady_clock;
 class TlsSession;
 
 /// Outcome of a transfer that may stop early.
-enum class IoStatus { Ok, Closed, TimedOut, Error };
+enum class IoStatus { kOk, kClosed, kTimedOut, kError };
 
 /// A connected stream socket with a small read buffer.
 class Stream {
@@ -34,27 +34,27 @@ class Stream {
   Stream& operator=(Stream&&) noexcept;
   ~Stream();
 
-  int fd() const { return fd_.Get(); }
+  int Fd() const { return fd_.Get(); }
 
   /// Reads one line ending in LF (the LF and a preceding CR removed). Fails with
   /// Error when the line exceeds `maxLen` bytes.
-  IoStatus readLine(std::string& line, std::size_t maxLen, Clock::time_point deadline);
+  IoStatus ReadLine(std::string& line, std::size_t maxLen, Clock::time_point deadline);
   /// Reads exactly `n` bytes, appended to `out`.
-  IoStatus readExact(std::string& out, std::size_t n, Clock::time_point deadline);
+  IoStatus ReadExact(std::string& out, std::size_t n, Clock::time_point deadline);
   /// Reads until the peer closes, appending at most `maxLen` bytes in total.
-  IoStatus readToEnd(std::string& out, std::size_t maxLen, Clock::time_point deadline);
+  IoStatus ReadToEnd(std::string& out, std::size_t maxLen, Clock::time_point deadline);
   /// Writes all of `data`.
-  IoStatus writeAll(std::string_view data, Clock::time_point deadline);
+  IoStatus WriteAll(std::string_view data, Clock::time_point deadline);
   /// True when buffered bytes are waiting (a pipelined request).
-  bool hasBuffered() const { return pos_ < buf_.size(); }
+  bool HasBuffered() const { return pos_ < buf_.size(); }
   /// Waits until bytes arrive or the peer closes; false on time-out.
-  bool waitReadable(Clock::time_point deadline);
+  bool WaitReadable(Clock::time_point deadline);
 
  private:
-  IoStatus fill(Clock::time_point deadline);
+  IoStatus Fill(Clock::time_point deadline);
 
-  long rawRecv(char* buf, std::size_t n);
-  long rawSend(const char* buf, std::size_t n);
+  long RawRecv(char* buf, std::size_t n);
+  long RawSend(const char* buf, std::size_t n);
 
   // The session must end (its close_notify goes out) while the socket is still
   // open: closed first, the descriptor's number may already belong to another

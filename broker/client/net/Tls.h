@@ -13,7 +13,7 @@ namespace mgmt::net {
 
 class TlsContext;
 
-/// One TLS connection. Obtained from tlsAccept(); frees its state on destruction.
+/// One TLS connection. Obtained from TlsAccept(); frees its state on destruction.
 class TlsSession {
  public:
   ~TlsSession();
@@ -22,13 +22,13 @@ class TlsSession {
 
   /// Result codes of recv/send beyond a byte count.
   static constexpr long kClosed = 0, kError = -1, kWantRead = -2, kWantWrite = -3;
-  long recv(char* buf, std::size_t n);
-  long send(const char* buf, std::size_t n);
+  long Recv(char* buf, std::size_t n);
+  long Send(const char* buf, std::size_t n);
   /// Decrypted bytes already buffered inside the session.
-  bool pending() const;
+  bool Pending() const;
 
  private:
-  friend std::unique_ptr<TlsSession> tlsAccept(TlsContext&, int,
+  friend std::unique_ptr<TlsSession> TlsAccept(TlsContext&, int,
                                                std::chrono::steady_clock::time_point, std::string&);
   explicit TlsSession(void* ssl) : ssl_(ssl) {}
   void* ssl_;
@@ -38,21 +38,21 @@ class TlsSession {
 class TlsContext {
  public:
   /// nullptr with `error` set when the files cannot be used.
-  static std::unique_ptr<TlsContext> load(const std::string& certFile, const std::string& keyFile,
+  static std::unique_ptr<TlsContext> Load(const std::string& certFile, const std::string& keyFile,
                                           std::string& error);
   ~TlsContext();
   TlsContext(const TlsContext&) = delete;
   TlsContext& operator=(const TlsContext&) = delete;
 
  private:
-  friend std::unique_ptr<TlsSession> tlsAccept(TlsContext&, int,
+  friend std::unique_ptr<TlsSession> TlsAccept(TlsContext&, int,
                                                std::chrono::steady_clock::time_point, std::string&);
   explicit TlsContext(void* ctx) : ctx_(ctx) {}
   void* ctx_;
 };
 
 /// Runs the server side of the handshake on `fd` before the deadline.
-std::unique_ptr<TlsSession> tlsAccept(TlsContext& ctx, int fd,
+std::unique_ptr<TlsSession> TlsAccept(TlsContext& ctx, int fd,
                                       std::chrono::steady_clock::time_point deadline,
                                       std::string& error);
 

@@ -68,7 +68,7 @@ const CIMType kNumberTypes[] = {CIMTYPE_UINT8,  CIMTYPE_SINT8,  CIMTYPE_UINT16, 
 
 std::optional<std::string> ViaCimXml(CIMType type, const std::string& text) {
   try {
-    return mgmt::cimxml::scalarFromText(type, text).toString().toUtf8();
+    return mgmt::cimxml::ScalarFromText(type, text).toString().toUtf8();
   } catch (const mgmt::cimxml::CimXmlError&) {
     return std::nullopt;
   }
@@ -123,10 +123,10 @@ TEST(NumberReaders, PathKeysAgreeWithTheCimXmlReader) {
     if (!parsed) continue;
     CIMKeyBinding key = parsed->getKeyBindings()[0];
     if (asUnsigned) {
-      EXPECT_TRUE(key.equal(mgmt::cimxml::scalarFromText(CIMTYPE_UINT64, text))) << path;
+      EXPECT_TRUE(key.equal(mgmt::cimxml::ScalarFromText(CIMTYPE_UINT64, text))) << path;
     }
     if (asSigned) {
-      EXPECT_TRUE(key.equal(mgmt::cimxml::scalarFromText(CIMTYPE_SINT64, text))) << path;
+      EXPECT_TRUE(key.equal(mgmt::cimxml::ScalarFromText(CIMTYPE_SINT64, text))) << path;
     }
     // Spelling does not matter: the key equals the decimal form of its value.
     const std::string decimal = asSigned ? *asSigned : *asUnsigned;
@@ -186,7 +186,7 @@ TEST(NumberReaders, DecimalCommaLocaleChangesNothing) {
   EXPECT_EQ(real.toString().toUtf8(), "1.2500000000000000e-01");
   CIMKeyBinding key(CIMName("K"), real);
   EXPECT_TRUE(key.equal(real));
-  EXPECT_EQ(mgmt::cimxml::valueTexts(real).at(0), "0.125");
+  EXPECT_EQ(mgmt::cimxml::ValueTexts(real).at(0), "0.125");
 }
 
 }  // namespace

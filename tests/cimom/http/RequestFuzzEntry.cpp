@@ -44,11 +44,11 @@ http::Message bodyRequest(std::string body, char selector) {
   req.method = "POST";
   req.target = "/cimom";
   req.version = "HTTP/1.1";
-  req.addHeader("Host", "localhost");
-  req.addHeader("Content-Type", "application/xml; charset=utf-8");
-  req.addHeader("CIMOperation", "MethodCall");
-  req.addHeader("CIMMethod", methods[static_cast<unsigned char>(selector) % 8]);
-  req.addHeader("CIMObject",
+  req.AddHeader("Host", "localhost");
+  req.AddHeader("Content-Type", "application/xml; charset=utf-8");
+  req.AddHeader("CIMOperation", "MethodCall");
+  req.AddHeader("CIMMethod", methods[static_cast<unsigned char>(selector) % 8]);
+  req.AddHeader("CIMObject",
                 (selector & 8) ? "root%2Fcimv2%3ATest_Thing.Id%3D%22a%201%22" : "root%2Fcimv2");
   req.body = std::move(body);
   return req;
@@ -85,11 +85,11 @@ int fuzzOneRequest(const std::uint8_t* data, std::size_t size) {
   http::Message req;
   const auto deadline = net::Clock::now() + std::chrono::seconds(2);
   int status = 0;
-  if (http::readRequest(reader, req, limits, deadline, deadline) == http::ReadResult::Ok)
+  if (http::ReadRequest(reader, req, limits, deadline, deadline) == http::ReadResult::kOk)
     status = h.handler->Handle(req, peer).status;
   // Drain so the writer never blocks on a full buffer the reader gave up on.
   std::string sink;
-  reader.readToEnd(sink, 1 << 20, deadline);
+  reader.ReadToEnd(sink, 1 << 20, deadline);
   feed.join();
   return status;
 }

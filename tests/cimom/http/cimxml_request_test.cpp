@@ -63,14 +63,14 @@ http::Message send(unsigned port, const std::string& wire) {
   mgmt::base::UniqueFd fd = mgmt::base::ConnectTcp("127.0.0.1", port, 2s, &err);
   EXPECT_TRUE(fd.Valid()) << err;
   net::Stream s(std::move(fd));
-  EXPECT_EQ(s.writeAll(wire, net::Clock::now() + 2s), net::IoStatus::Ok);
+  EXPECT_EQ(s.WriteAll(wire, net::Clock::now() + 2s), net::IoStatus::kOk);
   http::Message resp;
-  EXPECT_EQ(http::readResponse(s, resp, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
+  EXPECT_EQ(http::ReadResponse(s, resp, {}, net::Clock::now() + 5s), http::ReadResult::kOk);
   return resp;
 }
 
 std::string cimError(const http::Message& m) {
-  const std::string* e = m.header("CIMError");
+  const std::string* e = m.Header("CIMError");
   return e ? *e : std::string();
 }
 
@@ -99,7 +99,7 @@ TEST_F(CimXmlRequest, EnumerateInstancesAnswersInWbemcliShape) {
                    "<IPARAMVALUE NAME=\"includeclassorigin\"><VALUE>true</VALUE></IPARAMVALUE>");
   auto resp = call(r);
   ASSERT_EQ(resp.status, 200) << resp.body;
-  EXPECT_EQ(*resp.header("CIMOperation"), "MethodResponse");
+  EXPECT_EQ(*resp.Header("CIMOperation"), "MethodResponse");
   EXPECT_NE(resp.body.find("<MESSAGE ID=\"4711\""), std::string::npos);
   EXPECT_NE(resp.body.find("<KEYVALUE VALUETYPE=\"string\">a 1</KEYVALUE>"), std::string::npos)
       << resp.body;
@@ -167,7 +167,7 @@ TEST_F(CimXmlRequest, HttpLevelRefusals) {
   r.auth = false;
   auto resp = call(r);
   EXPECT_EQ(resp.status, 401);
-  ASSERT_NE(resp.header("WWW-Authenticate"), nullptr);
+  ASSERT_NE(resp.Header("WWW-Authenticate"), nullptr);
   r.auth = false;
   r.extra = {{"Authorization", "Basic " + mgmt::base::Base64Encode("alice:wrong")}};
   EXPECT_EQ(call(r).status, 401);
@@ -257,7 +257,7 @@ TEST_F(CimXmlRequest, MPostUsesTheDeclaredHeaderPrefix) {
              {"73-CIMObject", "root%2Fcimv2"}};
   auto resp = call(r);
   ASSERT_EQ(resp.status, 200) << resp.body;
-  ASSERT_NE(resp.header("73-CIMOperation"), nullptr);
+  ASSERT_NE(resp.Header("73-CIMOperation"), nullptr);
   EXPECT_NE(resp.body.find("<CLASSNAME NAME=\"Test_Thing\"></CLASSNAME>"), std::string::npos);
   r.extra.erase(r.extra.begin());  // no Man header
   EXPECT_EQ(call(r).status, 400);

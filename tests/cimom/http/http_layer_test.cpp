@@ -47,7 +47,7 @@ http::ReadResult parseRequest(const std::string& wire, http::Message& msg,
     ::shutdown(writer.Get(), SHUT_WR);
   });
   auto deadline = net::Clock::now() + 2s;
-  auto r = http::readRequest(reader, msg, limits, deadline, deadline);
+  auto r = http::ReadRequest(reader, msg, limits, deadline, deadline);
   t.join();
   return r;
 }
@@ -57,40 +57,40 @@ http::ReadResult parseRequest(const std::string& wire, http::Message& msg,
 TEST(HttpFraming, ContentLengthChunkedAndRejections) {
   http::Message m;
   ASSERT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello", m),
-            http::ReadResult::Ok);
+            http::ReadResult::kOk);
   EXPECT_EQ(m.method, "POST");
   EXPECT_EQ(m.body, "hello");
-  EXPECT_EQ(*m.header("content-length"), "5");
+  EXPECT_EQ(*m.Header("content-length"), "5");
 
   ASSERT_EQ(parseRequest("M-POST /cimom HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
                          "3;ext=1\r\nabc\r\nA\r\n0123456789\r\n0\r\nX-Trailer: t\r\n\r\n",
                          m),
-            http::ReadResult::Ok);
+            http::ReadResult::kOk);
   EXPECT_EQ(m.body, "abc0123456789");
-  ASSERT_NE(m.header("X-Trailer"), nullptr);
+  ASSERT_NE(m.Header("X-Trailer"), nullptr);
 
   EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nHost: x\r\n\r\n", m),
-            http::ReadResult::LengthRequired);
+            http::ReadResult::kLengthRequired);
   EXPECT_EQ(
       parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", m),
-      http::ReadResult::Malformed);
+      http::ReadResult::kMalformed);
   EXPECT_EQ(
       parseRequest(
           "POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n", m),
-      http::ReadResult::Malformed);
+      http::ReadResult::kMalformed);
   EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", m),
-            http::ReadResult::UnsupportedEncoding);
+            http::ReadResult::kUnsupportedEncoding);
   EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nA: b\r\n folded\r\nContent-Length: 0\r\n\r\n", m),
-            http::ReadResult::Malformed);
+            http::ReadResult::kMalformed);
   EXPECT_EQ(parseRequest("POST /cimom HTTP/2.0\r\nContent-Length: 0\r\n\r\n", m),
-            http::ReadResult::Malformed);
+            http::ReadResult::kMalformed);
   EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: -1\r\n\r\n", m),
-            http::ReadResult::Malformed);
+            http::ReadResult::kMalformed);
   EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", m),
-            http::ReadResult::Malformed);
+            http::ReadResult::kMalformed);
   // Truncated body: the peer closes early.
   EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", m),
-            http::ReadResult::IoError);
+            http::ReadResult::kIoError);
 }
 
 TEST(HttpFraming, LimitsOnHeadAndBody) {
@@ -101,36 +101,36 @@ TEST(HttpFraming, LimitsOnHeadAndBody) {
   http::Message m;
   EXPECT_EQ(
       parseRequest("POST /cimom HTTP/1.1\r\nX: " + std::string(400, 'a') + "\r\n\r\n", m, small),
-      http::ReadResult::HeadTooLarge);
+      http::ReadResult::kHeadTooLarge);
   EXPECT_EQ(
       parseRequest("POST / HTTP/1.1\r\nA: 1\r\nB: 1\r\nC: 1\r\nD: 1\r\nE: 1\r\n\r\n", m, small),
-      http::ReadResult::HeadTooLarge);
+      http::ReadResult::kHeadTooLarge);
   EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nContent-Length: 17\r\n\r\n", m, small),
-            http::ReadResult::BodyTooLarge);
+            http::ReadResult::kBodyTooLarge);
   EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nTransfer-Encoding: "
                          "chunked\r\n\r\n8\r\n12345678\r\n9\r\n123456789\r\n0\r\n\r\n",
                          m, small),
-            http::ReadResult::BodyTooLarge);
+            http::ReadResult::kBodyTooLarge);
   // Many small header lines together exceed the head budget.
   std::string many = "POST / HTTP/1.1\r\n";
   for (int i = 0; i < 3; ++i)
     many += "X" + std::to_string(i) + ": " + std::string(90, 'v') + "\r\n";
-  EXPECT_EQ(parseRequest(many + "\r\n", m, small), http::ReadResult::HeadTooLarge);
+  EXPECT_EQ(parseRequest(many + "\r\n", m, small), http::ReadResult::kHeadTooLarge);
 }
 
 TEST(HttpFraming, KeepAliveRules) {
   http::Message m;
   m.version = "HTTP/1.1";
-  EXPECT_TRUE(http::wantsKeepAlive(m));
-  m.addHeader("Connection", "Keep-Alive, TE");
-  EXPECT_TRUE(http::wantsKeepAlive(m));
+  EXPECT_TRUE(http::WantsKeepAlive(m));
+  m.AddHeader("Connection", "Keep-Alive, TE");
+  EXPECT_TRUE(http::WantsKeepAlive(m));
   m.headers = {{"Connection", "close"}};
-  EXPECT_FALSE(http::wantsKeepAlive(m));
+  EXPECT_FALSE(http::WantsKeepAlive(m));
   m.version = "HTTP/1.0";
   m.headers.clear();
-  EXPECT_FALSE(http::wantsKeepAlive(m));
-  m.addHeader("connection", "keep-alive");
-  EXPECT_TRUE(http::wantsKeepAlive(m));
+  EXPECT_FALSE(http::WantsKeepAlive(m));
+  m.AddHeader("connection", "keep-alive");
+  EXPECT_TRUE(http::WantsKeepAlive(m));
 }
 
 namespace {
@@ -165,9 +165,9 @@ struct RunningServer {
 };
 
 http::Message exchange(net::Stream& s, const std::string& wire) {
-  EXPECT_EQ(s.writeAll(wire, net::Clock::now() + 2s), net::IoStatus::Ok);
+  EXPECT_EQ(s.WriteAll(wire, net::Clock::now() + 2s), net::IoStatus::kOk);
   http::Message resp;
-  EXPECT_EQ(http::readResponse(s, resp, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
+  EXPECT_EQ(http::ReadResponse(s, resp, {}, net::Clock::now() + 5s), http::ReadResult::kOk);
   return resp;
 }
 
@@ -179,25 +179,25 @@ TEST(HttpServerTest, KeepAliveThenLimitStatuses) {
   RunningServer srv(opt);
   auto s = srv.connect();
   // Two pipelined requests on one connection, answered in order.
-  ASSERT_EQ(s.writeAll("POST /a HTTP/1.1\r\nContent-Length: 1\r\n\r\nxPOST /b "
+  ASSERT_EQ(s.WriteAll("POST /a HTTP/1.1\r\nContent-Length: 1\r\n\r\nxPOST /b "
                        "HTTP/1.1\r\nContent-Length: 1\r\n\r\ny",
                        net::Clock::now() + 2s),
-            net::IoStatus::Ok);
+            net::IoStatus::kOk);
   http::Message r1, r2;
-  ASSERT_EQ(http::readResponse(s, r1, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
-  ASSERT_EQ(http::readResponse(s, r2, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
+  ASSERT_EQ(http::ReadResponse(s, r1, {}, net::Clock::now() + 5s), http::ReadResult::kOk);
+  ASSERT_EQ(http::ReadResponse(s, r2, {}, net::Clock::now() + 5s), http::ReadResult::kOk);
   EXPECT_EQ(r1.body, "x|tcp");
   EXPECT_EQ(r2.body, "y|tcp");
 
   // A client that asks first is told to continue, and then answered.
   auto polite = srv.connect();
-  ASSERT_EQ(polite.writeAll("POST / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 2\r\n\r\n",
+  ASSERT_EQ(polite.WriteAll("POST / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 2\r\n\r\n",
                             net::Clock::now() + 2s),
-            net::IoStatus::Ok);
+            net::IoStatus::kOk);
   std::string line;
-  ASSERT_EQ(polite.readLine(line, 100, net::Clock::now() + 2s), net::IoStatus::Ok);
+  ASSERT_EQ(polite.ReadLine(line, 100, net::Clock::now() + 2s), net::IoStatus::kOk);
   EXPECT_EQ(line, "HTTP/1.1 100 Continue");
-  ASSERT_EQ(polite.readLine(line, 100, net::Clock::now() + 2s), net::IoStatus::Ok);
+  ASSERT_EQ(polite.ReadLine(line, 100, net::Clock::now() + 2s), net::IoStatus::kOk);
   EXPECT_EQ(exchange(polite, "ok").body, "ok|tcp");
   auto asksTooMuch = srv.connect();
   EXPECT_EQ(
@@ -248,13 +248,13 @@ TEST(HttpServerTest, ConnectionCapAndRequestTimeout) {
   EXPECT_EQ(exchange(b, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n").status, 200);
   auto c = srv.connect();
   http::Message resp;
-  ASSERT_EQ(http::readResponse(c, resp, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
+  ASSERT_EQ(http::ReadResponse(c, resp, {}, net::Clock::now() + 5s), http::ReadResult::kOk);
   EXPECT_EQ(resp.status, 503);
 
   // A request that stalls half-way is answered 408 after the request time-out.
-  ASSERT_EQ(a.writeAll("POST / HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", net::Clock::now() + 1s),
-            net::IoStatus::Ok);
-  ASSERT_EQ(http::readResponse(a, resp, {}, net::Clock::now() + 5s), http::ReadResult::Ok);
+  ASSERT_EQ(a.WriteAll("POST / HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", net::Clock::now() + 1s),
+            net::IoStatus::kOk);
+  ASSERT_EQ(http::ReadResponse(a, resp, {}, net::Clock::now() + 5s), http::ReadResult::kOk);
   EXPECT_EQ(resp.status, 408);
 }
 
@@ -271,7 +271,7 @@ class HttpsServerTest : public ::testing::Test {
                                               "-keyout", key.string(), "-out", cert.string()});
     ASSERT_TRUE(made.Ok()) << made.err;
     std::string err;
-    tls_ = net::TlsContext::load(cert.string(), key.string(), err);
+    tls_ = net::TlsContext::Load(cert.string(), key.string(), err);
     ASSERT_TRUE(tls_) << err;
     client_.reset(SSL_CTX_new(TLS_client_method()));
     ASSERT_TRUE(client_);
