@@ -11,6 +11,7 @@
 #include <Pegasus/Provider/CIMOMHandle.h>
 #include <Pegasus/Provider/CIMProvider.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,7 +47,8 @@ class ProviderDriver {
   std::vector<Pegasus::CIMInstance> GetInstance(const Pegasus::CIMObjectPath& path,
                                                 bool* processing = nullptr);
 
-  /// Whether the last operation called processing() and complete().
+  /// Whether the last operation called processing() and complete(). Tests of
+  /// concurrent operations share one driver among threads, hence atomic.
   bool Completed() const { return complete_; }
   Pegasus::OperationContext& Context() { return context_; }
 
@@ -55,7 +57,7 @@ class ProviderDriver {
   Pegasus::OperationContext context_;
   std::unique_ptr<Pegasus::CIMProvider> provider_;
   Pegasus::CIMInstanceProvider* instanceProvider_ = nullptr;
-  bool complete_ = false;
+  std::atomic<bool> complete_{false};
 };
 
 }  // namespace mgmt::test
