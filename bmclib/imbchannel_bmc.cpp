@@ -12,17 +12,17 @@
 
 namespace {
 
-constexpr BYTE kLanAuthTypeEnables = 2;
-constexpr BYTE kLanIp = 3;
-constexpr BYTE kLanIpSource = 4;
-constexpr BYTE kLanMac = 5;
-constexpr BYTE kLanSubnetMask = 6;
-constexpr BYTE kLanGatewayIp = 12;
-constexpr BYTE kLanGatewayMac = 13;
-constexpr BYTE kLanDestCount = 17;
-constexpr BYTE kLanDestAddress = 19;
-constexpr BYTE kCmdGetChannelInfo = 0x42;
-constexpr BYTE kCmdSetChannelAccess = 0x40;
+using mgmt::bmc::kCmdGetChannelInfo;
+using mgmt::bmc::kCmdSetChannelAccess;
+using mgmt::bmc::kLanAuthTypeEnables;
+using mgmt::bmc::kLanDestAddress;
+using mgmt::bmc::kLanDestCount;
+using mgmt::bmc::kLanGatewayIp;
+using mgmt::bmc::kLanGatewayMac;
+using mgmt::bmc::kLanIp;
+using mgmt::bmc::kLanIpSource;
+using mgmt::bmc::kLanMac;
+using mgmt::bmc::kLanSubnetMask;
 constexpr uint8_t kStaticSource = 1;
 constexpr uint8_t kSystemSoftwareSource = 3;
 constexpr int kMaxHeldTargets = 3;

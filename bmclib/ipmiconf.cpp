@@ -50,10 +50,10 @@ namespace {
 constexpr BYTE kCmdColdReset = 0x02;
 constexpr BYTE kCmdGetChannelAuthCap = 0x38;
 constexpr BYTE kCmdSetChannelSecurityKeys = 0x56;
-constexpr BYTE kCmdSetPefConf = 0x12;
-constexpr BYTE kCmdGetPefConf = 0x13;
-constexpr BYTE kCmdSetLanConf = 0x01;
-constexpr BYTE kCmdGetLanConf = 0x02;
+using mgmt::bmc::kCmdGetLanConf;
+using mgmt::bmc::kCmdGetPefConf;
+using mgmt::bmc::kCmdSetLanConf;
+using mgmt::bmc::kCmdSetPefConf;
 constexpr size_t kKeySize = 20;
 
 // Copies `length` bytes after the revision byte and `offset` more, when the

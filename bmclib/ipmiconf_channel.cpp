@@ -15,9 +15,9 @@ int g_nChannels = 0;
 
 namespace {
 
-constexpr BYTE kCmdSetChannelAccess = 0x40;
-constexpr BYTE kCmdGetChannelAccess = 0x41;
-constexpr BYTE kCmdGetChannelInfo = 0x42;
+using mgmt::bmc::kCmdGetChannelAccess;
+using mgmt::bmc::kCmdGetChannelInfo;
+using mgmt::bmc::kCmdSetChannelAccess;
 constexpr BYTE kMediumLan = 4;
 
 // Get Channel Access selectors and Set Channel Access modes.

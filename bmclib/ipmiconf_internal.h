@@ -19,6 +19,28 @@ inline constexpr BYTE kNetFnSensorEvent = 0x04;
 inline constexpr BYTE kNetFnApp = 0x06;
 inline constexpr BYTE kNetFnTransport = 0x0C;
 
+// Command numbers used by more than one of the configuration files.
+inline constexpr BYTE kCmdSetLanConf = 0x01;
+inline constexpr BYTE kCmdGetLanConf = 0x02;
+inline constexpr BYTE kCmdSetPefConf = 0x12;
+inline constexpr BYTE kCmdGetPefConf = 0x13;
+inline constexpr BYTE kCmdSetChannelAccess = 0x40;
+inline constexpr BYTE kCmdGetChannelAccess = 0x41;
+inline constexpr BYTE kCmdGetChannelInfo = 0x42;
+
+// LAN configuration parameter numbers.
+inline constexpr BYTE kLanAuthTypeEnables = 2;
+inline constexpr BYTE kLanIp = 3;
+inline constexpr BYTE kLanIpSource = 4;
+inline constexpr BYTE kLanMac = 5;
+inline constexpr BYTE kLanSubnetMask = 6;
+inline constexpr BYTE kLanGatewayIp = 12;
+inline constexpr BYTE kLanGatewayMac = 13;
+inline constexpr BYTE kLanBackupGatewayIp = 14;
+inline constexpr BYTE kLanBackupGatewayMac = 15;
+inline constexpr BYTE kLanDestCount = 17;
+inline constexpr BYTE kLanDestAddress = 19;
+
 /// Result of one request: DoIpmiRequest's code and, on 0, the reply data.
 struct IpmiReply {
   int rc = -1;

@@ -13,17 +13,17 @@ int g_nLanconfs = 0;
 
 namespace {
 
-constexpr BYTE kLanAuthTypeEnables = 2;
-constexpr BYTE kLanIp = 3;
-constexpr BYTE kLanIpSource = 4;
-constexpr BYTE kLanMac = 5;
-constexpr BYTE kLanSubnetMask = 6;
-constexpr BYTE kLanGatewayIp = 12;
-constexpr BYTE kLanGatewayMac = 13;
-constexpr BYTE kLanBackupGatewayIp = 14;
-constexpr BYTE kLanBackupGatewayMac = 15;
-constexpr BYTE kLanDestCount = 17;
-constexpr BYTE kLanDestAddress = 19;
+using mgmt::bmc::kLanAuthTypeEnables;
+using mgmt::bmc::kLanBackupGatewayIp;
+using mgmt::bmc::kLanBackupGatewayMac;
+using mgmt::bmc::kLanDestAddress;
+using mgmt::bmc::kLanDestCount;
+using mgmt::bmc::kLanGatewayIp;
+using mgmt::bmc::kLanGatewayMac;
+using mgmt::bmc::kLanIp;
+using mgmt::bmc::kLanIpSource;
+using mgmt::bmc::kLanMac;
+using mgmt::bmc::kLanSubnetMask;
 
 // The block's fields with their parameters, in reading order.
 struct BlockField {

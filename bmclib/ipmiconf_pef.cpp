@@ -32,7 +32,7 @@ bool SameFilter(const FilterEntry& read, const FilterEntry& ours) {
   return std::memcmp(read.data() + 1, ours.data() + 1, read.size() - 1) == 0;
 }
 
-constexpr BYTE kCmdGetPefConf = 0x13;
+using mgmt::bmc::kCmdGetPefConf;
 
 // One PEF parameter read whole: its data after the revision byte, or nothing
 // when refused or too short. `transportFailed` tells the caller to stop.
