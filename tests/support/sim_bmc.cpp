@@ -1,5 +1,6 @@
 #include "support/sim_bmc.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -63,5 +64,17 @@ bool SimulatedBmc::StopSimulator() { return Script({"sim-stop", root_}); }
 bool SimulatedBmc::StartSimulator() { return Script({"sim-start", root_}); }
 bool SimulatedBmc::StopImbd() { return Script({"imbd-stop", root_}); }
 bool SimulatedBmc::StartImbd() { return Script({"imbd-start", root_}); }
+
+RunResult SimulatedBmc::Ipmitool(const std::string& user, const std::string& password,
+                                 const std::vector<std::string>& command) const {
+  std::vector<std::string> args{
+      "ipmitool", "-I", "lanplus", "-C",    "3", "-H", "127.0.0.1", "-p", std::to_string(lanPort_),
+      "-U",       user, "-P",      password};
+  args.insert(args.end(), command.begin(), command.end());
+  RunOptions options;
+  options.timeout = std::chrono::seconds(30);
+  options.mergeStderr = true;
+  return RunProgram(args, options);
+}
 
 }  // namespace mgmt::test

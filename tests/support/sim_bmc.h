@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace mgmt::test {
@@ -27,6 +28,10 @@ class SimulatedBmc {
   int VmPort() const { return vmPort_; }
   int LanPort() const { return lanPort_; }
 
+  /// Runs ipmitool against the simulator's LAN port (lanplus, cipher suite 3)
+  /// as `user`, standard error merged into the output, within 30 seconds.
+  RunResult Ipmitool(const std::string& user, const std::string& password,
+                     const std::vector<std::string>& command) const;
   /// Runs a simulator console command (see ipmi_sim_cmd(5)); returns its output.
   std::string Command(const std::string& command);
   /// Adds a SEL record (type 0x02 and 13 bytes after it); returns its record

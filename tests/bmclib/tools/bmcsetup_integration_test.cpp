@@ -53,17 +53,8 @@ class BmcSetupOnSimulator : public ::testing::Test {
   }
 
   static RunResult Ipmitool(const std::string& user, const std::string& password,
-                            std::vector<std::string> command) {
-    std::vector<std::string> args{"ipmitool",  "-I", "lanplus",
-                                  "-C",        "3",  "-H",
-                                  "127.0.0.1", "-p", std::to_string(gBmc->LanPort()),
-                                  "-U",        user, "-P",
-                                  password};
-    args.insert(args.end(), command.begin(), command.end());
-    mgmt::test::RunOptions options;
-    options.timeout = 30s;
-    options.mergeStderr = true;
-    return RunProgram(args, options);
+                            const std::vector<std::string>& command) {
+    return gBmc->Ipmitool(user, password, command);
   }
 };
 

@@ -72,16 +72,7 @@ class BmcConfiguration : public ::testing::Test {
   static RunResult Ipmitool(const std::vector<std::string>& command,
                             const std::string& user = gUser,
                             const std::string& password = gPassword) {
-    std::vector<std::string> args{"ipmitool",  "-I", "lanplus",
-                                  "-C",        "3",  "-H",
-                                  "127.0.0.1", "-p", std::to_string(gBmc->LanPort()),
-                                  "-U",        user, "-P",
-                                  password};
-    args.insert(args.end(), command.begin(), command.end());
-    mgmt::test::RunOptions options;
-    options.timeout = 30s;
-    options.mergeStderr = true;
-    return RunProgram(args, options);
+    return gBmc->Ipmitool(user, password, command);
   }
 
   /// Waits until `done` holds (at most 30 s): bmcsetup applies a change in
