@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bmcconf_fixture.h"
@@ -107,6 +109,35 @@ TEST(SmbiosConfiguration, AFileThatCannotBeWrittenFailsTheChangeAndKeepsTheOldVa
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(root.Conf("")))
     ++entries;
   EXPECT_EQ(entries, 1u);
+}
+
+TEST(SmbiosConfiguration, OperationsFromSeveralThreadsSeeOneWholeInstance) {
+  // The object manager calls a provider from several threads at once: a reader
+  // never sees the instance list while a change rebuilds it.
+  ConfRoot root("PNPBIOS");
+  Smbios p;
+  constexpr int kRounds = 40;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  threads.emplace_back([&] {
+    for (int i = 0; i < kRounds; ++i) {
+      if (p.SetShutdown(SmbiosPath(kKey), CIMValue(Boolean(i % 2 == 0))) != CIM_ERR_SUCCESS)
+        ++wrong;
+    }
+  });
+  for (int t = 0; t < 2; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < kRounds; ++i) {
+        const auto all = p.Instances("HM_SMBIOSConfiguration");
+        if (all.size() != 1 || ValueOf(all[0], "Name") != kKey) ++wrong;
+        if (p.GetInstance(SmbiosPath(nullptr)).size() != 1) ++wrong;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(root.Read("smbios.conf"), "0");  // the last change: round 39, off
+  EXPECT_EQ(ValueOf(p.GetInstance(SmbiosPath(kKey)).at(0), "ShutdownTempHigh"), "FALSE");
 }
 
 }  // namespace
