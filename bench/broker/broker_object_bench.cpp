@@ -70,7 +70,7 @@ void BM_PathHash(benchmark::State& state) {
 }
 BENCHMARK(BM_PathHash);
 
-CIMClass deviceClass() {
+CIMClass DeviceClass() {
   CIMClass c("SM_DiskDrive", "CIM_DiskDrive");
   for (const char* k : {"SystemCreationClassName", "SystemName", "CreationClassName", "DeviceID"})
     c.addProperty(CIMProperty(k, String()).addQualifier(CIMQualifier("Key", true)));
@@ -78,7 +78,7 @@ CIMClass deviceClass() {
 }
 
 // What a provider does per instance: properties in order, then the path.
-CIMInstance buildDevice(const CIMConstClass& cls, Uint32 n) {
+CIMInstance BuildDevice(const CIMConstClass& cls, Uint32 n) {
   CIMInstance inst("SM_DiskDrive");
   inst.addProperty(CIMProperty("SystemCreationClassName", String("CIM_ComputerSystem")));
   inst.addProperty(CIMProperty("SystemName", String("server.example")));
@@ -98,14 +98,14 @@ CIMInstance buildDevice(const CIMConstClass& cls, Uint32 n) {
 }
 
 void BM_InstanceBuildWithPath(benchmark::State& state) {
-  CIMClass cls = deviceClass();
+  CIMClass cls = DeviceClass();
   Uint32 n = 0;
-  for (auto _ : state) benchmark::DoNotOptimize(buildDevice(cls, n++));
+  for (auto _ : state) benchmark::DoNotOptimize(BuildDevice(cls, n++));
 }
 BENCHMARK(BM_InstanceBuildWithPath);
 
 void BM_InstanceCopyHandle(benchmark::State& state) {
-  CIMInstance inst = buildDevice(deviceClass(), 0);
+  CIMInstance inst = BuildDevice(DeviceClass(), 0);
   for (auto _ : state) {
     CIMInstance copy = inst;
     benchmark::DoNotOptimize(copy);
@@ -114,13 +114,13 @@ void BM_InstanceCopyHandle(benchmark::State& state) {
 BENCHMARK(BM_InstanceCopyHandle);
 
 void BM_InstanceClone(benchmark::State& state) {
-  CIMInstance inst = buildDevice(deviceClass(), 0);
+  CIMInstance inst = BuildDevice(DeviceClass(), 0);
   for (auto _ : state) benchmark::DoNotOptimize(inst.clone());
 }
 BENCHMARK(BM_InstanceClone);
 
 void BM_InstanceCloneAndFilter(benchmark::State& state) {
-  CIMInstance inst = buildDevice(deviceClass(), 0);
+  CIMInstance inst = BuildDevice(DeviceClass(), 0);
   Array<CIMName> names;
   names.append("DeviceID");
   names.append("Availability");
@@ -134,9 +134,9 @@ void BM_InstanceCloneAndFilter(benchmark::State& state) {
 BENCHMARK(BM_InstanceCloneAndFilter);
 
 void BM_InstanceArrayCopy(benchmark::State& state) {
-  CIMClass cls = deviceClass();
+  CIMClass cls = DeviceClass();
   Array<CIMInstance> all;
-  for (Uint32 i = 0; i < Uint32(state.range(0)); i++) all.append(buildDevice(cls, i));
+  for (Uint32 i = 0; i < Uint32(state.range(0)); i++) all.append(BuildDevice(cls, i));
   for (auto _ : state) {
     Array<CIMInstance> copy(all);
     benchmark::DoNotOptimize(copy);

@@ -58,12 +58,12 @@ class BenchHost {
   mgmt::test::TempDir dir_{"cimom-bench"};
 };
 
-BenchHost& bench() {
+BenchHost& Bench() {
   static BenchHost b;
   return b;
 }
 
-void report(benchmark::State& state, Uint32 delivered) {
+void Report(benchmark::State& state, Uint32 delivered) {
   if (delivered != kInstances) state.SkipWithError("wrong number of instances");
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kInstances);
   state.counters["instances"] = delivered;
@@ -71,19 +71,19 @@ void report(benchmark::State& state, Uint32 delivered) {
 
 /// Every property, no filtering beyond the copy.
 void BM_EnumerateDelivered(benchmark::State& state) {
-  BenchHost& b = bench();
+  BenchHost& b = Bench();
   Uint32 n = 0;
   for (auto _ : state) {
     Array<CIMInstance> got = b.host->EnumerateInstances(b.ctx, b.ns, CIMName("Test_Bulk"));
     n = got.size();
     benchmark::DoNotOptimize(got);
   }
-  report(state, n);
+  Report(state, n);
 }
 
 /// A two-name property list: most properties are dropped from each copy.
 void BM_EnumerateFiltered(benchmark::State& state) {
-  BenchHost& b = bench();
+  BenchHost& b = Bench();
   Array<CIMName> names;
   names.append(CIMName("Id"));
   names.append(CIMName("Count"));
@@ -95,12 +95,12 @@ void BM_EnumerateFiltered(benchmark::State& state) {
     n = got.size();
     benchmark::DoNotOptimize(got);
   }
-  report(state, n);
+  Report(state, n);
 }
 
 /// Through the abstract superclass, shallow: each copy cut to the superclass's properties.
 void BM_EnumerateFromSuperclass(benchmark::State& state) {
-  BenchHost& b = bench();
+  BenchHost& b = Bench();
   Uint32 n = 0;
   for (auto _ : state) {
     Array<CIMInstance> got =
@@ -108,18 +108,18 @@ void BM_EnumerateFromSuperclass(benchmark::State& state) {
     n = got.size();
     benchmark::DoNotOptimize(got);
   }
-  report(state, n);
+  Report(state, n);
 }
 
 void BM_EnumerateNames(benchmark::State& state) {
-  BenchHost& b = bench();
+  BenchHost& b = Bench();
   Uint32 n = 0;
   for (auto _ : state) {
     Array<CIMObjectPath> got = b.host->EnumerateInstanceNames(b.ctx, b.ns, CIMName("Test_Bulk"));
     n = got.size();
     benchmark::DoNotOptimize(got);
   }
-  report(state, n);
+  Report(state, n);
 }
 
 BENCHMARK(BM_EnumerateDelivered)->Unit(benchmark::kMillisecond);

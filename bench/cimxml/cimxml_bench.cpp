@@ -26,7 +26,7 @@ namespace {
 
 const CIMNamespaceName kNs("root/cimv2");
 
-CIMInstance thing(int i) {
+CIMInstance Thing(int i) {
   CIMInstance t(CIMName("Test_Thing"));
   const std::string id = "thing-" + std::to_string(i);
   t.addProperty(CIMProperty(CIMName("Id"), CIMValue(String(id.c_str()))));
@@ -43,13 +43,13 @@ CIMInstance thing(int i) {
   return t;
 }
 
-double median(std::vector<double> v) {
+double Median(std::vector<double> v) {
   if (v.empty()) return 0;
   std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
   return v[v.size() / 2];
 }
 
-void getInstanceRun(unsigned port, int clients, double seconds) {
+void GetInstanceRun(unsigned port, int clients, double seconds) {
   std::vector<std::vector<double>> lat(static_cast<size_t>(clients));
   std::atomic<bool> go{false};
   std::vector<std::thread> threads;
@@ -57,7 +57,7 @@ void getInstanceRun(unsigned port, int clients, double seconds) {
     threads.emplace_back([&, c] {
       CIMClient client;
       client.connect("127.0.0.1", port, "alice", "wonderland");
-      const CIMObjectPath path = mgmt::test::FakeOperations::pathOf("thing-" + std::to_string(c));
+      const CIMObjectPath path = mgmt::test::FakeOperations::PathOf("thing-" + std::to_string(c));
       client.getInstance(kNs, path);  // warm: connection and credential check
       while (!go) std::this_thread::yield();
       const auto end = Clock::now() + std::chrono::duration<double>(seconds);
@@ -78,11 +78,11 @@ void getInstanceRun(unsigned port, int clients, double seconds) {
   for (auto& l : lat) all.insert(all.end(), l.begin(), l.end());
   std::printf(
       "GetInstance, %d client%s: %8.0f requests/s, median latency %7.1f us (%zu requests)\n",
-      clients, clients == 1 ? " " : "s", static_cast<double>(all.size()) / elapsed, median(all),
+      clients, clients == 1 ? " " : "s", static_cast<double>(all.size()) / elapsed, Median(all),
       all.size());
 }
 
-void enumerateRun(unsigned port, int rounds) {
+void EnumerateRun(unsigned port, int rounds) {
   CIMClient client;
   client.connect("127.0.0.1", port, "alice", "wonderland");
   client.enumerateInstances(kNs, CIMName("Test_Thing"));
@@ -93,7 +93,7 @@ void enumerateRun(unsigned port, int rounds) {
     count = client.enumerateInstances(kNs, CIMName("Test_Thing")).size();
     times.push_back(std::chrono::duration<double>(Clock::now() - t0).count());
   }
-  const double med = median(times);
+  const double med = Median(times);
   std::printf(
       "EnumerateInstances of %zu instances: %8.0f instances/s (median %.1f ms per enumeration, %d "
       "rounds)\n",
@@ -105,10 +105,10 @@ void enumerateRun(unsigned port, int rounds) {
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
   mgmt::test::TestServer srv(true);
-  for (int i = 0; i < 1000; ++i) srv.ops.add(thing(i), "thing-" + std::to_string(i));
+  for (int i = 0; i < 1000; ++i) srv.ops.Add(Thing(i), "thing-" + std::to_string(i));
   std::printf("CIM-XML over HTTP on 127.0.0.1:%u (keep-alive, Basic authentication)\n", srv.port);
-  getInstanceRun(srv.port, 1, seconds);
-  getInstanceRun(srv.port, 4, seconds);
-  enumerateRun(srv.port, 20);
+  GetInstanceRun(srv.port, 1, seconds);
+  GetInstanceRun(srv.port, 4, seconds);
+  EnumerateRun(srv.port, 20);
   return 0;
 }

@@ -23,7 +23,7 @@ namespace {
 
 const CIMNamespaceName kNs("root/cimv2");
 
-CIMInstance everyType() {
+CIMInstance EveryType() {
   CIMInstance t(CIMName("Test_Thing"));
   t.addProperty(CIMProperty(CIMName("Id"), CIMValue(String("k\"1 <&>"))));
   t.addProperty(CIMProperty(CIMName("B"), CIMValue(Boolean(true))));
@@ -70,18 +70,18 @@ CIMInstance everyType() {
 class CimClientRoundTrip : public ::testing::Test {
  protected:
   void SetUp() override {
-    srv.ops.add(everyType(), "k\"1 <&>");
-    client.connect("127.0.0.1", srv.port, "alice", "wonderland");
+    srv_.ops.Add(EveryType(), "k\"1 <&>");
+    client_.connect("127.0.0.1", srv_.port, "alice", "wonderland");
   }
-  mgmt::test::TestServer srv;
-  CIMClient client;
+  mgmt::test::TestServer srv_;
+  CIMClient client_;
 };
 
 }  // namespace
 
 TEST_F(CimClientRoundTrip, EveryValueTypeSurvivesGetInstance) {
-  const CIMInstance sent = everyType();
-  CIMInstance got = client.getInstance(kNs, mgmt::test::FakeOperations::pathOf("k\"1 <&>"));
+  const CIMInstance sent = EveryType();
+  CIMInstance got = client_.getInstance(kNs, mgmt::test::FakeOperations::PathOf("k\"1 <&>"));
   ASSERT_EQ(got.getPropertyCount(), sent.getPropertyCount());
   for (Uint32 i = 0; i < sent.getPropertyCount(); ++i) {
     CIMConstProperty want = sent.getProperty(i);
@@ -93,51 +93,51 @@ TEST_F(CimClientRoundTrip, EveryValueTypeSurvivesGetInstance) {
         << have.getValue().toString();
     EXPECT_EQ(have.getValue().isArray(), want.getValue().isArray());
   }
-  EXPECT_EQ(srv.ops.lastUser, "alice");
+  EXPECT_EQ(srv_.ops.lastUser, "alice");
 }
 
 TEST_F(CimClientRoundTrip, EnumerationsCarryPathsAndPropertyLists) {
   Array<CIMName> props;
   props.append(CIMName("U8"));
-  Array<CIMInstance> all = client.enumerateInstances(kNs, CIMName("Test_Thing"), true, false, false,
-                                                     false, CIMPropertyList(props));
+  Array<CIMInstance> all = client_.enumerateInstances(kNs, CIMName("Test_Thing"), true, false,
+                                                      false, false, CIMPropertyList(props));
   ASSERT_EQ(all.size(), 1u);
   EXPECT_TRUE(all[0].getPath() ==
               CIMObjectPath(String(), kNs, CIMName("Test_Thing"),
-                            mgmt::test::FakeOperations::pathOf("k\"1 <&>").getKeyBindings()));
-  EXPECT_FALSE(srv.ops.lastPropertyList.isNull());
-  EXPECT_TRUE(srv.ops.lastPropertyList.contains(CIMName("u8")));
+                            mgmt::test::FakeOperations::PathOf("k\"1 <&>").getKeyBindings()));
+  EXPECT_FALSE(srv_.ops.lastPropertyList.isNull());
+  EXPECT_TRUE(srv_.ops.lastPropertyList.contains(CIMName("u8")));
 
-  client.enumerateInstances(kNs, CIMName("Test_Thing"), true, false, false, false,
-                            CIMPropertyList(Array<CIMName>()));
-  EXPECT_FALSE(srv.ops.lastPropertyList.isNull());
-  EXPECT_EQ(srv.ops.lastPropertyList.size(), 0u);
-  client.enumerateInstances(kNs, CIMName("Test_Thing"));
-  EXPECT_TRUE(srv.ops.lastPropertyList.isNull());
+  client_.enumerateInstances(kNs, CIMName("Test_Thing"), true, false, false, false,
+                             CIMPropertyList(Array<CIMName>()));
+  EXPECT_FALSE(srv_.ops.lastPropertyList.isNull());
+  EXPECT_EQ(srv_.ops.lastPropertyList.size(), 0u);
+  client_.enumerateInstances(kNs, CIMName("Test_Thing"));
+  EXPECT_TRUE(srv_.ops.lastPropertyList.isNull());
 
-  Array<CIMObjectPath> names = client.enumerateInstanceNames(kNs, CIMName("Test_Thing"));
+  Array<CIMObjectPath> names = client_.enumerateInstanceNames(kNs, CIMName("Test_Thing"));
   ASSERT_EQ(names.size(), 1u);
   EXPECT_EQ(names[0].getKeyBindings()[0].getValue(), String("k\"1 <&>"));
 }
 
 TEST_F(CimClientRoundTrip, WritesReachTheBackend) {
-  CIMInstance changed = client.getInstance(kNs, mgmt::test::FakeOperations::pathOf("k\"1 <&>"));
+  CIMInstance changed = client_.getInstance(kNs, mgmt::test::FakeOperations::PathOf("k\"1 <&>"));
   changed.getProperty(changed.findProperty(CIMName("U32"))).setValue(CIMValue(Uint32(7)));
-  client.modifyInstance(kNs, changed);
+  client_.modifyInstance(kNs, changed);
   Uint32 v = 0;
-  srv.ops.things.begin()
-      ->second.getProperty(srv.ops.things.begin()->second.findProperty(CIMName("U32")))
+  srv_.ops.things.begin()
+      ->second.getProperty(srv_.ops.things.begin()->second.findProperty(CIMName("U32")))
       .getValue()
       .get(v);
   EXPECT_EQ(v, 7u);
 
   CIMInstance fresh(CIMName("Test_Thing"));
   fresh.addProperty(CIMProperty(CIMName("Id"), CIMValue(String("new"))));
-  CIMObjectPath p = client.createInstance(kNs, fresh);
+  CIMObjectPath p = client_.createInstance(kNs, fresh);
   EXPECT_EQ(p.getKeyBindings()[0].getValue(), String("new"));
-  EXPECT_EQ(srv.ops.things.size(), 2u);
-  client.deleteInstance(kNs, p);
-  EXPECT_EQ(srv.ops.things.size(), 1u);
+  EXPECT_EQ(srv_.ops.things.size(), 2u);
+  client_.deleteInstance(kNs, p);
+  EXPECT_EQ(srv_.ops.things.size(), 1u);
 }
 
 TEST_F(CimClientRoundTrip, ServerErrorsArriveAsCIMExceptionWithTheirCode) {
@@ -149,28 +149,29 @@ TEST_F(CimClientRoundTrip, ServerErrorsArriveAsCIMExceptionWithTheirCode) {
     }
     return CIM_ERR_SUCCESS;
   };
-  EXPECT_EQ(codeOf([&] { client.getInstance(kNs, mgmt::test::FakeOperations::pathOf("missing")); }),
-            CIM_ERR_NOT_FOUND);
-  EXPECT_EQ(codeOf([&] { client.enumerateInstances(kNs, CIMName("Nope")); }),
+  EXPECT_EQ(
+      codeOf([&] { client_.getInstance(kNs, mgmt::test::FakeOperations::PathOf("missing")); }),
+      CIM_ERR_NOT_FOUND);
+  EXPECT_EQ(codeOf([&] { client_.enumerateInstances(kNs, CIMName("Nope")); }),
             CIM_ERR_INVALID_CLASS);
   try {
-    client.deleteInstance(kNs, mgmt::test::FakeOperations::pathOf("missing"));
+    client_.deleteInstance(kNs, mgmt::test::FakeOperations::PathOf("missing"));
     FAIL();
   } catch (const CIMException& e) {
     EXPECT_EQ(e.getMessage(), String("no such thing"));  // the symbol is not repeated
   }
   Array<CIMParamValue> out;
   EXPECT_EQ(codeOf([&] {
-              client.invokeMethod(kNs, mgmt::test::FakeOperations::pathOf("x"), CIMName("Boom"),
-                                  Array<CIMParamValue>(), out);
+              client_.invokeMethod(kNs, mgmt::test::FakeOperations::PathOf("x"), CIMName("Boom"),
+                                   Array<CIMParamValue>(), out);
             }),
             CIM_ERR_FAILED);
 
   CIMClient anonymous;
-  anonymous.connect("127.0.0.1", srv.port, "alice", "not-it");
+  anonymous.connect("127.0.0.1", srv_.port, "alice", "not-it");
   EXPECT_EQ(codeOf([&] { anonymous.enumerateInstanceNames(kNs, CIMName("Test_Thing")); }),
             CIM_ERR_ACCESS_DENIED);
-  EXPECT_THROW(anonymous.connect("127.0.0.1", srv.port, "", ""), AlreadyConnectedException);
+  EXPECT_THROW(anonymous.connect("127.0.0.1", srv_.port, "", ""), AlreadyConnectedException);
   anonymous.disconnect();
   anonymous.disconnect();
   EXPECT_THROW(anonymous.enumerateInstanceNames(kNs, CIMName("Test_Thing")), NotConnectedException);
@@ -178,10 +179,10 @@ TEST_F(CimClientRoundTrip, ServerErrorsArriveAsCIMExceptionWithTheirCode) {
 }
 
 TEST_F(CimClientRoundTrip, RemovingAUserEndsItsOpenSession) {
-  EXPECT_EQ(client.enumerateInstanceNames(kNs, CIMName("Test_Thing")).size(), 1u);
-  ASSERT_EQ(mgmt::cimom::RemoveUser((srv.dir / "passwd").string(), "alice"), "");
+  EXPECT_EQ(client_.enumerateInstanceNames(kNs, CIMName("Test_Thing")).size(), 1u);
+  ASSERT_EQ(mgmt::cimom::RemoveUser((srv_.dir / "passwd").string(), "alice"), "");
   try {
-    client.enumerateInstanceNames(kNs, CIMName("Test_Thing"));
+    client_.enumerateInstanceNames(kNs, CIMName("Test_Thing"));
     FAIL() << "the kept-alive connection still passed";
   } catch (const CIMException& e) {
     EXPECT_EQ(e.getCode(), CIM_ERR_ACCESS_DENIED);
@@ -194,9 +195,9 @@ TEST_F(CimClientRoundTrip, MethodsAndClasses) {
   Array<Sint16> nums;
   nums.append(-5);
   in.append(CIMParamValue("Numbers", CIMValue(nums)));
-  in.append(CIMParamValue("Who", CIMValue(mgmt::test::FakeOperations::pathOf("k"))));
-  CIMValue ret = client.invokeMethod(kNs, mgmt::test::FakeOperations::pathOf("k\"1 <&>"),
-                                     CIMName("Echo"), in, out);
+  in.append(CIMParamValue("Who", CIMValue(mgmt::test::FakeOperations::PathOf("k"))));
+  CIMValue ret = client_.invokeMethod(kNs, mgmt::test::FakeOperations::PathOf("k\"1 <&>"),
+                                      CIMName("Echo"), in, out);
   Uint32 n = 0;
   ret.get(n);
   EXPECT_EQ(n, 3u);
@@ -206,7 +207,7 @@ TEST_F(CimClientRoundTrip, MethodsAndClasses) {
   out[2].getValue().get(who);
   EXPECT_EQ(who.getKeyBindings()[0].getValue(), String("k"));
 
-  CIMClass cls = client.getClass(kNs, CIMName("Test_Thing"));
+  CIMClass cls = client_.getClass(kNs, CIMName("Test_Thing"));
   EXPECT_TRUE(cls.getSuperClassName().equal(CIMName("Test_Base")));
   Array<CIMName> keys;
   cls.getKeyNames(keys);
@@ -216,26 +217,26 @@ TEST_F(CimClientRoundTrip, MethodsAndClasses) {
   EXPECT_EQ(cls.getMethod(m).getParameterCount(), 2u);
   EXPECT_TRUE(cls.getMethod(m).getParameter(1).isArray());
 
-  Array<CIMName> names = client.enumerateClassNames(kNs);
+  Array<CIMName> names = client_.enumerateClassNames(kNs);
   ASSERT_EQ(names.size(), 1u);
-  Array<CIMClass> classes = client.enumerateClasses(kNs);
+  Array<CIMClass> classes = client_.enumerateClasses(kNs);
   ASSERT_EQ(classes.size(), 1u);
   EXPECT_TRUE(classes[0].getClassName().equal(CIMName("Test_Thing")));
 }
 
 TEST_F(CimClientRoundTrip, SinglePropertyReadAndWrite) {
-  const CIMObjectPath path = mgmt::test::FakeOperations::pathOf("k\"1 <&>");
+  const CIMObjectPath path = mgmt::test::FakeOperations::PathOf("k\"1 <&>");
   // No type travels with the value: it comes back as text.
-  EXPECT_TRUE(client.getProperty(kNs, path, CIMName("U16")) == CIMValue(String("65535")));
-  EXPECT_TRUE(client.getProperty(kNs, path, CIMName("Nul")).isNull());
+  EXPECT_TRUE(client_.getProperty(kNs, path, CIMName("U16")) == CIMValue(String("65535")));
+  EXPECT_TRUE(client_.getProperty(kNs, path, CIMName("Nul")).isNull());
   // The server types the new value from the class declaration (Count is uint32).
-  client.setProperty(kNs, path, CIMName("Count"), CIMValue(Uint32(12)));
-  const CIMInstance& stored = srv.ops.things.begin()->second;
+  client_.setProperty(kNs, path, CIMName("Count"), CIMValue(Uint32(12)));
+  const CIMInstance& stored = srv_.ops.things.begin()->second;
   Uint32 at = stored.findProperty(CIMName("Count"));
   ASSERT_NE(at, PEG_NOT_FOUND);
   EXPECT_TRUE(stored.getProperty(at).getValue() == CIMValue(Uint32(12)));
   try {
-    client.setProperty(kNs, path, CIMName("NotDeclared"), CIMValue(String("x")));
+    client_.setProperty(kNs, path, CIMName("NotDeclared"), CIMValue(String("x")));
     FAIL();
   } catch (const CIMException& e) {
     EXPECT_EQ(e.getCode(), CIM_ERR_NO_SUCH_PROPERTY);
@@ -243,13 +244,13 @@ TEST_F(CimClientRoundTrip, SinglePropertyReadAndWrite) {
 }
 
 TEST_F(CimClientRoundTrip, ConnectLocalUsesTheSocketAndPeerIdentity) {
-  ::setenv("MGMT_CIMXML_SOCKET", srv.socketPath.c_str(), 1);
+  ::setenv("MGMT_CIMXML_SOCKET", srv_.socketPath.c_str(), 1);
   CIMClient local;
   local.connectLocal();
   ::unsetenv("MGMT_CIMXML_SOCKET");
   EXPECT_EQ(local.enumerateInstances(kNs, CIMName("Test_Thing")).size(), 1u);
-  EXPECT_EQ(srv.ops.lastUser, ::getuid() == 0 ? "root" : srv.ops.lastUser);
-  EXPECT_FALSE(srv.ops.lastUser.empty());
+  EXPECT_EQ(srv_.ops.lastUser, ::getuid() == 0 ? "root" : srv_.ops.lastUser);
+  EXPECT_FALSE(srv_.ops.lastUser.empty());
 }
 
 TEST(CimClientConnect, ReconnectsWhenTheServerClosedAnIdleConnection) {

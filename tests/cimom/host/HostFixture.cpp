@@ -26,12 +26,12 @@ struct TempClassDir {
 
 }  // namespace
 
-const fs::path& testClassDir() {
+const fs::path& TestClassDir() {
   static TempClassDir classes;
   return classes.dir;
 }
 
-std::string moduleLifecycle() {
+std::string ModuleLifecycle() {
   // Our own reference keeps the module (and its counters) loaded across the
   // host's dlclose.
   static void* handle =
@@ -42,9 +42,9 @@ std::string moduleLifecycle() {
   return fn ? fn() : "no lifecycle hook";
 }
 
-mgmt::cimom::HostConfig HostFixture::config() {
+mgmt::cimom::HostConfig HostFixture::Config() {
   mgmt::cimom::HostConfig c;
-  c.classDir = testClassDir();
+  c.classDir = TestClassDir();
   c.registrationDir = fs::path(CIMOM_TEST_FIXTURES) / "registrations";
   c.moduleDirs = {CIMOM_TEST_MODULE_DIR};
   c.log = [this](int, std::string_view line) {
@@ -55,14 +55,14 @@ mgmt::cimom::HostConfig HostFixture::config() {
 }
 
 void HostFixture::SetUp() {
-  moduleLifecycle();
-  host = std::make_unique<mgmt::cimom::ProviderHost>(config());
-  host->Start();
+  ModuleLifecycle();
+  host_ = std::make_unique<mgmt::cimom::ProviderHost>(Config());
+  host_->Start();
 }
 
-void HostFixture::TearDown() { host.reset(); }
+void HostFixture::TearDown() { host_.reset(); }
 
-std::string HostFixture::logText() {
+std::string HostFixture::LogText() {
   std::lock_guard<std::mutex> guard(logLock_);
   std::string out;
   for (const auto& line : log_) out += line + "\n";

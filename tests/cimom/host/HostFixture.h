@@ -19,15 +19,15 @@
 namespace cimomtest {
 
 /// Directory holding mof/classes/*.mof plus the test classes (made once per run).
-const std::filesystem::path& testClassDir();
+const std::filesystem::path& TestClassDir();
 
 /// Lifecycle counters of the test module ("created=N initialized=N ...").
-std::string moduleLifecycle();
+std::string ModuleLifecycle();
 
 /// Runs `op` and returns the CIM status it failed with (CIM_ERR_SUCCESS if none)
 /// and the message.
 template <class Op>
-std::pair<Pegasus::CIMStatusCode, std::string> cimError(Op&& op) {
+std::pair<Pegasus::CIMStatusCode, std::string> CimError(Op&& op) {
   try {
     op();
   } catch (const Pegasus::CIMException& e) {
@@ -41,13 +41,13 @@ class HostFixture : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  mgmt::cimom::HostConfig config();
+  mgmt::cimom::HostConfig Config();
   /// Log lines so far, joined by newlines.
-  std::string logText();
+  std::string LogText();
 
-  Pegasus::OperationContext ctx = mgmt::cimom::ProviderHost::ContextFor("tester");
-  Pegasus::CIMNamespaceName ns{"root/cimv2"};
-  std::unique_ptr<mgmt::cimom::ProviderHost> host;
+  Pegasus::OperationContext ctx_ = mgmt::cimom::ProviderHost::ContextFor("tester");
+  Pegasus::CIMNamespaceName ns_{"root/cimv2"};
+  std::unique_ptr<mgmt::cimom::ProviderHost> host_;
 
  private:
   std::mutex logLock_;

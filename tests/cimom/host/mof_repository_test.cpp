@@ -23,7 +23,7 @@ using namespace mgmt::cimom;
 
 namespace {
 
-bool isKey(const CIMConstProperty& p) {
+bool IsKey(const CIMConstProperty& p) {
   Uint32 at = p.findQualifier(CIMName("Key"));
   if (at == PEG_NOT_FOUND) return false;
   Boolean v = false;
@@ -31,11 +31,11 @@ bool isKey(const CIMConstProperty& p) {
   return v;
 }
 
-std::string propName(const CIMClass& c, Uint32 i) {
+std::string PropName(const CIMClass& c, Uint32 i) {
   return ToStd(c.getProperty(i).getName().getString());
 }
 
-ClassRepository repoFrom(const std::string& text) {
+ClassRepository RepoFrom(const std::string& text) {
   return ClassRepository::Build(ParseMof(text, "t.mof"));
 }
 
@@ -68,7 +68,7 @@ TEST(MofParser, ReadsClassesPropertiesAndMethods) {
 
   ASSERT_EQ(base.getPropertyCount(), 5u);
   CIMConstProperty id = base.getProperty(0);
-  EXPECT_TRUE(isKey(id));
+  EXPECT_TRUE(IsKey(id));
   EXPECT_EQ(id.getType(), CIMTYPE_STRING);
   EXPECT_TRUE(id.getValue().isNull());
   EXPECT_TRUE(base.getProperty(1).isArray());
@@ -118,7 +118,7 @@ TEST(MofParser, ErrorsNameFileAndLine) {
 }
 
 TEST(ClassRepository, MergesInheritedFeaturesInOrder) {
-  ClassRepository repo = repoFrom(R"(
+  ClassRepository repo = RepoFrom(R"(
         class A { [Key] string Id; string Label; uint32 Reset(); };
         class B : A { string Id; string Label = "x"; string Extra; };
         class C : B { uint16 More; };
@@ -127,12 +127,12 @@ TEST(ClassRepository, MergesInheritedFeaturesInOrder) {
   ASSERT_NE(c, nullptr);
   CIMClass cls = repo.CopyClass(*c);
   ASSERT_EQ(cls.getPropertyCount(), 4u);
-  EXPECT_EQ(propName(cls, 0), "Id");
-  EXPECT_EQ(propName(cls, 1), "Label");
-  EXPECT_EQ(propName(cls, 2), "Extra");
-  EXPECT_EQ(propName(cls, 3), "More");
+  EXPECT_EQ(PropName(cls, 0), "Id");
+  EXPECT_EQ(PropName(cls, 1), "Label");
+  EXPECT_EQ(PropName(cls, 2), "Extra");
+  EXPECT_EQ(PropName(cls, 3), "More");
   // Redeclaring a key in a subclass keeps it a key.
-  EXPECT_TRUE(isKey(cls.getProperty(0)));
+  EXPECT_TRUE(IsKey(cls.getProperty(0)));
   Array<CIMName> keys;
   cls.getKeyNames(keys);
   ASSERT_EQ(keys.size(), 1u);
@@ -169,7 +169,7 @@ TEST(ClassRepository, RejectsBrokenHierarchies) {
   };
   for (const auto& c : cases) {
     try {
-      repoFrom(c.text);
+      RepoFrom(c.text);
       ADD_FAILURE() << "accepted: " << c.text;
     } catch (const ConfigError& e) {
       EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();

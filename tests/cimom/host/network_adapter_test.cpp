@@ -17,13 +17,13 @@
 
 using namespace Pegasus;
 using namespace mgmt::cimom;
-using cimomtest::cimError;
+using cimomtest::CimError;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string str(const CIMInstance& inst, const char* name) {
+std::string Str(const CIMInstance& inst, const char* name) {
   Uint32 at = inst.findProperty(CIMName(name));
   if (at == PEG_NOT_FOUND) return "<absent>";
   String s;
@@ -31,7 +31,7 @@ std::string str(const CIMInstance& inst, const char* name) {
   return ToStd(s);
 }
 
-std::vector<std::string> addresses(const CIMInstance& inst) {
+std::vector<std::string> Addresses(const CIMInstance& inst) {
   std::vector<std::string> out;
   Uint32 at = inst.findProperty(CIMName("NetworkAddresses"));
   if (at == PEG_NOT_FOUND) return out;
@@ -42,7 +42,7 @@ std::vector<std::string> addresses(const CIMInstance& inst) {
 }
 
 /// Output of a fixed command line (no data from outside goes into it).
-std::string run(const char* command) {
+std::string CommandOutput(const char* command) {
   std::string out;
   if (FILE* p = popen(command, "r")) {
     char buf[4096];
@@ -83,13 +83,13 @@ class NetworkAdapterTest : public cimomtest::HostFixture {
   }
 
   /// A fresh folder that is the installation root until the test ends.
-  void makeRoot(const char* prefix) {
+  void MakeRoot(const char* prefix) {
     fixture_.emplace(prefix);
     root_ = fixture_->Path();
   }
 
-  void makeFixtureRoot() {
-    makeRoot("cimom-netroot");
+  void MakeFixtureRoot() {
+    MakeRoot("cimom-netroot");
     const struct {
       const char* name;
       const char* address;
@@ -119,54 +119,55 @@ class NetworkAdapterTest : public cimomtest::HostFixture {
 };
 
 TEST_F(NetworkAdapterTest, OneInstancePerInterfaceOfTheFixtureRoot) {
-  makeFixtureRoot();
-  Array<CIMInstance> found = host->EnumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  MakeFixtureRoot();
+  Array<CIMInstance> found = host_->EnumerateInstances(ctx_, ns_, CIMName("CIM_NetworkAdapter"));
   ASSERT_EQ(found.size(), 3u);
   // Ordered by interface index.
-  EXPECT_EQ(str(found[0], "DeviceID"), "lo");
-  EXPECT_EQ(str(found[1], "DeviceID"), "eth7");
-  EXPECT_EQ(str(found[2], "DeviceID"), "tun0");
-  EXPECT_EQ(str(found[0], "MACAddress"), "000000000000");
-  EXPECT_EQ(str(found[1], "MACAddress"), "525400ABCDEF");
-  EXPECT_EQ(str(found[2], "MACAddress"), "");
-  EXPECT_EQ(addresses(found[0]), (std::vector<std::string>{"127.0.0.1"}));
-  EXPECT_EQ(addresses(found[1]), (std::vector<std::string>{"10.0.0.5", "10.0.1.5"}));
-  EXPECT_TRUE(addresses(found[2]).empty());
-  EXPECT_EQ(str(found[1], "SystemName"), "fixture-host");
-  EXPECT_EQ(str(found[1], "CreationClassName"), "CIM_NetworkAdapter");
-  EXPECT_EQ(str(found[1], "SystemCreationClassName"), "CIM_ComputerSystem");
+  EXPECT_EQ(Str(found[0], "DeviceID"), "lo");
+  EXPECT_EQ(Str(found[1], "DeviceID"), "eth7");
+  EXPECT_EQ(Str(found[2], "DeviceID"), "tun0");
+  EXPECT_EQ(Str(found[0], "MACAddress"), "000000000000");
+  EXPECT_EQ(Str(found[1], "MACAddress"), "525400ABCDEF");
+  EXPECT_EQ(Str(found[2], "MACAddress"), "");
+  EXPECT_EQ(Addresses(found[0]), (std::vector<std::string>{"127.0.0.1"}));
+  EXPECT_EQ(Addresses(found[1]), (std::vector<std::string>{"10.0.0.5", "10.0.1.5"}));
+  EXPECT_TRUE(Addresses(found[2]).empty());
+  EXPECT_EQ(Str(found[1], "SystemName"), "fixture-host");
+  EXPECT_EQ(Str(found[1], "CreationClassName"), "CIM_NetworkAdapter");
+  EXPECT_EQ(Str(found[1], "SystemCreationClassName"), "CIM_ComputerSystem");
   EXPECT_EQ(ToStd(found[1].getPath().toString()),
             "CIM_NetworkAdapter.CreationClassName=\"CIM_NetworkAdapter\",DeviceID=\"eth7\","
             "SystemCreationClassName=\"CIM_ComputerSystem\",SystemName=\"fixture-host\"");
 
   // The names are the instances' paths, and each leads back to its instance,
   // also when the client adds its host and namespace.
-  Array<CIMObjectPath> names = host->EnumerateInstanceNames(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  Array<CIMObjectPath> names =
+      host_->EnumerateInstanceNames(ctx_, ns_, CIMName("CIM_NetworkAdapter"));
   ASSERT_EQ(names.size(), 3u);
   CIMObjectPath eth7 = names[1];
   eth7.setHost("cimserver.example");
-  eth7.setNameSpace(ns);
-  EXPECT_EQ(addresses(host->GetInstance(ctx, ns, eth7)),
+  eth7.setNameSpace(ns_);
+  EXPECT_EQ(Addresses(host_->GetInstance(ctx_, ns_, eth7)),
             (std::vector<std::string>{"10.0.0.5", "10.0.1.5"}));
 
   // Found through its superclasses, not through its subclasses.
-  EXPECT_EQ(host->EnumerateInstances(ctx, ns, CIMName("CIM_LogicalDevice")).size(), 3u);
-  EXPECT_EQ(host->EnumerateInstances(ctx, ns, CIMName("CIM_EthernetAdapter")).size(), 0u);
+  EXPECT_EQ(host_->EnumerateInstances(ctx_, ns_, CIMName("CIM_LogicalDevice")).size(), 3u);
+  EXPECT_EQ(host_->EnumerateInstances(ctx_, ns_, CIMName("CIM_EthernetAdapter")).size(), 0u);
 
   CIMObjectPath gone(
       "CIM_NetworkAdapter.CreationClassName=\"CIM_NetworkAdapter\",DeviceID=\"eth9\","
       "SystemCreationClassName=\"CIM_ComputerSystem\",SystemName=\"fixture-host\"");
-  EXPECT_EQ(cimError([&] { host->GetInstance(ctx, ns, gone); }).first, CIM_ERR_NOT_FOUND);
+  EXPECT_EQ(CimError([&] { host_->GetInstance(ctx_, ns_, gone); }).first, CIM_ERR_NOT_FOUND);
   EXPECT_EQ(
-      cimError([&] { host->DeleteInstance(ctx, ns, gone); }),
+      CimError([&] { host_->DeleteInstance(ctx_, ns_, gone); }),
       std::make_pair(CIM_ERR_NOT_SUPPORTED, std::string("CIM_NetworkAdapter::deleteInstance")));
 
   // What the BMC library's discovery asks for: the property list it reads.
   Array<CIMName> wanted;
   wanted.append(CIMName("MACAddress"));
   wanted.append(CIMName("NetWorkAddresses"));
-  Array<CIMInstance> slim = host->EnumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"), true,
-                                                     true, false, false, CIMPropertyList(wanted));
+  Array<CIMInstance> slim = host_->EnumerateInstances(
+      ctx_, ns_, CIMName("CIM_NetworkAdapter"), true, true, false, false, CIMPropertyList(wanted));
   ASSERT_EQ(slim.size(), 3u);
   EXPECT_EQ(slim[1].getPropertyCount(), 2u);
 }
@@ -174,14 +175,14 @@ TEST_F(NetworkAdapterTest, OneInstancePerInterfaceOfTheFixtureRoot) {
 TEST_F(NetworkAdapterTest, StagedRootWithoutAFixtureReportsLiveAddresses) {
   // An installation staged under a root (as the demo does) whose /sys is this
   // machine's and which holds no address fixture: the live addresses apply.
-  makeRoot("cimom-staged");
+  MakeRoot("cimom-staged");
   fs::create_directory_symlink("/sys", root_ / "sys");
-  Array<CIMInstance> found = host->EnumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  Array<CIMInstance> found = host_->EnumerateInstances(ctx_, ns_, CIMName("CIM_NetworkAdapter"));
   bool loopbackSeen = false;
   for (Uint32 i = 0; i < found.size(); ++i) {
-    if (str(found[i], "DeviceID") != "lo") continue;
+    if (Str(found[i], "DeviceID") != "lo") continue;
     loopbackSeen = true;
-    const std::vector<std::string> ips = addresses(found[i]);
+    const std::vector<std::string> ips = Addresses(found[i]);
     EXPECT_NE(std::find(ips.begin(), ips.end(), "127.0.0.1"), ips.end());
   }
   EXPECT_TRUE(loopbackSeen);
@@ -189,8 +190,8 @@ TEST_F(NetworkAdapterTest, StagedRootWithoutAFixtureReportsLiveAddresses) {
 
 TEST_F(NetworkAdapterTest, MatchesIpOnThisMachine) {
   const mgmt::test::ScopedEnv noRoot("MGMTAGENT_ROOT", std::nullopt);
-  std::string links = run("ip -o link 2>/dev/null");
-  std::string addrs = run("ip -o addr 2>/dev/null");
+  std::string links = CommandOutput("ip -o link 2>/dev/null");
+  std::string addrs = CommandOutput("ip -o addr 2>/dev/null");
   if (links.empty()) GTEST_SKIP() << "ip is not available";
 
   // "N: name[@peer]: <...> ... link/ether aa:bb:cc:dd:ee:ff brd ..."
@@ -215,15 +216,15 @@ TEST_F(NetworkAdapterTest, MatchesIpOnThisMachine) {
   std::map<std::string, std::vector<std::string>> ipv4ByName;
   for (auto& [name, address] : ParseIpAddrOutput(addrs)) ipv4ByName[name].push_back(address);
 
-  Array<CIMInstance> found = host->EnumerateInstances(ctx, ns, CIMName("CIM_NetworkAdapter"));
+  Array<CIMInstance> found = host_->EnumerateInstances(ctx_, ns_, CIMName("CIM_NetworkAdapter"));
   std::set<std::string> seen;
   for (Uint32 i = 0; i < found.size(); ++i) {
-    std::string name = str(found[i], "DeviceID");
+    std::string name = Str(found[i], "DeviceID");
     seen.insert(name);
     ASSERT_TRUE(macByName.count(name)) << name << " is not listed by ip";
-    EXPECT_EQ(str(found[i], "MACAddress"), macByName[name]) << name;
+    EXPECT_EQ(Str(found[i], "MACAddress"), macByName[name]) << name;
     std::vector<std::string> expected = ipv4ByName[name];
-    std::vector<std::string> got = addresses(found[i]);
+    std::vector<std::string> got = Addresses(found[i]);
     std::sort(expected.begin(), expected.end());
     std::sort(got.begin(), got.end());
     EXPECT_EQ(got, expected) << name;

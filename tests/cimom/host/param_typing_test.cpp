@@ -66,7 +66,7 @@ TEST(ParamTyping, ConvertsTextToEachType) {
   }
 }
 
-CIMMethod sampleMethod() {
+CIMMethod SampleMethod() {
   CIMMethod m(CIMName("Act"), CIMTYPE_UINT32);
   m.addParameter(CIMParameter(CIMName("Count"), CIMTYPE_UINT16));
   m.addParameter(CIMParameter(CIMName("Flags"), CIMTYPE_BOOLEAN, true));
@@ -83,7 +83,7 @@ TEST(ParamTyping, TypesUntypedParametersByTheDeclaration) {
   in.append(CIMParamValue("FLAGS", CIMValue(flags), false));
   in.append(CIMParamValue("Note", CIMValue(CIMTYPE_STRING, false), false));
 
-  Array<CIMParamValue> out = TypeParameters(sampleMethod(), in);
+  Array<CIMParamValue> out = TypeParameters(SampleMethod(), in);
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[0].getParameterName(), "Count");  // the declared spelling
   EXPECT_TRUE(out[0].isTyped());
@@ -102,7 +102,7 @@ TEST(ParamTyping, TypesUntypedParametersByTheDeclaration) {
 TEST(ParamTyping, RefusesWhatTheDeclarationDoesNotAllow) {
   const auto code = [](const Array<CIMParamValue>& in) {
     try {
-      TypeParameters(sampleMethod(), in);
+      TypeParameters(SampleMethod(), in);
     } catch (const CIMException& e) {
       return std::make_pair(e.getCode(), ToStd(e.getMessage()));
     }

@@ -14,17 +14,17 @@
 
 using namespace Pegasus;
 using namespace mgmt::cimom;
-using cimomtest::cimError;
-using cimomtest::moduleLifecycle;
+using cimomtest::CimError;
+using cimomtest::ModuleLifecycle;
 
 namespace {
 
 class ProviderFailureTest : public cimomtest::HostFixture {};
 
 /// The four lifecycle counters of the test module.
-std::array<int, 4> counters() {
+std::array<int, 4> Counters() {
   std::array<int, 4> out{-1, -1, -1, -1};
-  std::string text = moduleLifecycle();
+  std::string text = ModuleLifecycle();
   if (std::sscanf(text.c_str(), "created=%d initialized=%d terminated=%d deleted=%d", &out[0],
                   &out[1], &out[2], &out[3]) != 4) {
     ADD_FAILURE() << "lifecycle counters unreadable: " << text;
@@ -38,55 +38,56 @@ std::array<int, 4> operator-(std::array<int, 4> a, const std::array<int, 4>& b) 
 }
 
 TEST_F(ProviderFailureTest, ProvidersAreCreatedOnceOnFirstUseAndReleasedAtShutdown) {
-  const auto before = counters();
-  EXPECT_EQ(counters() - before, (std::array<int, 4>{0, 0, 0, 0}));  // nothing loaded at start
+  const auto before = Counters();
+  EXPECT_EQ(Counters() - before, (std::array<int, 4>{0, 0, 0, 0}));  // nothing loaded at start
 
   // Many first requests at once still create and initialise the provider once.
   std::vector<std::thread> threads;
   for (int i = 0; i < 8; ++i) {
-    threads.emplace_back([&] { host->EnumerateInstances(ctx, ns, CIMName("Test_Gadget")); });
+    threads.emplace_back([&] { host_->EnumerateInstances(ctx_, ns_, CIMName("Test_Gadget")); });
   }
   for (auto& t : threads) t.join();
-  EXPECT_EQ(counters() - before, (std::array<int, 4>{1, 1, 0, 0}));
+  EXPECT_EQ(Counters() - before, (std::array<int, 4>{1, 1, 0, 0}));
 
-  host->EnumerateInstances(ctx, ns, CIMName("Test_Widget"));  // widget + gadget
-  EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 0, 0}));
+  host_->EnumerateInstances(ctx_, ns_, CIMName("Test_Widget"));  // widget + gadget
+  EXPECT_EQ(Counters() - before, (std::array<int, 4>{2, 2, 0, 0}));
   // Registered again for another namespace under the library's file name: the
   // same provider object answers.
-  EXPECT_EQ(
-      host->EnumerateInstances(ctx, CIMNamespaceName("root/other"), CIMName("Test_Widget")).size(),
-      2u);
-  EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 0, 0}));
+  EXPECT_EQ(host_->EnumerateInstances(ctx_, CIMNamespaceName("root/other"), CIMName("Test_Widget"))
+                .size(),
+            2u);
+  EXPECT_EQ(Counters() - before, (std::array<int, 4>{2, 2, 0, 0}));
 
-  host->Shutdown();
-  EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 2, 2}));
-  host->Shutdown();  // idempotent
-  EXPECT_EQ(counters() - before, (std::array<int, 4>{2, 2, 2, 2}));
-  EXPECT_EQ(cimError([&] { host->EnumerateInstances(ctx, ns, CIMName("Test_Widget")); }),
+  host_->Shutdown();
+  EXPECT_EQ(Counters() - before, (std::array<int, 4>{2, 2, 2, 2}));
+  host_->Shutdown();  // idempotent
+  EXPECT_EQ(Counters() - before, (std::array<int, 4>{2, 2, 2, 2}));
+  EXPECT_EQ(CimError([&] { host_->EnumerateInstances(ctx_, ns_, CIMName("Test_Widget")); }),
             std::make_pair(CIM_ERR_FAILED, std::string("the object manager is not running")));
 }
 
 TEST_F(ProviderFailureTest, ShutdownWaitsForRunningOperations) {
-  const auto before = counters();
+  const auto before = Counters();
   std::thread caller([&] {
     Array<CIMParamValue> in;
     in.append(CIMParamValue("Parties", CIMValue(Uint32(2))));
     in.append(CIMParamValue("TimeoutMs", CIMValue(Uint32(1000))));
     // Waits inside the provider until the main thread's call arrives.
-    host->InvokeMethod(ctx, ns, CIMObjectPath("Test_Widget.Id=\"w1\""), CIMName("Rendezvous"), in);
+    host_->InvokeMethod(ctx_, ns_, CIMObjectPath("Test_Widget.Id=\"w1\""), CIMName("Rendezvous"),
+                        in);
   });
   // Let the first call get inside the provider, then start the shutdown and
   // release it; terminate must come after it returned.
-  while (counters()[1] - before[1] < 1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  while (Counters()[1] - before[1] < 1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  std::thread stopper([&] { host->Shutdown(); });
+  std::thread stopper([&] { host_->Shutdown(); });
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ((counters() - before)[2], 0) << "terminated while an operation was running";
+  EXPECT_EQ((Counters() - before)[2], 0) << "terminated while an operation was running";
   // The second party cannot come through the host any more, so the first call
   // times out inside the provider and returns; only then may terminate() run.
   caller.join();
   stopper.join();
-  EXPECT_EQ(counters() - before, (std::array<int, 4>{1, 1, 1, 1}));
+  EXPECT_EQ(Counters() - before, (std::array<int, 4>{1, 1, 1, 1}));
 }
 
 TEST_F(ProviderFailureTest, ModulesThatCannotServeAnswerFailedAndAreLogged) {
@@ -100,26 +101,27 @@ TEST_F(ProviderFailureTest, ModulesThatCannotServeAnswerFailedAndAreLogged) {
       {"Test_NoEntry", "entry point not found"},
       {"Test_FactoryThrows", "failed: the module's own factory error"},
   };
-  const auto before = counters();
+  const auto before = Counters();
   const auto tryAll = [&] {
     for (const auto& c : cases) {
-      auto [code, message] = cimError([&] { host->EnumerateInstances(ctx, ns, CIMName(c.cls)); });
+      auto [code, message] =
+          CimError([&] { host_->EnumerateInstances(ctx_, ns_, CIMName(c.cls)); });
       EXPECT_EQ(code, CIM_ERR_FAILED) << c.cls;
       EXPECT_NE(message.find(c.message), std::string::npos) << c.cls << ": " << message;
       CIMObjectPath path(String((std::string(c.cls) + ".Id=\"1\"").c_str()));
-      EXPECT_EQ(cimError([&] { host->GetInstance(ctx, ns, path); }).first, CIM_ERR_FAILED);
+      EXPECT_EQ(CimError([&] { host_->GetInstance(ctx_, ns_, path); }).first, CIM_ERR_FAILED);
     }
   };
   tryAll();
-  const std::string log = logText();
+  const std::string log = LogText();
   for (const auto& c : cases) EXPECT_NE(log.find(c.message), std::string::npos) << log;
   // A failed load is remembered: later requests neither retry it nor log again.
   tryAll();
-  EXPECT_EQ(logText(), log);
+  EXPECT_EQ(LogText(), log);
   // The provider whose initialize() threw was deleted without terminate().
-  EXPECT_EQ(counters() - before, (std::array<int, 4>{1, 1, 0, 1}));
+  EXPECT_EQ(Counters() - before, (std::array<int, 4>{1, 1, 0, 1}));
   // Other classes of the same module keep working.
-  EXPECT_EQ(host->EnumerateInstances(ctx, ns, CIMName("Test_Widget")).size(), 4u);
+  EXPECT_EQ(host_->EnumerateInstances(ctx_, ns_, CIMName("Test_Widget")).size(), 4u);
 }
 
 TEST_F(ProviderFailureTest, StartRefusesBadClassesAndRegistrations) {
@@ -150,25 +152,26 @@ TEST_F(ProviderFailureTest, StartRefusesBadClassesAndRegistrations) {
     fs::remove(dir / "classes" / "b.mof");
     if (c.mof) std::ofstream(dir / "classes" / "b.mof") << c.mof;
     std::ofstream(dir / "regs" / "r.reg") << c.reg;
-    HostConfig cfg = config();
+    HostConfig cfg = Config();
     cfg.classDir = dir / "classes";
     cfg.registrationDir = dir / "regs";
     ProviderHost bad(cfg);
-    auto [code, message] = cimError([&] { bad.Start(); });
+    auto [code, message] = CimError([&] { bad.Start(); });
     EXPECT_EQ(code, CIM_ERR_FAILED);
     EXPECT_NE(message.find(c.message), std::string::npos) << message;
-    EXPECT_EQ(cimError([&] { bad.EnumerateClassNames(ctx, ns, CIMName()); }).first, CIM_ERR_FAILED);
+    EXPECT_EQ(CimError([&] { bad.EnumerateClassNames(ctx_, ns_, CIMName()); }).first,
+              CIM_ERR_FAILED);
   }
 
   // One provider may serve several classes, and the same class as instance and
   // method provider; a class without a provider is fine.
   std::ofstream(dir / "regs" / "r.reg")
       << "[Provider]\nModule = M\nName = P\nClasses = A_One, A_Two\nTypes = instance, method\n";
-  HostConfig cfg = config();
+  HostConfig cfg = Config();
   cfg.classDir = dir / "classes";
   cfg.registrationDir = dir / "regs";
   ProviderHost good(cfg);
-  EXPECT_EQ(cimError([&] { good.Start(); }).first, CIM_ERR_SUCCESS);
+  EXPECT_EQ(CimError([&] { good.Start(); }).first, CIM_ERR_SUCCESS);
 }
 
 }  // namespace

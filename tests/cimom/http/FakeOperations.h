@@ -28,25 +28,25 @@ class FakeOperations : public cimom::CimOperations {
   CIMPropertyList lastPropertyList;
   bool lastDeep = false, lastLocalOnly = false;
 
-  static CIMObjectPath pathOf(const std::string& id) {
+  static CIMObjectPath PathOf(const std::string& id) {
     Array<CIMKeyBinding> keys;
     keys.append(CIMKeyBinding(CIMName("Id"), String(id.c_str()), CIMKeyBinding::STRING));
     return CIMObjectPath(String(), CIMNamespaceName(), CIMName("Test_Thing"), keys);
   }
-  void add(const CIMInstance& inst, const std::string& id) {
+  void Add(const CIMInstance& inst, const std::string& id) {
     CIMInstance copy = inst.clone();
-    copy.setPath(pathOf(id));
+    copy.setPath(PathOf(id));
     things[id] = copy;
   }
 
   Array<CIMInstance> EnumerateInstances(const Ctx& c, const Ns&, const CIMName& cls, bool deep,
                                         bool lo, bool, bool, const CIMPropertyList& pl) override {
     std::lock_guard l(mutex);
-    note(c);
+    Note(c);
     lastDeep = deep;
     lastLocalOnly = lo;
     lastPropertyList = pl;
-    checkClass(cls);
+    CheckClass(cls);
     Array<CIMInstance> out;
     for (auto& [id, inst] : things) out.append(inst.clone());
     return out;
@@ -54,8 +54,8 @@ class FakeOperations : public cimom::CimOperations {
   Array<CIMObjectPath> EnumerateInstanceNames(const Ctx& c, const Ns&,
                                               const CIMName& cls) override {
     std::lock_guard l(mutex);
-    note(c);
-    checkClass(cls);
+    Note(c);
+    CheckClass(cls);
     Array<CIMObjectPath> out;
     for (auto& [id, inst] : things) out.append(inst.getPath());
     return out;
@@ -63,38 +63,38 @@ class FakeOperations : public cimom::CimOperations {
   CIMInstance GetInstance(const Ctx& c, const Ns&, const CIMObjectPath& p, bool, bool, bool,
                           const CIMPropertyList& pl) override {
     std::lock_guard l(mutex);
-    note(c);
+    Note(c);
     lastPropertyList = pl;
-    return find(p).clone();
+    return Find(p).clone();
   }
   void ModifyInstance(const Ctx& c, const Ns&, const CIMInstance& inst, bool,
                       const CIMPropertyList&) override {
     std::lock_guard l(mutex);
-    note(c);
-    find(inst.getPath()) = inst.clone();
+    Note(c);
+    Find(inst.getPath()) = inst.clone();
   }
   CIMObjectPath CreateInstance(const Ctx& c, const Ns&, const CIMInstance& inst) override {
     std::lock_guard l(mutex);
-    note(c);
+    Note(c);
     Uint32 i = inst.findProperty(CIMName("Id"));
     if (i == PEG_NOT_FOUND) throw CIMException(CIM_ERR_INVALID_PARAMETER, "Id missing");
     String id;
     inst.getProperty(i).getValue().get(id);
     std::string key = (const char*)id.getCString();
     if (things.count(key)) throw CIMException(CIM_ERR_ALREADY_EXISTS, "Id taken");
-    add(inst, key);
-    return pathOf(key);
+    Add(inst, key);
+    return PathOf(key);
   }
   void DeleteInstance(const Ctx& c, const Ns&, const CIMObjectPath& p) override {
     std::lock_guard l(mutex);
-    note(c);
-    find(p);
-    things.erase(idOf(p));
+    Note(c);
+    Find(p);
+    things.erase(IdOf(p));
   }
   cimom::MethodOutcome InvokeMethod(const Ctx& c, const Ns&, const CIMObjectPath&, const CIMName& m,
                                     const Array<CIMParamValue>& in) override {
     std::lock_guard l(mutex);
-    note(c);
+    Note(c);
     if (m.equal(CIMName("Boom"))) throw std::runtime_error("provider blew up");
     if (!m.equal(CIMName("Echo"))) throw CIMException(CIM_ERR_METHOD_NOT_FOUND, m.getString());
     cimom::MethodOutcome r;
@@ -104,8 +104,8 @@ class FakeOperations : public cimom::CimOperations {
   }
   CIMClass GetClass(const Ctx&, const Ns&, const CIMName& cls, bool, bool, bool,
                     const CIMPropertyList&) override {
-    checkClass(cls);
-    return thingClass();
+    CheckClass(cls);
+    return ThingClass();
   }
   Array<CIMName> EnumerateClassNames(const Ctx&, const Ns&, const CIMName&, bool) override {
     Array<CIMName> out;
@@ -115,11 +115,11 @@ class FakeOperations : public cimom::CimOperations {
   Array<CIMClass> EnumerateClasses(const Ctx&, const Ns&, const CIMName&, bool, bool, bool,
                                    bool) override {
     Array<CIMClass> out;
-    out.append(thingClass());
+    out.append(ThingClass());
     return out;
   }
 
-  static CIMClass thingClass() {
+  static CIMClass ThingClass() {
     CIMClass cls(CIMName("Test_Thing"), CIMName("Test_Base"));
     CIMProperty id(CIMName("Id"), CIMValue(String()));
     id.addQualifier(CIMQualifier(CIMName("Key"), CIMValue(true)));
@@ -133,20 +133,20 @@ class FakeOperations : public cimom::CimOperations {
   }
 
  private:
-  void note(const Ctx& c) {
+  void Note(const Ctx& c) {
     IdentityContainer id(c.get(IdentityContainer::NAME));
     lastUser = (const char*)id.getUserName().getCString();
   }
-  static void checkClass(const CIMName& cls) {
+  static void CheckClass(const CIMName& cls) {
     if (!cls.equal(CIMName("Test_Thing")))
       throw CIMException(CIM_ERR_INVALID_CLASS, cls.getString());
   }
-  static std::string idOf(const CIMObjectPath& p) {
+  static std::string IdOf(const CIMObjectPath& p) {
     const Array<CIMKeyBinding>& k = p.getKeyBindings();
     return k.size() == 1 ? std::string((const char*)k[0].getValue().getCString()) : std::string();
   }
-  CIMInstance& find(const CIMObjectPath& p) {
-    auto it = things.find(idOf(p));
+  CIMInstance& Find(const CIMObjectPath& p) {
+    auto it = things.find(IdOf(p));
     if (it == things.end()) throw CIMException(CIM_ERR_NOT_FOUND, "no such thing");
     return it->second;
   }

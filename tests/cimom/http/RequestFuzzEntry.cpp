@@ -20,7 +20,7 @@ struct Harness {
     Pegasus::CIMInstance t(Pegasus::CIMName("Test_Thing"));
     t.addProperty(
         Pegasus::CIMProperty(Pegasus::CIMName("Id"), Pegasus::CIMValue(Pegasus::String("a 1"))));
-    ops.add(t, "a 1");
+    ops.Add(t, "a 1");
     cimom::HandlerOptions opt;
     opt.requireAuthentication = false;
     opt.xml.maxDepth = 40;
@@ -31,12 +31,12 @@ struct Harness {
   std::unique_ptr<cimom::CimRequestHandler> handler;
 };
 
-Harness& harness() {
+Harness& SharedHarness() {
   static Harness h;
   return h;
 }
 
-http::Message bodyRequest(std::string body, char selector) {
+http::Message BodyRequest(std::string body, char selector) {
   static const char* methods[] = {
       "EnumerateInstances",  "GetInstance",    "ModifyInstance", "Echo",
       "EnumerateClassNames", "CreateInstance", "DeleteInstance", "GetClass"};
@@ -56,14 +56,14 @@ http::Message bodyRequest(std::string body, char selector) {
 
 }  // namespace
 
-int fuzzOneRequest(const std::uint8_t* data, std::size_t size) {
+int FuzzOneRequest(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  Harness& h = harness();
+  Harness& h = SharedHarness();
   cimom::Peer peer;
   peer.address = "fuzz";
   const std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
   if ((data[0] & 0x80) == 0)
-    return h.handler->Handle(bodyRequest(rest, static_cast<char>(data[0])), peer).status;
+    return h.handler->Handle(BodyRequest(rest, static_cast<char>(data[0])), peer).status;
 
   // Raw bytes: frame them as the server would, from a socket pair.
   int sv[2];
@@ -98,7 +98,7 @@ int fuzzOneRequest(const std::uint8_t* data, std::size_t size) {
 
 #ifdef MGMT_LIBFUZZER
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  mgmt::test::fuzzOneRequest(data, size);
+  mgmt::test::FuzzOneRequest(data, size);
   return 0;
 }
 #endif

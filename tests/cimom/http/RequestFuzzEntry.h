@@ -12,7 +12,7 @@ namespace mgmt::test {
 
 /// Returns the HTTP status the input was answered with (0: no answer, as when the
 /// framing found no complete request).
-int fuzzOneRequest(const std::uint8_t* data, std::size_t size);
+int FuzzOneRequest(const std::uint8_t* data, std::size_t size);
 
 }  // namespace mgmt::test
 

@@ -21,7 +21,7 @@ namespace {
 
 const std::string kAuth = "Basic " + mgmt::base::Base64Encode("alice:wonderland");
 
-std::string envelope(const std::string& call) {
+std::string Envelope(const std::string& call) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?><CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\">"
          "<MESSAGE ID=\"4711\" PROTOCOLVERSION=\"1.0\"><SIMPLEREQ>" +
          call + "</SIMPLEREQ></MESSAGE></CIM>";
@@ -32,8 +32,8 @@ const std::string kNs =
     "NAME=\"cimv2\"></NAMESPACE>"
     "</LOCALNAMESPACEPATH>";
 
-std::string imethod(const std::string& name, const std::string& params) {
-  return envelope("<IMETHODCALL NAME=\"" + name + "\">" + kNs + params + "</IMETHODCALL>");
+std::string Imethod(const std::string& name, const std::string& params) {
+  return Envelope("<IMETHODCALL NAME=\"" + name + "\">" + kNs + params + "</IMETHODCALL>");
 }
 
 struct Req {
@@ -43,7 +43,7 @@ struct Req {
   std::string body;
   std::vector<std::pair<std::string, std::string>> extra;
   bool auth = true;
-  std::string wire() const {
+  std::string Wire() const {
     std::string w = method +
                     " /cimom HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                     "Content-Type: application/xml; charset=\"utf-8\"\r\n";
@@ -58,7 +58,7 @@ struct Req {
   }
 };
 
-http::Message send(unsigned port, const std::string& wire) {
+http::Message Send(unsigned port, const std::string& wire) {
   std::string err;
   mgmt::base::UniqueFd fd = mgmt::base::ConnectTcp("127.0.0.1", port, 2s, &err);
   EXPECT_TRUE(fd.Valid()) << err;
@@ -69,7 +69,7 @@ http::Message send(unsigned port, const std::string& wire) {
   return resp;
 }
 
-std::string cimError(const http::Message& m) {
+std::string CimError(const http::Message& m) {
   const std::string* e = m.Header("CIMError");
   return e ? *e : std::string();
 }
@@ -82,10 +82,10 @@ class CimXmlRequest : public ::testing::Test {
         Pegasus::CIMProperty(Pegasus::CIMName("Id"), Pegasus::CIMValue(Pegasus::String("a 1"))));
     t.addProperty(Pegasus::CIMProperty(Pegasus::CIMName("Note"),
                                        Pegasus::CIMValue(Pegasus::String("x<&>\"y"))));
-    srv.ops.add(t, "a 1");
+    srv_.ops.Add(t, "a 1");
   }
-  http::Message call(Req r) { return send(srv.port, r.wire()); }
-  test::TestServer srv;
+  http::Message Call(Req r) { return Send(srv_.port, r.Wire()); }
+  test::TestServer srv_;
 };
 
 }  // namespace
@@ -93,11 +93,11 @@ class CimXmlRequest : public ::testing::Test {
 TEST_F(CimXmlRequest, EnumerateInstancesAnswersInWbemcliShape) {
   Req r;
   r.cimMethod = "EnumerateInstances";
-  r.body = imethod("EnumerateInstances",
+  r.body = Imethod("EnumerateInstances",
                    "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Thing\"/></IPARAMVALUE>"
                    "<IPARAMVALUE NAME=\"LocalOnly\"><VALUE>FALSE</VALUE></IPARAMVALUE>"
                    "<IPARAMVALUE NAME=\"includeclassorigin\"><VALUE>true</VALUE></IPARAMVALUE>");
-  auto resp = call(r);
+  auto resp = Call(r);
   ASSERT_EQ(resp.status, 200) << resp.body;
   EXPECT_EQ(*resp.Header("CIMOperation"), "MethodResponse");
   EXPECT_NE(resp.body.find("<MESSAGE ID=\"4711\""), std::string::npos);
@@ -106,13 +106,13 @@ TEST_F(CimXmlRequest, EnumerateInstancesAnswersInWbemcliShape) {
   EXPECT_NE(resp.body.find("<VALUE>x&lt;&amp;&gt;\"y</VALUE>"), std::string::npos) << resp.body;
   EXPECT_EQ(resp.body.find("&#"), std::string::npos);
   EXPECT_EQ(resp.body.find("/>"), std::string::npos) << "no empty-element tags in responses";
-  EXPECT_FALSE(srv.ops.lastLocalOnly);
-  EXPECT_TRUE(srv.ops.lastDeep);
-  EXPECT_EQ(srv.ops.lastUser, "alice");
+  EXPECT_FALSE(srv_.ops.lastLocalOnly);
+  EXPECT_TRUE(srv_.ops.lastDeep);
+  EXPECT_EQ(srv_.ops.lastUser, "alice");
 
   // Nothing to return: no IRETURNVALUE at all rather than an empty element.
-  srv.ops.things.clear();
-  resp = call(r);
+  srv_.ops.things.clear();
+  resp = Call(r);
   EXPECT_EQ(resp.body.find("IRETURNVALUE"), std::string::npos) << resp.body;
 }
 
@@ -148,8 +148,8 @@ TEST_F(CimXmlRequest, CimErrorsTravelInTheBody) {
   for (const auto& c : cases) {
     Req r;
     r.cimMethod = c.method;
-    r.body = imethod(c.method, c.params);
-    auto resp = call(r);
+    r.body = Imethod(c.method, c.params);
+    auto resp = Call(r);
     ASSERT_EQ(resp.status, 200) << c.method << c.params;
     EXPECT_NE(resp.body.find(c.code), std::string::npos) << c.params << "\n" << resp.body;
   }
@@ -159,82 +159,82 @@ TEST_F(CimXmlRequest, HttpLevelRefusals) {
   Req ok;
   ok.cimMethod = "EnumerateInstanceNames";
   ok.body =
-      imethod("EnumerateInstanceNames",
+      Imethod("EnumerateInstanceNames",
               "<IPARAMVALUE NAME=\"ClassName\"><CLASSNAME NAME=\"Test_Thing\"/></IPARAMVALUE>");
-  EXPECT_EQ(call(ok).status, 200);
+  EXPECT_EQ(Call(ok).status, 200);
 
   Req r = ok;
   r.auth = false;
-  auto resp = call(r);
+  auto resp = Call(r);
   EXPECT_EQ(resp.status, 401);
   ASSERT_NE(resp.Header("WWW-Authenticate"), nullptr);
   r.auth = false;
   r.extra = {{"Authorization", "Basic " + mgmt::base::Base64Encode("alice:wrong")}};
-  EXPECT_EQ(call(r).status, 401);
+  EXPECT_EQ(Call(r).status, 401);
 
   r = ok;
   r.cimMethod = "GetInstance";
-  resp = call(r);
+  resp = Call(r);
   EXPECT_EQ(resp.status, 400);
-  EXPECT_EQ(cimError(resp), "header-mismatch");
+  EXPECT_EQ(CimError(resp), "header-mismatch");
   r = ok;
   r.cimObject = "root%2Fother";
-  EXPECT_EQ(cimError(call(r)), "header-mismatch");
+  EXPECT_EQ(CimError(Call(r)), "header-mismatch");
   r = ok;
   r.cimObject = "";
-  EXPECT_EQ(cimError(call(r)), "header-mismatch");
+  EXPECT_EQ(CimError(Call(r)), "header-mismatch");
   r = ok;
   r.body = "<CIM><unclosed>";
-  EXPECT_EQ(cimError(call(r)), "request-not-well-formed");
+  EXPECT_EQ(CimError(Call(r)), "request-not-well-formed");
   r = ok;
   r.body = "<?xml version=\"1.0\"?><!DOCTYPE CIM [<!ENTITY x \"boom\">]>" +
            ok.body.substr(ok.body.find("<CIM"));
-  EXPECT_EQ(cimError(call(r)), "request-not-well-formed");
+  EXPECT_EQ(CimError(Call(r)), "request-not-well-formed");
   r = ok;
-  r.body = envelope(std::string(50, '<') + "x>");
-  EXPECT_EQ(call(r).status, 400);
+  r.body = Envelope(std::string(50, '<') + "x>");
+  EXPECT_EQ(Call(r).status, 400);
   std::string deep;
   for (int i = 0; i < 60; ++i) deep += "<a>";
   for (int i = 0; i < 60; ++i) deep += "</a>";
-  r.body = envelope(deep);
-  EXPECT_EQ(cimError(call(r)), "request-not-valid");
+  r.body = Envelope(deep);
+  EXPECT_EQ(CimError(Call(r)), "request-not-valid");
   std::string many;
   for (int i = 0; i < 6000; ++i) many += "<b></b>";
-  r.body = envelope(many);
-  EXPECT_EQ(cimError(call(r)), "request-not-valid");
+  r.body = Envelope(many);
+  EXPECT_EQ(CimError(Call(r)), "request-not-valid");
   r = ok;
   r.body =
       "<CIM CIMVERSION=\"3.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"1\" "
       "PROTOCOLVERSION=\"1.0\"></MESSAGE></CIM>";
-  resp = call(r);
+  resp = Call(r);
   EXPECT_EQ(resp.status, 501);
-  EXPECT_EQ(cimError(resp), "unsupported-cim-version");
+  EXPECT_EQ(CimError(resp), "unsupported-cim-version");
   r.body =
       "<CIM CIMVERSION=\"2.0\" DTDVERSION=\"2.0\"><MESSAGE ID=\"1\" "
       "PROTOCOLVERSION=\"1.0\"><MULTIREQ/>"
       "</MESSAGE></CIM>";
-  EXPECT_EQ(cimError(call(r)), "multiple-requests-unsupported");
+  EXPECT_EQ(CimError(Call(r)), "multiple-requests-unsupported");
   r = ok;
   r.extra = {{"CIMBatch", "x"}};
-  EXPECT_EQ(call(r).status, 501);
+  EXPECT_EQ(Call(r).status, 501);
 
-  std::string wire = ok.wire();
+  std::string wire = ok.Wire();
   auto replace = [&](const std::string& from, const std::string& to) {
     std::string w = wire;
     w.replace(w.find(from), from.size(), to);
-    return send(srv.port, w);
+    return Send(srv_.port, w);
   };
   resp = replace("CIMOperation: MethodCall", "CIMOperation: MethodResponse");
-  EXPECT_EQ(cimError(resp), "unsupported-operation");
+  EXPECT_EQ(CimError(resp), "unsupported-operation");
   resp = replace("CIMProtocolVersion: 1.0", "CIMProtocolVersion: 2.0");
-  EXPECT_EQ(cimError(resp), "unsupported-protocol-version");
+  EXPECT_EQ(CimError(resp), "unsupported-protocol-version");
   EXPECT_EQ(replace("POST /cimom", "GET /cimom").status, 405);
   EXPECT_EQ(replace("Host: 127.0.0.1\r\n", "").status, 400);
   EXPECT_EQ(replace("application/xml; charset=\"utf-8\"", "text/plain").status, 400);
   EXPECT_EQ(replace("application/xml; charset=\"utf-8\"", "text/xml; charset=latin1").status, 400);
 
   // After all of that the server still answers.
-  EXPECT_EQ(call(ok).status, 200);
+  EXPECT_EQ(Call(ok).status, 200);
 }
 
 TEST(CimXmlNoAuth, ClaimedUserNameThatIsNotUtf8) {
@@ -243,36 +243,36 @@ TEST(CimXmlNoAuth, ClaimedUserNameThatIsNotUtf8) {
   r.auth = false;
   r.extra = {{"Authorization", "Basic " + mgmt::base::Base64Encode("\xff\xfe:pw")}};
   r.cimMethod = "EnumerateClassNames";
-  r.body = imethod("EnumerateClassNames", "");
-  EXPECT_EQ(send(srv.port, r.wire()).status, 200);
+  r.body = Imethod("EnumerateClassNames", "");
+  EXPECT_EQ(Send(srv.port, r.Wire()).status, 200);
 }
 
 TEST_F(CimXmlRequest, MPostUsesTheDeclaredHeaderPrefix) {
   Req r;
   r.method = "M-POST";
-  r.body = imethod("EnumerateClassNames", "");
+  r.body = Imethod("EnumerateClassNames", "");
   r.extra = {{"Man", "http://www.dmtf.org/cim/mapping.http/v1.0 ; ns=73"},
              {"73-CIMOperation", "MethodCall"},
              {"73-CIMMethod", "EnumerateClassNames"},
              {"73-CIMObject", "root%2Fcimv2"}};
-  auto resp = call(r);
+  auto resp = Call(r);
   ASSERT_EQ(resp.status, 200) << resp.body;
   ASSERT_NE(resp.Header("73-CIMOperation"), nullptr);
   EXPECT_NE(resp.body.find("<CLASSNAME NAME=\"Test_Thing\"></CLASSNAME>"), std::string::npos);
   r.extra.erase(r.extra.begin());  // no Man header
-  EXPECT_EQ(call(r).status, 400);
+  EXPECT_EQ(Call(r).status, 400);
 }
 
 TEST_F(CimXmlRequest, ExtrinsicCallWithUntypedParameters) {
   Req r;
   r.cimMethod = "Echo";
   r.cimObject = "root%2Fcimv2%3ATest_Thing.Id%3D%22a%201%22";
-  r.body = envelope("<METHODCALL NAME=\"Echo\"><LOCALINSTANCEPATH>" + kNs +
+  r.body = Envelope("<METHODCALL NAME=\"Echo\"><LOCALINSTANCEPATH>" + kNs +
                     "<INSTANCENAME CLASSNAME=\"Test_Thing\"><KEYBINDING NAME=\"Id\"><KEYVALUE "
                     "VALUETYPE=\"string\">a 1</KEYVALUE>"
                     "</KEYBINDING></INSTANCENAME></LOCALINSTANCEPATH>"
                     "<PARAMVALUE NAME=\"Text\"><VALUE>true</VALUE></PARAMVALUE></METHODCALL>");
-  auto resp = call(r);
+  auto resp = Call(r);
   ASSERT_EQ(resp.status, 200) << resp.body;
   EXPECT_NE(resp.body.find("<RETURNVALUE PARAMTYPE=\"uint32\"><VALUE>1</VALUE></RETURNVALUE>"),
             std::string::npos)
@@ -283,7 +283,7 @@ TEST_F(CimXmlRequest, ExtrinsicCallWithUntypedParameters) {
 
   r.cimMethod = "Boom";
   r.body.replace(r.body.find("\"Echo\""), 6, "\"Boom\"");
-  resp = call(r);
+  resp = Call(r);
   EXPECT_NE(resp.body.find("CODE=\"1\" DESCRIPTION=\"CIM_ERR_FAILED: provider blew up\""),
             std::string::npos)
       << resp.body;
@@ -302,7 +302,7 @@ TEST(CimXmlCorpus, ReplayNeverBreaksTheServer) {
     for (std::uint8_t selector : {0x00, 0x01, 0x02, 0x03, 0x0b, 0x80}) {
       std::string input = static_cast<char>(selector) + bytes;
       int status =
-          test::fuzzOneRequest(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+          test::FuzzOneRequest(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
       EXPECT_TRUE(status == 0 || status == 200 || status == 400 || status == 501)
           << e.path() << " " << status;
     }
@@ -310,7 +310,7 @@ TEST(CimXmlCorpus, ReplayNeverBreaksTheServer) {
     r.auth = false;
     r.cimMethod = "GetInstance";
     r.body = bytes;
-    auto resp = send(srv.port, r.wire());
+    auto resp = Send(srv.port, r.Wire());
     EXPECT_TRUE(resp.status == 200 || resp.status == 400 || resp.status == 501)
         << e.path() << resp.status;
     ++n;
@@ -319,6 +319,6 @@ TEST(CimXmlCorpus, ReplayNeverBreaksTheServer) {
   Req ok;
   ok.auth = false;
   ok.cimMethod = "EnumerateClassNames";
-  ok.body = imethod("EnumerateClassNames", "");
-  EXPECT_EQ(send(srv.port, ok.wire()).status, 200);
+  ok.body = Imethod("EnumerateClassNames", "");
+  EXPECT_EQ(Send(srv.port, ok.Wire()).status, 200);
 }

@@ -36,7 +36,7 @@ using namespace std::chrono_literals;
 namespace {
 
 // Reads what a peer wrote into the other end of a socket pair.
-http::ReadResult parseRequest(const std::string& wire, http::Message& msg,
+http::ReadResult ParseRequest(const std::string& wire, http::Message& msg,
                               http::Limits limits = {}) {
   int sv[2];
   EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
@@ -56,40 +56,40 @@ http::ReadResult parseRequest(const std::string& wire, http::Message& msg,
 
 TEST(HttpFraming, ContentLengthChunkedAndRejections) {
   http::Message m;
-  ASSERT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello", m),
+  ASSERT_EQ(ParseRequest("POST /cimom HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello", m),
             http::ReadResult::kOk);
   EXPECT_EQ(m.method, "POST");
   EXPECT_EQ(m.body, "hello");
   EXPECT_EQ(*m.Header("content-length"), "5");
 
-  ASSERT_EQ(parseRequest("M-POST /cimom HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+  ASSERT_EQ(ParseRequest("M-POST /cimom HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
                          "3;ext=1\r\nabc\r\nA\r\n0123456789\r\n0\r\nX-Trailer: t\r\n\r\n",
                          m),
             http::ReadResult::kOk);
   EXPECT_EQ(m.body, "abc0123456789");
   ASSERT_NE(m.Header("X-Trailer"), nullptr);
 
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nHost: x\r\n\r\n", m),
+  EXPECT_EQ(ParseRequest("POST /cimom HTTP/1.1\r\nHost: x\r\n\r\n", m),
             http::ReadResult::kLengthRequired);
   EXPECT_EQ(
-      parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", m),
+      ParseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", m),
       http::ReadResult::kMalformed);
   EXPECT_EQ(
-      parseRequest(
+      ParseRequest(
           "POST /cimom HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n", m),
       http::ReadResult::kMalformed);
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", m),
+  EXPECT_EQ(ParseRequest("POST /cimom HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", m),
             http::ReadResult::kUnsupportedEncoding);
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nA: b\r\n folded\r\nContent-Length: 0\r\n\r\n", m),
+  EXPECT_EQ(ParseRequest("POST /cimom HTTP/1.1\r\nA: b\r\n folded\r\nContent-Length: 0\r\n\r\n", m),
             http::ReadResult::kMalformed);
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/2.0\r\nContent-Length: 0\r\n\r\n", m),
+  EXPECT_EQ(ParseRequest("POST /cimom HTTP/2.0\r\nContent-Length: 0\r\n\r\n", m),
             http::ReadResult::kMalformed);
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: -1\r\n\r\n", m),
+  EXPECT_EQ(ParseRequest("POST /cimom HTTP/1.1\r\nContent-Length: -1\r\n\r\n", m),
             http::ReadResult::kMalformed);
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", m),
+  EXPECT_EQ(ParseRequest("POST /cimom HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", m),
             http::ReadResult::kMalformed);
   // Truncated body: the peer closes early.
-  EXPECT_EQ(parseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", m),
+  EXPECT_EQ(ParseRequest("POST /cimom HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc", m),
             http::ReadResult::kIoError);
 }
 
@@ -100,14 +100,14 @@ TEST(HttpFraming, LimitsOnHeadAndBody) {
   small.maxBodyBytes = 16;
   http::Message m;
   EXPECT_EQ(
-      parseRequest("POST /cimom HTTP/1.1\r\nX: " + std::string(400, 'a') + "\r\n\r\n", m, small),
+      ParseRequest("POST /cimom HTTP/1.1\r\nX: " + std::string(400, 'a') + "\r\n\r\n", m, small),
       http::ReadResult::kHeadTooLarge);
   EXPECT_EQ(
-      parseRequest("POST / HTTP/1.1\r\nA: 1\r\nB: 1\r\nC: 1\r\nD: 1\r\nE: 1\r\n\r\n", m, small),
+      ParseRequest("POST / HTTP/1.1\r\nA: 1\r\nB: 1\r\nC: 1\r\nD: 1\r\nE: 1\r\n\r\n", m, small),
       http::ReadResult::kHeadTooLarge);
-  EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nContent-Length: 17\r\n\r\n", m, small),
+  EXPECT_EQ(ParseRequest("POST / HTTP/1.1\r\nContent-Length: 17\r\n\r\n", m, small),
             http::ReadResult::kBodyTooLarge);
-  EXPECT_EQ(parseRequest("POST / HTTP/1.1\r\nTransfer-Encoding: "
+  EXPECT_EQ(ParseRequest("POST / HTTP/1.1\r\nTransfer-Encoding: "
                          "chunked\r\n\r\n8\r\n12345678\r\n9\r\n123456789\r\n0\r\n\r\n",
                          m, small),
             http::ReadResult::kBodyTooLarge);
@@ -115,7 +115,7 @@ TEST(HttpFraming, LimitsOnHeadAndBody) {
   std::string many = "POST / HTTP/1.1\r\n";
   for (int i = 0; i < 3; ++i)
     many += "X" + std::to_string(i) + ": " + std::string(90, 'v') + "\r\n";
-  EXPECT_EQ(parseRequest(many + "\r\n", m, small), http::ReadResult::kHeadTooLarge);
+  EXPECT_EQ(ParseRequest(many + "\r\n", m, small), http::ReadResult::kHeadTooLarge);
 }
 
 TEST(HttpFraming, KeepAliveRules) {
@@ -153,7 +153,7 @@ struct RunningServer {
     server.Stop();
     thread.join();
   }
-  net::Stream connect() {
+  net::Stream Connect() {
     std::string err;
     mgmt::base::UniqueFd fd = mgmt::base::ConnectTcp("127.0.0.1", port, 2s, &err);
     EXPECT_TRUE(fd.Valid()) << err;
@@ -164,7 +164,7 @@ struct RunningServer {
   std::thread thread;
 };
 
-http::Message exchange(net::Stream& s, const std::string& wire) {
+http::Message Exchange(net::Stream& s, const std::string& wire) {
   EXPECT_EQ(s.WriteAll(wire, net::Clock::now() + 2s), net::IoStatus::kOk);
   http::Message resp;
   EXPECT_EQ(http::ReadResponse(s, resp, {}, net::Clock::now() + 5s), http::ReadResult::kOk);
@@ -177,7 +177,7 @@ TEST(HttpServerTest, KeepAliveThenLimitStatuses) {
   cimom::ServerOptions opt;
   opt.limits.maxBodyBytes = 64;
   RunningServer srv(opt);
-  auto s = srv.connect();
+  auto s = srv.Connect();
   // Two pipelined requests on one connection, answered in order.
   ASSERT_EQ(s.WriteAll("POST /a HTTP/1.1\r\nContent-Length: 1\r\n\r\nxPOST /b "
                        "HTTP/1.1\r\nContent-Length: 1\r\n\r\ny",
@@ -190,7 +190,7 @@ TEST(HttpServerTest, KeepAliveThenLimitStatuses) {
   EXPECT_EQ(r2.body, "y|tcp");
 
   // A client that asks first is told to continue, and then answered.
-  auto polite = srv.connect();
+  auto polite = srv.Connect();
   ASSERT_EQ(polite.WriteAll("POST / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 2\r\n\r\n",
                             net::Clock::now() + 2s),
             net::IoStatus::kOk);
@@ -198,19 +198,19 @@ TEST(HttpServerTest, KeepAliveThenLimitStatuses) {
   ASSERT_EQ(polite.ReadLine(line, 100, net::Clock::now() + 2s), net::IoStatus::kOk);
   EXPECT_EQ(line, "HTTP/1.1 100 Continue");
   ASSERT_EQ(polite.ReadLine(line, 100, net::Clock::now() + 2s), net::IoStatus::kOk);
-  EXPECT_EQ(exchange(polite, "ok").body, "ok|tcp");
-  auto asksTooMuch = srv.connect();
+  EXPECT_EQ(Exchange(polite, "ok").body, "ok|tcp");
+  auto asksTooMuch = srv.Connect();
   EXPECT_EQ(
-      exchange(asksTooMuch, "POST / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 99\r\n\r\n")
+      Exchange(asksTooMuch, "POST / HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 99\r\n\r\n")
           .status,
       413);
 
-  auto big = srv.connect();
-  EXPECT_EQ(exchange(big, "POST / HTTP/1.1\r\nContent-Length: 65\r\n\r\n").status, 413);
-  auto bad = srv.connect();
-  EXPECT_EQ(exchange(bad, "garbage\r\n\r\n").status, 400);
-  auto nolen = srv.connect();
-  EXPECT_EQ(exchange(nolen, "POST / HTTP/1.1\r\n\r\n").status, 411);
+  auto big = srv.Connect();
+  EXPECT_EQ(Exchange(big, "POST / HTTP/1.1\r\nContent-Length: 65\r\n\r\n").status, 413);
+  auto bad = srv.Connect();
+  EXPECT_EQ(Exchange(bad, "garbage\r\n\r\n").status, 400);
+  auto nolen = srv.Connect();
+  EXPECT_EQ(Exchange(nolen, "POST / HTTP/1.1\r\n\r\n").status, 411);
 }
 
 TEST(HttpServerTest, AHandlerThatThrowsGets500NotACrash) {
@@ -227,7 +227,7 @@ TEST(HttpServerTest, AHandlerThatThrowsGets500NotACrash) {
   for (const char* body : {"boom", "worse", "fine"}) {
     mgmt::base::UniqueFd fd = mgmt::base::ConnectTcp("127.0.0.1", port, 2s, &err);
     net::Stream s(std::move(fd));
-    auto resp = (exchange)(s, std::string("POST / HTTP/1.1\r\nContent-Length: ") +
+    auto resp = (Exchange)(s, std::string("POST / HTTP/1.1\r\nContent-Length: ") +
                                   std::to_string(strlen(body)) + "\r\n\r\n" + body);
     EXPECT_EQ(resp.status, std::string(body) == "fine" ? 200 : 500) << body;
   }
@@ -241,12 +241,12 @@ TEST(HttpServerTest, ConnectionCapAndRequestTimeout) {
   opt.requestTimeout = 300ms;
   opt.idleTimeout = 5s;
   RunningServer srv(opt);
-  auto a = srv.connect();
-  auto b = srv.connect();
+  auto a = srv.Connect();
+  auto b = srv.Connect();
   // Make sure both are registered before the third arrives.
-  EXPECT_EQ(exchange(a, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n").status, 200);
-  EXPECT_EQ(exchange(b, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n").status, 200);
-  auto c = srv.connect();
+  EXPECT_EQ(Exchange(a, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n").status, 200);
+  EXPECT_EQ(Exchange(b, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n").status, 200);
+  auto c = srv.Connect();
   http::Message resp;
   ASSERT_EQ(http::ReadResponse(c, resp, {}, net::Clock::now() + 5s), http::ReadResult::kOk);
   EXPECT_EQ(resp.status, 503);
@@ -418,7 +418,7 @@ TEST(HttpServerTest, UnixSocketCarriesPeerCredentials) {
     mgmt::base::UniqueFd fd = mgmt::base::ConnectUnix(path, 2s, &err);
     ASSERT_TRUE(fd.Valid()) << err;
     net::Stream s(std::move(fd));
-    auto resp = exchange(s, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
+    auto resp = Exchange(s, "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
     EXPECT_EQ(resp.body, std::to_string(::getuid()) + "L");
     second.Stop();
     t.join();

@@ -32,7 +32,7 @@ namespace {
 
 std::atomic<int> g_created{0}, g_initialized{0}, g_terminated{0}, g_deleted{0};
 
-String keyOf(const CIMObjectPath& path) {
+String KeyOf(const CIMObjectPath& path) {
   Array<CIMKeyBinding> keys = path.getKeyBindings();
   for (Uint32 i = 0; i < keys.size(); i++) {
     if (keys[i].getName().equal(CIMName("Id"))) return keys[i].getValue();
@@ -40,14 +40,14 @@ String keyOf(const CIMObjectPath& path) {
   return String();
 }
 
-CIMObjectPath localPath(const CIMName& className, const String& id) {
+CIMObjectPath LocalPath(const CIMName& className, const String& id) {
   Array<CIMKeyBinding> keys;
   keys.append(CIMKeyBinding(CIMName("Id"), id, CIMKeyBinding::STRING));
   return CIMObjectPath(String(), CIMNamespaceName(), className, keys);
 }
 
 /// Throws the exception that the code names (used by Fail and by getInstance).
-void throwFor(Uint32 code) {
+void ThrowFor(Uint32 code) {
   switch (code) {
     case 1:
       throw CIMOperationFailedException("operation failed on purpose");
@@ -114,21 +114,21 @@ class TestWidgetProvider : public CountedProvider,
  public:
   virtual void initialize(CIMOMHandle& cimom) {
     CountedProvider::initialize(cimom);
-    _cimom = cimom;
-    AutoMutex lock(_mutex);
-    _widgets.append(makeWidget("w1", "first", 1));
-    _widgets.append(makeWidget("w2", "second", 2));
+    cimom_ = cimom;
+    AutoMutex lock(mutex_);
+    widgets_.append(MakeWidget("w1", "first", 1));
+    widgets_.append(MakeWidget("w2", "second", 2));
   }
 
   virtual void getInstance(const OperationContext&, const CIMObjectPath& ref, const Boolean,
                            const Boolean, const CIMPropertyList&,
                            InstanceResponseHandler& handler) {
-    String id = keyOf(ref);
+    String id = KeyOf(ref);
     if (id == "twice" || id == "uninit") {
       handler.processing();
       if (id == "twice") {
-        handler.deliver(makeWidget("twice", "a", 0));
-        handler.deliver(makeWidget("twice", "b", 0));
+        handler.deliver(MakeWidget("twice", "a", 0));
+        handler.deliver(MakeWidget("twice", "b", 0));
       } else {
         handler.deliver(CIMInstance());
       }
@@ -139,16 +139,16 @@ class TestWidgetProvider : public CountedProvider,
       CString digits = id.subString(6).getCString();
       unsigned code = 0;
       sscanf(digits, "%u", &code);
-      throwFor(code);
+      ThrowFor(code);
     }
 
     handler.processing();
-    AutoMutex lock(_mutex);
-    for (Uint32 i = 0; i < _widgets.size(); i++) {
-      if (String::equal(keyOf(_widgets[i].getPath()), id)) {
+    AutoMutex lock(mutex_);
+    for (Uint32 i = 0; i < widgets_.size(); i++) {
+      if (String::equal(KeyOf(widgets_[i].getPath()), id)) {
         // Deliver the stored object itself: the object manager must copy.
-        CIMInstance inst = _widgets[i];
-        setSeen(inst, ref);
+        CIMInstance inst = widgets_[i];
+        SetSeen(inst, ref);
         handler.deliver(inst);
         break;
       }
@@ -160,10 +160,10 @@ class TestWidgetProvider : public CountedProvider,
                                   const Boolean, const CIMPropertyList&,
                                   InstanceResponseHandler& handler) {
     handler.processing();
-    AutoMutex lock(_mutex);
-    for (Uint32 i = 0; i < _widgets.size(); i++) {
-      setSeen(_widgets[i], ref);
-      handler.deliver(_widgets[i]);
+    AutoMutex lock(mutex_);
+    for (Uint32 i = 0; i < widgets_.size(); i++) {
+      SetSeen(widgets_[i], ref);
+      handler.deliver(widgets_[i]);
     }
     handler.complete();
   }
@@ -171,8 +171,8 @@ class TestWidgetProvider : public CountedProvider,
   virtual void enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
                                       ObjectPathResponseHandler& handler) {
     handler.processing();
-    AutoMutex lock(_mutex);
-    for (Uint32 i = 0; i < _widgets.size(); i++) handler.deliver(_widgets[i].getPath());
+    AutoMutex lock(mutex_);
+    for (Uint32 i = 0; i < widgets_.size(); i++) handler.deliver(widgets_[i].getPath());
     handler.complete();
   }
 
@@ -180,10 +180,10 @@ class TestWidgetProvider : public CountedProvider,
                               const CIMInstance& obj, const Boolean,
                               const CIMPropertyList& propertyList, ResponseHandler& handler) {
     handler.processing();
-    AutoMutex lock(_mutex);
-    Uint32 at = find(keyOf(ref));
+    AutoMutex lock(mutex_);
+    Uint32 at = Find(KeyOf(ref));
     if (at == PEG_NOT_FOUND) throw CIMObjectNotFoundException(ref.toString());
-    CIMInstance& stored = _widgets[at];
+    CIMInstance& stored = widgets_[at];
     for (Uint32 i = 0; i < obj.getPropertyCount(); i++) {
       CIMConstProperty p = obj.getProperty(i);
       if (p.getName().equal(CIMName("Id")) || !propertyList.useThisProperty(p.getName())) continue;
@@ -197,20 +197,20 @@ class TestWidgetProvider : public CountedProvider,
   virtual void createInstance(const OperationContext&, const CIMObjectPath& ref,
                               const CIMInstance& obj, ObjectPathResponseHandler& handler) {
     handler.processing();
-    String id = keyOf(ref);
+    String id = KeyOf(ref);
     Uint32 idAt = obj.findProperty(CIMName("Id"));
     if (id.size() == 0 && idAt != PEG_NOT_FOUND) obj.getProperty(idAt).getValue().get(id);
     if (id.size() == 0) throw CIMInvalidParameterException("Id missing");
-    AutoMutex lock(_mutex);
-    if (find(id) != PEG_NOT_FOUND) throw CIMObjectAlreadyExistsException(id);
-    CIMInstance stored = makeWidget(id, "", 0);
+    AutoMutex lock(mutex_);
+    if (Find(id) != PEG_NOT_FOUND) throw CIMObjectAlreadyExistsException(id);
+    CIMInstance stored = MakeWidget(id, "", 0);
     for (Uint32 i = 0; i < obj.getPropertyCount(); i++) {
       CIMConstProperty p = obj.getProperty(i);
       Uint32 pos = stored.findProperty(p.getName());
       if (pos != PEG_NOT_FOUND && !p.getName().equal(CIMName("Id")))
         stored.getProperty(pos).setValue(p.getValue());
     }
-    _widgets.append(stored);
+    widgets_.append(stored);
     handler.deliver(stored.getPath());
     handler.complete();
   }
@@ -218,10 +218,10 @@ class TestWidgetProvider : public CountedProvider,
   virtual void deleteInstance(const OperationContext&, const CIMObjectPath& ref,
                               ResponseHandler& handler) {
     handler.processing();
-    AutoMutex lock(_mutex);
-    Uint32 at = find(keyOf(ref));
+    AutoMutex lock(mutex_);
+    Uint32 at = Find(KeyOf(ref));
     if (at == PEG_NOT_FOUND) throw CIMObjectNotFoundException(ref.toString());
-    _widgets.remove(at);
+    widgets_.remove(at);
     handler.complete();
   }
 
@@ -231,32 +231,32 @@ class TestWidgetProvider : public CountedProvider,
     handler.processing();
     if (methodName.equal(CIMName("Add"))) {
       Uint32 a = 0, b = 0;
-      param(in, "A").get(a);
-      param(in, "B").get(b);
+      Param(in, "A").get(a);
+      Param(in, "B").get(b);
       handler.deliver(CIMValue(Uint32(a + b)));
     } else if (methodName.equal(CIMName("Echo"))) {
-      echo(context, ref, in, handler);
+      Echo(context, ref, in, handler);
     } else if (methodName.equal(CIMName("Fail"))) {
       Uint16 code = 0;
-      param(in, "Code").get(code);
-      throwFor(code);
+      Param(in, "Code").get(code);
+      ThrowFor(code);
       handler.deliver(CIMValue(Uint32(0)));
     } else if (methodName.equal(CIMName("Rendezvous"))) {
       Uint32 parties = 0, timeoutMs = 10000;
-      param(in, "Parties").get(parties);
+      Param(in, "Parties").get(parties);
       for (Uint32 i = 0; i < in.size(); i++) {
         if (String::equalNoCase(in[i].getParameterName(), "TimeoutMs"))
           in[i].getValue().get(timeoutMs);
       }
-      handler.deliver(CIMValue(rendezvous(parties, timeoutMs)));
+      handler.deliver(CIMValue(Rendezvous(parties, timeoutMs)));
     } else if (methodName.equal(CIMName("CountGadgets"))) {
       // An up-call: the object manager routes it like a client request.
-      Array<CIMObjectPath> gadgets = _cimom.enumerateInstanceNames(
+      Array<CIMObjectPath> gadgets = cimom_.enumerateInstanceNames(
           context, CIMNamespaceName("root/cimv2"), CIMName("Test_Gadget"));
       handler.deliver(CIMValue(gadgets.size()));
     } else if (methodName.equal(CIMName("Misdeliver"))) {
       Uint16 how = 0;
-      param(in, "How").get(how);
+      Param(in, "How").get(how);
       if (how == 1) {
         handler.deliver(CIMValue(Uint32(1)));
         handler.deliver(CIMValue(Uint32(2)));
@@ -273,7 +273,7 @@ class TestWidgetProvider : public CountedProvider,
   }
 
  private:
-  static CIMInstance makeWidget(const String& id, const String& label, Uint32 count) {
+  static CIMInstance MakeWidget(const String& id, const String& label, Uint32 count) {
     CIMInstance inst(CIMName("Test_Widget"));
     inst.addProperty(CIMProperty(CIMName("Id"), CIMValue(id)));
     inst.addProperty(CIMProperty(CIMName("Label"), CIMValue(label)));
@@ -284,23 +284,23 @@ class TestWidgetProvider : public CountedProvider,
     inst.addProperty(CIMProperty(CIMName("Tags"), CIMValue(tags)));
     inst.addProperty(CIMProperty(CIMName("Color"), CIMValue(String("green"))));
     inst.addProperty(CIMProperty(CIMName("SeenPath"), CIMValue(String())));
-    inst.setPath(localPath(CIMName("Test_Widget"), id));
+    inst.setPath(LocalPath(CIMName("Test_Widget"), id));
     return inst;
   }
 
-  static void setSeen(CIMInstance& inst, const CIMObjectPath& ref) {
+  static void SetSeen(CIMInstance& inst, const CIMObjectPath& ref) {
     Uint32 at = inst.findProperty(CIMName("SeenPath"));
     if (at != PEG_NOT_FOUND) inst.getProperty(at).setValue(CIMValue(ref.toString()));
   }
 
-  static CIMValue param(const Array<CIMParamValue>& in, const char* name) {
+  static CIMValue Param(const Array<CIMParamValue>& in, const char* name) {
     for (Uint32 i = 0; i < in.size(); i++) {
       if (String::equalNoCase(in[i].getParameterName(), name)) return in[i].getValue();
     }
     throw CIMInvalidParameterException(String("missing parameter ") + name);
   }
 
-  void echo(const OperationContext& context, const CIMObjectPath& ref,
+  void Echo(const OperationContext& context, const CIMObjectPath& ref,
             const Array<CIMParamValue>& in, MethodResultResponseHandler& handler) {
     // Reports what arrived: each parameter as "Name:type=value", the
     // caller's user name and the path received.
@@ -324,41 +324,41 @@ class TestWidgetProvider : public CountedProvider,
     handler.deliver(CIMValue(report));
   }
 
-  Uint32 rendezvous(Uint32 parties, Uint32 timeoutMs) {
-    std::unique_lock<std::mutex> lock(_meetLock);
-    Uint32 generation = _meetGeneration;
-    if (++_arrived >= parties) {
-      _arrived = 0;
-      _meetGeneration++;
-      _meet.notify_all();
+  Uint32 Rendezvous(Uint32 parties, Uint32 timeoutMs) {
+    std::unique_lock<std::mutex> lock(meetLock_);
+    Uint32 generation = meetGeneration_;
+    if (++arrived_ >= parties) {
+      arrived_ = 0;
+      meetGeneration_++;
+      meet_.notify_all();
       return parties;
     }
-    if (!_meet.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                        [&] { return _meetGeneration != generation; })) {
-      Uint32 seen = _arrived;
-      _arrived = 0;
-      _meetGeneration++;
-      _meet.notify_all();
+    if (!meet_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                        [&] { return meetGeneration_ != generation; })) {
+      Uint32 seen = arrived_;
+      arrived_ = 0;
+      meetGeneration_++;
+      meet_.notify_all();
       return seen;
     }
     return parties;
   }
 
-  Uint32 find(const String& id) const {
-    for (Uint32 i = 0; i < _widgets.size(); i++) {
-      if (String::equal(keyOf(_widgets[i].getPath()), id)) return i;
+  Uint32 Find(const String& id) const {
+    for (Uint32 i = 0; i < widgets_.size(); i++) {
+      if (String::equal(KeyOf(widgets_[i].getPath()), id)) return i;
     }
     return PEG_NOT_FOUND;
   }
 
-  CIMOMHandle _cimom;
-  Mutex _mutex;
-  Array<CIMInstance> _widgets;
+  CIMOMHandle cimom_;
+  Mutex mutex_;
+  Array<CIMInstance> widgets_;
 
-  std::mutex _meetLock;
-  std::condition_variable _meet;
-  Uint32 _arrived = 0;
-  Uint32 _meetGeneration = 0;
+  std::mutex meetLock_;
+  std::condition_variable meet_;
+  Uint32 arrived_ = 0;
+  Uint32 meetGeneration_ = 0;
 };
 
 // --- Test_Gadget ---------------------------------------------------------------
@@ -369,8 +369,8 @@ class TestGadgetProvider : public ReadOnlyProvider {
                            const Boolean, const CIMPropertyList&,
                            InstanceResponseHandler& handler) {
     handler.processing();
-    String id = keyOf(ref);
-    if (id == "g1" || id == "g2") handler.deliver(makeGadget(id));
+    String id = KeyOf(ref);
+    if (id == "g1" || id == "g2") handler.deliver(MakeGadget(id));
     handler.complete();
   }
 
@@ -378,26 +378,26 @@ class TestGadgetProvider : public ReadOnlyProvider {
                                   const Boolean, const CIMPropertyList&,
                                   InstanceResponseHandler& handler) {
     handler.processing();
-    handler.deliver(makeGadget("g1"));
-    handler.deliver(makeGadget("g2"));
+    handler.deliver(MakeGadget("g1"));
+    handler.deliver(MakeGadget("g2"));
     handler.complete();
   }
 
   virtual void enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
                                       ObjectPathResponseHandler& handler) {
     handler.processing();
-    handler.deliver(makeGadget("g1").getPath());
-    handler.deliver(makeGadget("g2").getPath());
+    handler.deliver(MakeGadget("g1").getPath());
+    handler.deliver(MakeGadget("g2").getPath());
     handler.complete();
   }
 
  private:
-  static CIMInstance makeGadget(const String& id) {
+  static CIMInstance MakeGadget(const String& id) {
     CIMInstance inst(CIMName("Test_Gadget"));
     inst.addProperty(CIMProperty(CIMName("Id"), CIMValue(id)));
     inst.addProperty(CIMProperty(CIMName("Color"), CIMValue(String("black"))));
     inst.addProperty(CIMProperty(CIMName("Extra"), CIMValue(String("gadget only"))));
-    inst.setPath(localPath(CIMName("Test_Gadget"), id));
+    inst.setPath(LocalPath(CIMName("Test_Gadget"), id));
     return inst;
   }
 };
@@ -410,11 +410,11 @@ class TestBulkProvider : public ReadOnlyProvider, public CIMMethodProvider {
                            const Boolean, const CIMPropertyList&,
                            InstanceResponseHandler& handler) {
     handler.processing();
-    AutoMutex lock(_mutex);
-    String id = keyOf(ref);
-    for (Uint32 i = 0; i < _instances.size(); i++) {
-      if (String::equal(keyOf(_instances[i].getPath()), id)) {
-        handler.deliver(_instances[i]);
+    AutoMutex lock(mutex_);
+    String id = KeyOf(ref);
+    for (Uint32 i = 0; i < instances_.size(); i++) {
+      if (String::equal(KeyOf(instances_[i].getPath()), id)) {
+        handler.deliver(instances_[i]);
         break;
       }
     }
@@ -425,16 +425,16 @@ class TestBulkProvider : public ReadOnlyProvider, public CIMMethodProvider {
                                   const Boolean, const CIMPropertyList&,
                                   InstanceResponseHandler& handler) {
     handler.processing();
-    AutoMutex lock(_mutex);
-    handler.deliver(_instances);
+    AutoMutex lock(mutex_);
+    handler.deliver(instances_);
     handler.complete();
   }
 
   virtual void enumerateInstanceNames(const OperationContext&, const CIMObjectPath&,
                                       ObjectPathResponseHandler& handler) {
     handler.processing();
-    AutoMutex lock(_mutex);
-    for (Uint32 i = 0; i < _instances.size(); i++) handler.deliver(_instances[i].getPath());
+    AutoMutex lock(mutex_);
+    for (Uint32 i = 0; i < instances_.size(); i++) handler.deliver(instances_[i].getPath());
     handler.complete();
   }
 
@@ -462,18 +462,18 @@ class TestBulkProvider : public ReadOnlyProvider, public CIMMethodProvider {
       inst.addProperty(CIMProperty(CIMName("Caption"), CIMValue(String("caption text"))));
       inst.addProperty(
           CIMProperty(CIMName("Description"), CIMValue(String("a longer description text"))));
-      inst.setPath(localPath(CIMName("Test_Bulk"), String(id)));
+      inst.setPath(LocalPath(CIMName("Test_Bulk"), String(id)));
       built.append(inst);
     }
-    AutoMutex lock(_mutex);
-    _instances = built;
+    AutoMutex lock(mutex_);
+    instances_ = built;
     handler.deliver(CIMValue(n));
     handler.complete();
   }
 
  private:
-  Mutex _mutex;
-  Array<CIMInstance> _instances;
+  Mutex mutex_;
+  Array<CIMInstance> instances_;
 };
 
 class TestInitFailsProvider : public TestGadgetProvider {
