@@ -33,15 +33,18 @@ PY
 )
 
 if [ $# -ge 1 ]; then
-  mapfile -t changed < <(git diff --name-only --diff-filter=d "$1" -- '*.c' '*.cc' '*.cpp' '*.h' '*.hpp')
+  # A changed source, or any source in the folder of a changed header (one
+  # lookup per source: the tree has hundreds of both).
+  declare -A changedFile=() headerDir=()
+  while IFS= read -r c; do
+    changedFile[$c]=1
+    [[ $c == *.h || $c == *.hpp ]] && headerDir[${c%/*}]=1
+  done < <(git diff --name-only --diff-filter=d "$1" -- '*.c' '*.cc' '*.cpp' '*.h' '*.hpp')
   files=()
   for f in "${all[@]}"; do
-    for c in "${changed[@]}"; do
-      if [ "$f" = "$c" ] || { [[ $c == *.h || $c == *.hpp ]] && [ "$(dirname "$f")" = "$(dirname "$c")" ]; }; then
-        files+=("$f")
-        break
-      fi
-    done
+    if [ -n "${changedFile[$f]:-}" ] || [ -n "${headerDir[${f%/*}]:-}" ]; then
+      files+=("$f")
+    fi
   done
 else
   files=("${all[@]}")
