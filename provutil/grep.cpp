@@ -7,10 +7,10 @@
 extern "C" int n_grep(const char* file, const char* pattern, int mode) {
   if (file == nullptr || pattern == nullptr) return -1;
   provutil::LinePieces lines(file);
-  if (!lines.open()) return -1;
+  if (!lines.Open()) return -1;
   const bool wantMatch = mode == 0;
   int count = 0;
-  while (const char* line = lines.next()) {
+  while (const char* line = lines.Next()) {
     if ((std::strstr(line, pattern) != nullptr) == wantMatch) ++count;
   }
   return count;
@@ -23,12 +23,12 @@ extern "C" char* s_grep(const char* file, const char* pattern, int n, char* dest
     return nullptr;
   }
   provutil::LinePieces lines(file);
-  if (!lines.open()) return nullptr;
+  if (!lines.Open()) return nullptr;
   const int wanted = n == 0 ? 1 : n;
   std::memset(dest, 0, static_cast<std::size_t>(size));
 
   int seen = 0;
-  while (const char* line = lines.next()) {
+  while (const char* line = lines.Next()) {
     if (std::strstr(line, pattern) == nullptr || ++seen < wanted) continue;
     std::strncpy(dest, line, static_cast<std::size_t>(size) - 1);
     trim_str(dest);

@@ -9,7 +9,7 @@ namespace provutil {
 
 LinePieces::LinePieces(const char* path) : file_(mgmt::base::OpenFile(mgmt::RootPath(path), "r")) {}
 
-const char* LinePieces::next() {
+const char* LinePieces::Next() {
   if (!file_ || std::fgets(buf_, sizeof buf_, file_.get()) == nullptr) return nullptr;
   const std::size_t len = std::strlen(buf_);
   if (len == sizeof buf_ - 1 && buf_[len - 1] != '\n') {

@@ -16,13 +16,13 @@ inline constexpr int kPieceBuffer = 128;
 /// consumed with it rather than showing up as an empty piece of its own.
 class LinePieces {
  public:
-  /// Opens `path` for reading; check open() before reading.
+  /// Opens `path` for reading; check Open() before reading.
   explicit LinePieces(const char* path);
 
-  [[nodiscard]] bool open() const { return file_ != nullptr; }
+  [[nodiscard]] bool Open() const { return file_ != nullptr; }
 
   /// The next piece, valid until the next call, or null at the end of the file.
-  const char* next();
+  const char* Next();
 
  private:
   mgmt::base::UniqueFile file_;

@@ -75,8 +75,8 @@ std::atomic<unsigned> g_forkGeneration{0};
 void CountFork() { g_forkGeneration.fetch_add(1, std::memory_order_relaxed); }
 
 unsigned ForkGeneration() {
-  static const bool registered = pthread_atfork(nullptr, nullptr, CountFork) == 0;
-  (void)registered;
+  static const bool kRegistered = pthread_atfork(nullptr, nullptr, CountFork) == 0;
+  (void)kRegistered;
   return g_forkGeneration.load(std::memory_order_relaxed);
 }
 

@@ -20,16 +20,16 @@ void SetLogSinks(bool toStderr, bool toSyslog) {
 }
 
 void Log(int priority, const char* format, ...) {
-  static const bool debug = std::getenv("IMBD_DEBUG") != nullptr;
+  static const bool kDebug = std::getenv("IMBD_DEBUG") != nullptr;
   const auto capture = g_capture.load();
-  if (priority == LOG_DEBUG && !debug && capture == nullptr) return;
+  if (priority == LOG_DEBUG && !kDebug && capture == nullptr) return;
   char line[512];
   va_list args;
   va_start(args, format);
   std::vsnprintf(line, sizeof(line), format, args);
   va_end(args);
   if (capture != nullptr) capture(priority, line);
-  if (priority == LOG_DEBUG && !debug) return;
+  if (priority == LOG_DEBUG && !kDebug) return;
   if (g_toStderr) std::fprintf(stderr, "imbd: %s\n", line);
   if (g_toSyslog) syslog(priority, "%s", line);
 }
