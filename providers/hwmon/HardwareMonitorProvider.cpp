@@ -21,6 +21,11 @@ constexpr const char* kProviderName = "HardwareMonitorProvider";
 std::mutex g_libraryMutex;
 // Provider objects that initialized the library and have not terminated.
 int g_libraryUsers = 0;
+// The collection intializeHM gave this module's users, null when it gave none.
+// g_allSensors is not enough: the library leaves it pointing at the collection
+// of an earlier pass when a later one finds no driver, and that collection's
+// sensors can no longer be read.
+Pegasus::HM_CIMAllSensors* g_sensors = nullptr;
 
 [[noreturn]] void RefuseWrite(const char* operation) {
   throw Pegasus::CIMNotSupportedException(Pegasus::String(kProviderName) +
@@ -38,9 +43,9 @@ void HardwareMonitorProvider::initialize(CIMOMHandle& cimom) {
   cimom_ = cimom;
   std::lock_guard lock(g_libraryMutex);
   if (initialized_) return;
-  // Without the PnP-BIOS driver intializeHM gives no collection; g_allSensors
-  // then stays null and every class is served empty.
-  if (g_libraryUsers == 0) intializeHM();
+  // Without the PnP-BIOS driver intializeHM gives no collection, and every
+  // class is served empty.
+  if (g_libraryUsers == 0) g_sensors = intializeHM();
   ++g_libraryUsers;
   initialized_ = true;
 }
@@ -51,7 +56,10 @@ void HardwareMonitorProvider::Release() {
   std::lock_guard lock(g_libraryMutex);
   if (!initialized_) return;
   initialized_ = false;
-  if (--g_libraryUsers == 0) uninitializeHM();
+  if (--g_libraryUsers == 0) {
+    uninitializeHM();
+    g_sensors = nullptr;
+  }
 }
 
 void HardwareMonitorProvider::getInstance(const OperationContext&,
@@ -63,8 +71,8 @@ void HardwareMonitorProvider::getInstance(const OperationContext&,
     std::lock_guard lock(g_libraryMutex);
     // Delivered while the lock is held: the handler copies the instance, which a
     // later request may re-read in place.
-    if (g_allSensors != nullptr) {
-      if (const CIMInstance* found = g_allSensors->getInstance(instanceReference)) {
+    if (g_sensors != nullptr) {
+      if (const CIMInstance* found = g_sensors->getInstance(instanceReference)) {
         handler.deliver(found->clone());
       }
     }
@@ -79,8 +87,8 @@ void HardwareMonitorProvider::enumerateInstances(const OperationContext&,
   handler.processing();
   {
     std::lock_guard lock(g_libraryMutex);
-    if (g_allSensors != nullptr) {
-      if (const Array<CIMInstance>* instances = g_allSensors->getInstances(classReference)) {
+    if (g_sensors != nullptr) {
+      if (const Array<CIMInstance>* instances = g_sensors->getInstances(classReference)) {
         for (const CIMInstance& instance : *instances) handler.deliver(instance.clone());
       }
     }
@@ -94,8 +102,8 @@ void HardwareMonitorProvider::enumerateInstanceNames(const OperationContext&,
   handler.processing();
   {
     std::lock_guard lock(g_libraryMutex);
-    if (g_allSensors != nullptr) {
-      if (const Array<CIMObjectPath>* names = g_allSensors->getInstanceNames(classReference)) {
+    if (g_sensors != nullptr) {
+      if (const Array<CIMObjectPath>* names = g_sensors->getInstanceNames(classReference)) {
         for (const CIMObjectPath& name : *names) handler.deliver(name);
       }
     }

@@ -1,7 +1,7 @@
 // HardwareMonitorProvider: the hardware-monitor component that serves the sensor
 // library libPnpSensors to the object manager. One provider object answers
 // HM_VoltageSensor, HM_Tachometer and HM_TemperatureSensor from the library's
-// collection g_allSensors; it is read-only.
+// collection (the one intializeHM returned); it is read-only.
 #ifndef MGMT_HWMON_HARDWAREMONITORPROVIDER_H
 #define MGMT_HWMON_HARDWAREMONITORPROVIDER_H
 

@@ -130,6 +130,23 @@ TEST(HardwareMonitorProvider, AMachineWithoutProbesServesEmptyClasses) {
   EXPECT_TRUE(driver.Completed());
 }
 
+TEST(HardwareMonitorProvider, ARestartWithoutTheDriverServesNoSensorsOfTheEarlierOne) {
+  MGMT_REQUIRE_SMBIOS_DATA();
+  {
+    const auto root = RootOf("07-dell-poweredge-1300");
+    ProviderDriver driver(PegasusCreateProvider("HardwareMonitorProvider"));
+    ASSERT_EQ(driver.Names("HM_TemperatureSensor").size(), 4u);
+  }
+  // The library keeps its last collection when a later pass finds no driver;
+  // those sensors can no longer be read and must not be served as present.
+  const TempRoot root("hwmon-gone");
+  ProviderDriver driver(PegasusCreateProvider("HardwareMonitorProvider"));
+  for (const char* cls : kClasses) {
+    EXPECT_TRUE(driver.Names(cls).empty()) << cls;
+    EXPECT_TRUE(driver.Instances(cls).empty()) << cls;
+  }
+}
+
 // Descriptors of emulated firmware drivers this process holds open (the seam
 // hands out an eventfd for each).
 size_t OpenFirmwareDrivers() {
