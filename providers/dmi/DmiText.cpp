@@ -8,7 +8,9 @@
 #include <Pegasus/Common/CIMValue.h>
 #include <Pegasus/Common/Exception.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace mgmt::dmi {
 namespace {
@@ -91,6 +93,13 @@ std::string BufferText(const char* raw, std::size_t bufferSize) {
   const std::string_view whole(raw);
   if (IsValidUtf8(whole)) return CutUtf8(std::string(whole), bufferSize - 1);
   return Latin1ToUtf8(whole.substr(0, bufferSize - 1));
+}
+
+void CopyCut(char* buffer, int room, const char* text) {
+  if (room <= 0) return;
+  const std::size_t take = std::min(std::strlen(text), static_cast<std::size_t>(room) - 1);
+  std::memcpy(buffer, text, take);
+  buffer[take] = '\0';
 }
 
 Pegasus::String CimString(std::string_view text) {

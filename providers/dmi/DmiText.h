@@ -33,6 +33,10 @@ std::string CutUtf8(std::string text, std::size_t maxBytes);
 /// (Latin-1 bytes converted). A null text is the empty text.
 std::string BufferText(const char* raw, std::size_t bufferSize);
 
+/// Copies `text` into `buffer` of `room` bytes, cut to room - 1 bytes and
+/// NUL-terminated; nothing is written when `room` is not positive.
+void CopyCut(char* buffer, int room, const char* text);
+
 /// A CIM string of UTF-8 text; bytes that are not UTF-8 are taken as Latin-1.
 Pegasus::String CimString(std::string_view text);
 

@@ -1,6 +1,5 @@
 #include "SM_PortConnector.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -70,14 +69,6 @@ constexpr ConnectorCodes kConnectorCodes[] = {
 
 constexpr std::uint8_t kMiniScsi50 = 0x0C;
 
-// Copies `text` into `buffer` of `room` bytes, cut to room - 1, NUL-terminated.
-void CopyBounded(char* buffer, int room, const char* text) {
-  if (room <= 0) return;
-  const std::size_t take = std::min(std::strlen(text), static_cast<std::size_t>(room) - 1);
-  std::memcpy(buffer, text, take);
-  buffer[take] = '\0';
-}
-
 }  // namespace
 
 int SM_PortConnector::searchProperConnType(int side, unsigned short type,
@@ -89,11 +80,11 @@ int SM_PortConnector::searchProperConnType(int side, unsigned short type,
   }
   codes.append(1);
   const char* mark = side == 1 ? " internal:" : " external:";
-  CopyBounded(text, room, mark);
+  mgmt::dmi::CopyCut(text, room, mark);
   const int markLength = static_cast<int>(std::strlen(mark));
   if (room > markLength) {
-    CopyBounded(text + markLength, room - markLength,
-                type == kMiniScsi50 ? "50 Pin MiniSCSI" : "Other");
+    mgmt::dmi::CopyCut(text + markLength, room - markLength,
+                       type == kMiniScsi50 ? "50 Pin MiniSCSI" : "Other");
   }
   return 0;
 }

@@ -1,7 +1,6 @@
 #include "SM_SystemSlot.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "BiosDeviceProvider.h"
@@ -77,11 +76,7 @@ int SM_SystemSlot::searchProperConnType(unsigned short type, Array<unsigned shor
     break;
   }
   codes.append(1);
-  if (room > 0) {
-    const std::size_t take = std::min(std::strlen(name), static_cast<std::size_t>(room) - 1);
-    std::memcpy(text, name, take);
-    text[take] = '\0';
-  }
+  mgmt::dmi::CopyCut(text, room, name);
   return 0;
 }
 
