@@ -228,7 +228,7 @@ using namespace mgmt::selwatch;
 int GetSELInfo(SELINFO* selInfo) {
   assert(selInfo != nullptr && "_selInfo != __null");
   if (selInfo == nullptr) return -1;
-  const BmcAnswer answer = SendToBmc(kNetFnStorage, 0x40, {});
+  const BmcAnswer answer = SendToBmc(kNetFnStorage, kGetSelInfo, {});
   if (!answer.Ok() || answer.length < kSelInfoBytes) return -1;
   std::memcpy(selInfo, answer.data, kSelInfoBytes);
   return 0;
@@ -236,7 +236,7 @@ int GetSELInfo(SELINFO* selInfo) {
 
 int GetSELAllocInfo(SELINFO* selInfo) {
   if (selInfo == nullptr) return -1;
-  const BmcAnswer answer = SendToBmc(kNetFnStorage, 0x41, {});
+  const BmcAnswer answer = SendToBmc(kNetFnStorage, kGetSelAllocInfo, {});
   if (!answer.Ok() || answer.length < kSelAllocInfoBytes) return -1;
   std::memcpy(reinterpret_cast<uint8_t*>(selInfo) + kSelInfoBytes, answer.data, kSelAllocInfoBytes);
   return 0;
@@ -261,7 +261,7 @@ uint16_t ReserveRepository(uint8_t reserveCommand) {
 
 int ClearSEL() {
   for (int attempt = 0; attempt < 4; ++attempt) {
-    const uint16_t reservation = ReserveRepository(0x42);
+    const uint16_t reservation = ReserveRepository(kReserveSel);
     if (reservation == 0xFFFF) return -1;
     wReservationID = reservation;
     const uint8_t request[] = {static_cast<uint8_t>(reservation),
@@ -270,7 +270,7 @@ int ClearSEL() {
                                0x4C,
                                0x52,
                                0xAA};
-    const BmcAnswer answer = SendToBmc(kNetFnStorage, 0x47, request);
+    const BmcAnswer answer = SendToBmc(kNetFnStorage, kClearSel, request);
     if (!answer.answered) return -1;
     if (answer.completionCode == kCcReservationCancelled) continue;
     return answer.completionCode == 0 ? 0 : -1;
