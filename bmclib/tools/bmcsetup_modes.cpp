@@ -196,20 +196,21 @@ int SetUserAndTargets(const Command& command, const Log& log) {
     char macs[CEventTargets::kCount][kMacTextSize] = {};
     char* ipList[CEventTargets::kCount + 1] = {};
     char* macList[CEventTargets::kCount + 1] = {};
+    // The target each list entry stands for: a resolved MAC goes back to that
+    // target, never to another one with the same IP and a MAC of its own.
+    int targetOf[CEventTargets::kCount] = {};
     int n = 0;
     for (int t = 0; t < CEventTargets::kCount; ++t) {
       if (targets.GetTargetIPAt(t)[0] == '\0' || targets.GetTargetMACAt(t)[0] != '\0') continue;
       CopyText(ips[n], sizeof ips[n], targets.GetTargetIPAt(t));
       ipList[n] = ips[n];
       macList[n] = macs[n];
+      targetOf[n] = t;
       ++n;
     }
     if (n > 0) {
       GetTrapTargetMacs(ipList, macList, n);
-      for (int k = 0, t = 0; t < CEventTargets::kCount && k < n; ++t) {
-        if (std::strcmp(targets.GetTargetIPAt(t), ips[k]) != 0) continue;
-        targets.SetTargetMACAt(t, macs[k++]);
-      }
+      for (int k = 0; k < n; ++k) targets.SetTargetMACAt(targetOf[k], macs[k]);
     }
     const int rc = channel.ApplyToBMC(true);
     if (rc != 0) {

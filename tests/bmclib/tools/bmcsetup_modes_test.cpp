@@ -112,6 +112,20 @@ TEST_F(BmcSetup, GlobalSetsNameAndPasswordAndTheDestinations) {
   EXPECT_TRUE(state_->passwords.empty());
 }
 
+TEST_F(BmcSetup, GlobalGivesAResolvedMacToTheTargetThatLacksOne) {
+  // Two targets with one IP: the first names its MAC, the second leaves it to
+  // the ARP cache.
+  WriteFile(files_.IpmiConf(),
+            "[Target_1]\nIP=10.0.0.5\nMAC=000c29000005\n[Target_2]\nIP=10.0.0.5\nMAC=\n");
+  std::filesystem::create_directories(files_.Path("/proc/net"));
+  WriteFile(files_.Path("/proc/net/arp"),
+            "IP address       HW type     Flags       HW address            Mask     Device\n"
+            "10.0.0.5         0x1         0x2         00:0c:29:00:00:77     *        eth0\n");
+  ASSERT_EQ(Run(Mode(Mode::kGlobal)), 0) << errors_;
+  EXPECT_EQ(state_->dests[1], (Bytes{1, 0, 0, 10, 0, 0, 5, 0x00, 0x0C, 0x29, 0, 0, 0x05}));
+  EXPECT_EQ(state_->dests[2], (Bytes{2, 0, 0, 10, 0, 0, 5, 0x00, 0x0C, 0x29, 0, 0, 0x77}));
+}
+
 TEST_F(BmcSetup, ChannelIsAppliedOnlyWhenConfiguredAndValid) {
   EXPECT_EQ(Run(Mode(Mode::kChannel, 1)), 1);
   EXPECT_NE(errors_.find("not configured"), std::string::npos);
