@@ -15,4 +15,15 @@ int CfgScope::FlushIfOwn() {
   return CfgFlush(own_.get()) == 0 ? 0 : -1;
 }
 
+long ReadCfgNumber(_CfgFile* cfg, const char* section, const char* key) {
+  long value = 0;
+  CfgReadLongs(cfg, section, key, &value, 1);
+  return value;
+}
+
+int WriteCfgNumber(_CfgFile* cfg, const char* section, const char* key, long value) {
+  CfgWriteLongs(cfg, section, key, &value, 1, 10);
+  return CfgGetString(cfg, section, key) != nullptr ? 0 : 1;
+}
+
 }  // namespace mgmt::bmc

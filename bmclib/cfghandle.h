@@ -34,6 +34,13 @@ class CfgScope {
   CfgHandle own_;
 };
 
+/// The first number of `key` in `section`; 0 when the key is missing or holds none.
+long ReadCfgNumber(_CfgFile* cfg, const char* section, const char* key);
+/// Writes `value` in decimal. @return 0, or 1 when it did not reach the store
+/// (CfgWriteLongs itself reports nothing; a number always reads back unless
+/// memory ran out).
+int WriteCfgNumber(_CfgFile* cfg, const char* section, const char* key, long value);
+
 }  // namespace mgmt::bmc
 
 #endif

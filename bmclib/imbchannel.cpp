@@ -12,6 +12,9 @@
 
 namespace {
 
+using mgmt::bmc::ReadCfgNumber;
+using mgmt::bmc::WriteCfgNumber;
+
 constexpr const char* kIPSourceKey = "IPSource";
 constexpr const char* kIpSourceCapKey = "IpSourceCap";
 constexpr const char* kIPKey = "IP";
@@ -22,18 +25,6 @@ constexpr const char* kGatewayMACKey = "GatewayMAC";
 constexpr const char* kNumTargetsKey = "NumTargets";
 constexpr const char* kIsChannelKey = "IsChannel";
 constexpr const char* kSupportRmcpKey = "SupportRmcp+";
-
-long ReadNumber(_CfgFile* cfg, const char* section, const char* key) {
-  long value = 0;
-  CfgReadLongs(cfg, section, key, &value, 1);
-  return value;
-}
-
-int WriteNumber(_CfgFile* cfg, const char* section, const char* key, long value) {
-  CfgWriteLongs(cfg, section, key, &value, 1, 10);
-  // CfgWriteLongs reports nothing; a number always reads back unless memory ran out.
-  return CfgGetString(cfg, section, key) != nullptr ? 0 : 1;
-}
 
 // An address text is empty (not set) or a valid address.
 bool EmptyOrIPv4(const char* text) { return text[0] == '\0' || IsValidIPv4(text); }
@@ -85,10 +76,10 @@ int CChannelConf::GetFromFile(_CfgFile* given) {
   char section[16];
   ChannelSectionName(channel_, section, sizeof section);
 
-  ipSource_ = static_cast<uint8_t>(ReadNumber(cfg, section, kIPSourceKey));
-  ipSourceCap_ = static_cast<uint8_t>(ReadNumber(cfg, section, kIpSourceCapKey));
-  numTargets_ = static_cast<uint8_t>(ReadNumber(cfg, section, kNumTargetsKey));
-  isChannel_ = ReadNumber(cfg, section, kIsChannelKey) != 0 ? 1 : 0;
+  ipSource_ = static_cast<uint8_t>(ReadCfgNumber(cfg, section, kIPSourceKey));
+  ipSourceCap_ = static_cast<uint8_t>(ReadCfgNumber(cfg, section, kIpSourceCapKey));
+  numTargets_ = static_cast<uint8_t>(ReadCfgNumber(cfg, section, kNumTargetsKey));
+  isChannel_ = ReadCfgNumber(cfg, section, kIsChannelKey) != 0 ? 1 : 0;
   CfgReadString(cfg, section, kIPKey, ip_, sizeof ip_);
   CfgReadString(cfg, section, kMACKey, mac_, sizeof mac_);
   CfgReadString(cfg, section, kNetmaskKey, netmask_, sizeof netmask_);
@@ -113,15 +104,15 @@ int CChannelConf::Set2File(_CfgFile* given) const {
   ChannelSectionName(channel_, section, sizeof section);
 
   int failed = 0;
-  failed |= WriteNumber(cfg, section, kIPSourceKey, ipSource_);
-  failed |= WriteNumber(cfg, section, kIpSourceCapKey, ipSourceCap_);
+  failed |= WriteCfgNumber(cfg, section, kIPSourceKey, ipSource_);
+  failed |= WriteCfgNumber(cfg, section, kIpSourceCapKey, ipSourceCap_);
   failed |= CfgWriteString(cfg, section, kIPKey, ip_);
   failed |= CfgWriteString(cfg, section, kMACKey, mac_);
   failed |= CfgWriteString(cfg, section, kNetmaskKey, netmask_);
   failed |= CfgWriteString(cfg, section, kGatewayIPKey, gatewayIp_);
   failed |= CfgWriteString(cfg, section, kGatewayMACKey, gatewayMac_);
-  failed |= WriteNumber(cfg, section, kNumTargetsKey, numTargets_);
-  failed |= WriteNumber(cfg, section, kIsChannelKey, isChannel_);
+  failed |= WriteCfgNumber(cfg, section, kNumTargetsKey, numTargets_);
+  failed |= WriteCfgNumber(cfg, section, kIsChannelKey, isChannel_);
   failed |= CfgWriteString(cfg, section, kSupportRmcpKey, supportRmcpPlus_);
   if (failed != 0) return -1;
   return scope.FlushIfOwn();
@@ -134,7 +125,7 @@ int CChannelConf::MarkAbsentInFile(_CfgFile* given) const {
   if (cfg == nullptr) return -1;
   char section[16];
   ChannelSectionName(channel_, section, sizeof section);
-  if (WriteNumber(cfg, section, kIsChannelKey, 0) != 0) return -1;
+  if (WriteCfgNumber(cfg, section, kIsChannelKey, 0) != 0) return -1;
   return scope.FlushIfOwn();
 }
 

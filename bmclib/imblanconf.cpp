@@ -14,6 +14,9 @@
 
 namespace {
 
+using mgmt::bmc::ReadCfgNumber;
+using mgmt::bmc::WriteCfgNumber;
+
 constexpr const char* kSendEventKey = "BMCSendEvent";
 constexpr const char* kShutdownKey = "ShutdownifTempHigh";
 constexpr const char* kAsrEnabledKey = "AsrEnabled";
@@ -26,21 +29,10 @@ constexpr const char* kAvailableRmcpsKey = "AvailableRMCPs";
 constexpr const char* kTargetIPKey = "IP";
 constexpr const char* kTargetMACKey = "MAC";
 
-long ReadNumber(_CfgFile* cfg, const char* section, const char* key) {
-  long value = 0;
-  CfgReadLongs(cfg, section, key, &value, 1);
-  return value;
-}
-
 int32_t ToInt32(long value) {
   if (value > INT32_MAX) return INT32_MAX;
   if (value < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(value);
-}
-
-int WriteNumber(_CfgFile* cfg, const char* section, const char* key, long value) {
-  CfgWriteLongs(cfg, section, key, &value, 1, 10);
-  return CfgGetString(cfg, section, key) != nullptr ? 0 : 1;
 }
 
 // As the store reads a value into a field: cut to the field's size.
@@ -102,11 +94,11 @@ int CBMCLanConf::GetFromFile(_CfgFile* given) {
   _CfgFile* cfg = scope.Get();
   if (cfg == nullptr) return 0;
 
-  sendEvent_ = ReadNumber(cfg, kIpmiConfigSection, kSendEventKey) != 0 ? 1 : 0;
-  shutdownIfTempHigh_ = ReadNumber(cfg, kIpmiConfigSection, kShutdownKey) != 0 ? 1 : 0;
-  asrEnabled_ = ReadNumber(cfg, kWatchdogSection, kAsrEnabledKey) != 0 ? 1 : 0;
-  asrTimer_ = ToInt32(ReadNumber(cfg, kWatchdogSection, kAsrTimerKey));
-  asrAction_ = ToInt32(ReadNumber(cfg, kWatchdogSection, kAsrActionKey));
+  sendEvent_ = ReadCfgNumber(cfg, kIpmiConfigSection, kSendEventKey) != 0 ? 1 : 0;
+  shutdownIfTempHigh_ = ReadCfgNumber(cfg, kIpmiConfigSection, kShutdownKey) != 0 ? 1 : 0;
+  asrEnabled_ = ReadCfgNumber(cfg, kWatchdogSection, kAsrEnabledKey) != 0 ? 1 : 0;
+  asrTimer_ = ToInt32(ReadCfgNumber(cfg, kWatchdogSection, kAsrTimerKey));
+  asrAction_ = ToInt32(ReadCfgNumber(cfg, kWatchdogSection, kAsrActionKey));
   // A missing text key keeps the value held (a new object's default).
   CfgReadString(cfg, kUserInfoSection, kUserNameKey, userName_, sizeof userName_);
   CfgReadString(cfg, kRmcpConfigSection, kRmcpSupportingKey, rmcpSupporting_,
@@ -160,11 +152,11 @@ int CBMCLanConf::Set2File(_CfgFile* given) const {
   if (cfg == nullptr) return -1;
 
   int failed = 0;
-  failed |= WriteNumber(cfg, kIpmiConfigSection, kSendEventKey, sendEvent_);
-  failed |= WriteNumber(cfg, kIpmiConfigSection, kShutdownKey, shutdownIfTempHigh_);
-  failed |= WriteNumber(cfg, kWatchdogSection, kAsrEnabledKey, asrEnabled_);
-  failed |= WriteNumber(cfg, kWatchdogSection, kAsrTimerKey, asrTimer_);
-  failed |= WriteNumber(cfg, kWatchdogSection, kAsrActionKey, asrAction_);
+  failed |= WriteCfgNumber(cfg, kIpmiConfigSection, kSendEventKey, sendEvent_);
+  failed |= WriteCfgNumber(cfg, kIpmiConfigSection, kShutdownKey, shutdownIfTempHigh_);
+  failed |= WriteCfgNumber(cfg, kWatchdogSection, kAsrEnabledKey, asrEnabled_);
+  failed |= WriteCfgNumber(cfg, kWatchdogSection, kAsrTimerKey, asrTimer_);
+  failed |= WriteCfgNumber(cfg, kWatchdogSection, kAsrActionKey, asrAction_);
   failed |= CfgWriteString(cfg, kUserInfoSection, kUserNameKey, userName_);
   failed |= CfgWriteString(cfg, kRmcpConfigSection, kRmcpSupportingKey, rmcpSupporting_);
   failed |= CfgWriteString(cfg, kRmcpConfigSection, kRmtAdminKey, rmtAdminSupport_);
