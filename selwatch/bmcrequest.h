@@ -5,6 +5,7 @@
 #define MGMT_SELWATCH_BMCREQUEST_H
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "imbapi.h"
@@ -32,6 +33,17 @@ inline constexpr uint8_t kNetFnStorage = 0x0A;
 inline constexpr uint8_t kCcReservationCancelled = 0xC5;
 inline constexpr uint8_t kCcCannotReturnBytes = 0xCA;
 inline constexpr uint8_t kCcNotPresent = 0xCB;
+
+/// The transfer size to ask for after a "cannot return that many bytes" answer
+/// (0xCA): 32, 16, then 8 bytes, none below `floor`; nullopt once `current`
+/// cannot go lower.
+inline std::optional<uint8_t> SmallerTransfer(uint8_t current, uint8_t floor) {
+  for (const uint8_t size : {uint8_t{32}, uint8_t{16}, uint8_t{8}}) {
+    if (size < floor) break;
+    if (current > size) return size;
+  }
+  return std::nullopt;
+}
 
 /// Sends through SendTimedImbpRequest (which waits at least 30 seconds).
 BmcAnswer SendToBmc(uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data, int timeoutMs = 1000,

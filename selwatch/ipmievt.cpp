@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
-#include <optional>
 
 #include "base/bytes.h"
 #include "bmcrequest.h"
@@ -37,15 +36,6 @@ constexpr uint8_t kWholeRecord = 0xFF;
 /// that keeps cancelling must not hold the event thread.
 constexpr int kReservationAttempts = 4;
 constexpr uint16_t kLastRecord = 0xFFFF;
-
-/// The next smaller transfer size after a 0xCA answer, or nullopt at the floor.
-std::optional<uint8_t> SmallerTransfer(uint8_t current, uint8_t floor) {
-  for (const uint8_t size : {uint8_t{32}, uint8_t{16}, uint8_t{8}}) {
-    if (size < floor) break;
-    if (current > size) return size;
-  }
-  return std::nullopt;
-}
 
 }  // namespace
 

@@ -107,16 +107,10 @@ int GetSDR(uint16_t recordId, uint16_t* nextRecordId, uint8_t** record) {
     }
     if (answer.completionCode == kCcCannotReturnBytes) {
       // This reader goes down to 16 bytes per request.
-      uint8_t smaller = 0;
-      if (ask > 32) {
-        smaller = 32;
-      } else if (ask > 16) {
-        smaller = 16;
-      } else {
-        return -1;
-      }
-      bBMCIxMaxTransferBytes = smaller;
-      ask = first ? smaller : static_cast<uint8_t>(std::min<size_t>(smaller, total - offset));
+      const auto smaller = SmallerTransfer(ask, 16);
+      if (!smaller) return -1;
+      bBMCIxMaxTransferBytes = *smaller;
+      ask = first ? *smaller : static_cast<uint8_t>(std::min<size_t>(*smaller, total - offset));
       continue;
     }
     if (answer.completionCode != 0 || answer.length < 2) return -1;
