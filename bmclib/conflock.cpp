@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <thread>
-#include <utility>
 
 #include "bmcpaths.h"
 #include "installroot.h"
@@ -17,7 +16,7 @@ std::optional<ConfigLock> ConfigLock::Acquire(std::chrono::milliseconds timeout)
   const std::string path = RootPath(kConfigLockPath);
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return std::nullopt;
-  ConfigLock lock(fd);
+  ConfigLock lock(fd);  // closes the file on a failure, errno kept for the caller
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return lock;
@@ -29,21 +28,6 @@ std::optional<ConfigLock> ConfigLock::Acquire(std::chrono::milliseconds timeout)
     // Holders keep the lock only while they read and write two small files.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-}
-
-ConfigLock::ConfigLock(ConfigLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-ConfigLock& ConfigLock::operator=(ConfigLock&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-ConfigLock::~ConfigLock() {
-  // Closing the only descriptor of the open file releases the lock.
-  if (fd_ >= 0) ::close(fd_);
 }
 
 }  // namespace mgmt::bmc

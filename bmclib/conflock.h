@@ -11,6 +11,8 @@
 #include <chrono>
 #include <optional>
 
+#include "base/fd.h"
+
 namespace mgmt::bmc {
 
 class ConfigLock {
@@ -22,16 +24,12 @@ class ConfigLock {
   static std::optional<ConfigLock> Acquire(
       std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-  ConfigLock(ConfigLock&& other) noexcept;
-  ConfigLock& operator=(ConfigLock&& other) noexcept;
-  ConfigLock(const ConfigLock&) = delete;
-  ConfigLock& operator=(const ConfigLock&) = delete;
-  /// Releases the lock.
-  ~ConfigLock();
+  // Moving hands the lock over; destroying releases it (closing the only
+  // descriptor of the open file lets go of the flock).
 
  private:
   explicit ConfigLock(int fd) : fd_(fd) {}
-  int fd_;
+  base::UniqueFd fd_;
 };
 
 }  // namespace mgmt::bmc
