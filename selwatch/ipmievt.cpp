@@ -203,6 +203,13 @@ void RunEventCycle() {
   SELINFO info{};
   if (!poll.reachedEnd || !mainthread_running || GetSELInfo(&info) != 0) return;
   if (info.wFreeSpace >= kNearlyFullBytes) return;
+  // A record logged after the poll found the end (while the last trap went
+  // out, say) would be cleared unread: the last record read must still be the
+  // last one in the SEL, otherwise the next cycle reads on and clears then.
+  SELRECORD last{};
+  if (g_wSELLastRecordID == 0 || ReadSelEntry(g_wSELLastRecordID, last) != SelRead::kOk ||
+      last.wNextRecordID != kLastRecord)
+    return;
   if (ClearSEL() == 0) {
     syslog(LOG_INFO, "SEL nearly full (%u bytes free): cleared after reading it",
            static_cast<unsigned>(info.wFreeSpace));

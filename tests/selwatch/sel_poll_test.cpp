@@ -223,6 +223,24 @@ TEST_F(PollTest, NearlyFullSelIsClearedOnlyOnceEveryRecordWasRead) {
   EXPECT_EQ(sel_.Clears(), 1);
 }
 
+TEST_F(PollTest, ARecordLoggedWhileTheLastTrapGoesOutIsNotClearedUnread) {
+  sel_.Add(At(100));
+  sel_.Add(At(101));
+  sel_.SetFreeSpace(79);
+  static SelModel* model = nullptr;
+  model = &sel_;
+  mgmt::selwatch::SetPollActions({[](SELRECORDX* record, OEMPETDATA*) {
+                                    Reports().push_back({record->sel.wRecordID, 0, "", true});
+                                    if (record->sel.wRecordID == 2) model->Add(At(102));
+                                  },
+                                  [] {}});
+  RunEventCycle();
+  EXPECT_EQ(sel_.Clears(), 0);
+  RunEventCycle();
+  EXPECT_EQ(ReportedIds(), (std::vector<uint16_t>{1, 2, 3}));
+  EXPECT_EQ(sel_.Clears(), 1);
+}
+
 TEST_F(PollTest, OemRecordsReachThePluginWithoutAnExtendedRecordAndGiveNoTrap) {
   static std::vector<bool> calls;
   calls.clear();
