@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <regex>
 #include <thread>
 
 #include "daemon_harness.h"
@@ -43,6 +44,19 @@ void ExpectFanTrap(DaemonHarness& run, uint8_t reading) {
   ASSERT_GE(trap->block.size(), 47u);
   EXPECT_EQ(trap->block[28], 0x10);     // sensor number
   EXPECT_EQ(trap->block[32], reading);  // event data 2
+}
+
+/// Waits until the simulated BMC's SEL is empty: the daemon clears it after
+/// sending the traps of what it read, so the last trap can come before the clear.
+bool WaitForEmptySel(DaemonHarness& run) {
+  const std::regex noEntries(R"(Entries\s*:\s*0\b)");
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (std::chrono::steady_clock::now() < deadline) {
+    const auto info = run.Ipmitool({"sel", "info"});
+    if (info.Ok() && std::regex_search(info.out, noEntries)) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
 }
 
 }  // namespace
@@ -106,6 +120,7 @@ TEST(SelwatchDaemon, AFullSelIsReadThenClearedAndLosesNothing) {
     for (int i = 0; i < 5; ++i) ASSERT_GT(run.AddEvent(FanLow(reading + i)), 0) << round;
     run.PollNow();
     for (int i = 0; i < 5; ++i) ExpectFanTrap(run, static_cast<uint8_t>(reading + i));
+    ASSERT_TRUE(WaitForEmptySel(run)) << round << run.DaemonLog();
     reading = static_cast<uint8_t>(reading + 5);
   }
 }
