@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "BytesText.h"
 #include "CimNumber.h"
 
 namespace {
@@ -38,7 +39,7 @@ void ReadHostName() {
   if (gethostname(name, sizeof name - 1) == 0 && name[0] != '\0') {
     try {
       // Throws for a name that cannot be the host of an object path.
-      const CIMObjectPath path(mgmt::pnp::FirmwareText(name),
+      const CIMObjectPath path(mgmt::broker::StringFromBytes(name),
                                CIMNamespaceName(mgmt::pnp::kSensorNamespace),
                                CIMName(kVoltageClass));
       std::memcpy(g_hostName, name, sizeof g_hostName);

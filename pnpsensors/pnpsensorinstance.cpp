@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "BytesText.h"
 #include "pnpdmistring.h"
 #include "pnpoemfan.h"
 #include "smbios/walker.h"
@@ -109,7 +110,7 @@ void AddKeys(CIMInstance& instance, const char* className, const _sensorIndex& e
   AddText(instance, "CreationClassName", String(className));
   AddText(instance, "DeviceID", DeviceIdText(entry.handle));
   AddText(instance, "SystemCreationClassName", String(className));
-  AddText(instance, "SystemName", mgmt::pnp::FirmwareText(g_hostName));
+  AddText(instance, "SystemName", mgmt::broker::StringFromBytes(g_hostName));
 }
 
 void AddStatus(CIMInstance& instance, uint8_t status) {
@@ -129,7 +130,7 @@ int ParseProbe(const ProbeKind& kind, CIMInstance& instance, std::span<const uin
   const char* strings[kPnpStringListSize];
   int count = 0;
   PnPGetDmiStrings(fetched, strings, count);
-  const String description = mgmt::pnp::FirmwareText(
+  const String description = mgmt::broker::StringFromBytes(
       PnPSelectString(strings, count, s->Byte(kProbeDescription).value_or(0)));
   const uint8_t locationAndStatus = s->Byte(kProbeLocationAndStatus).value_or(0);
   const uint8_t location = locationAndStatus & 0x1F;
@@ -187,7 +188,7 @@ int parseSensor_Fan_(CIMInstance& instance, std::span<const uint8_t> fetched,
   const char* fanName = getOEMFanName(s->Dword(kFanOemValue).value_or(0));
   if (fanName == nullptr) return -1;
   // Copied at once: some models build the name in a buffer the next call reuses.
-  const String name = mgmt::pnp::FirmwareText(fanName);
+  const String name = mgmt::broker::StringFromBytes(fanName);
 
   AddKeys(instance, kTachometer, entry);
   AddText(instance, "Description", name);
@@ -227,23 +228,9 @@ void formKeyBindingFromProperty(const CIMInstance& instance, Array<CIMKeyBinding
 
 void SetInstancePath(CIMInstance& instance, const String& className,
                      const Array<CIMKeyBinding>& keyBindings) {
-  instance.setPath(CIMObjectPath(mgmt::pnp::FirmwareText(g_hostName),
+  instance.setPath(CIMObjectPath(mgmt::broker::StringFromBytes(g_hostName),
                                  CIMNamespaceName(mgmt::pnp::kSensorNamespace), CIMName(className),
                                  keyBindings));
 }
 
 }  // namespace Pegasus
-
-namespace mgmt::pnp {
-
-Pegasus::String FirmwareText(std::string_view text) {
-  try {
-    return Pegasus::String(text.data(), static_cast<Pegasus::Uint32>(text.size()));
-  } catch (const Pegasus::Exception&) {
-    Pegasus::String bytes;
-    for (const char c : text) bytes.append(Pegasus::Char16(static_cast<unsigned char>(c)));
-    return bytes;
-  }
-}
-
-}  // namespace mgmt::pnp

@@ -64,11 +64,6 @@ namespace mgmt::pnp {
 /// The namespace of every instance.
 inline constexpr const char* kSensorNamespace = "root/cimv2";
 
-/// A firmware text as a CIM string: UTF-8 when it is valid UTF-8, otherwise one
-/// character per byte (the firmware's strings are meant to be ASCII, and a stray
-/// byte must not cost the sensor its instance).
-Pegasus::String FirmwareText(std::string_view text);
-
 }  // namespace mgmt::pnp
 
 #endif

@@ -1,4 +1,5 @@
 #include "DmiText.h"
+#include "BytesText.h"
 
 #include <unistd.h>
 
@@ -102,18 +103,8 @@ void CopyCut(char* buffer, int room, const char* text) {
   buffer[take] = '\0';
 }
 
-Pegasus::String CimString(std::string_view text) {
-  if (IsValidUtf8(text)) {
-    try {
-      return Pegasus::String::fromUtf8(text);
-    } catch (const Pegasus::Exception&) {
-    }
-  }
-  return Pegasus::String::fromUtf8(Latin1ToUtf8(text));
-}
-
 void AddString(Pegasus::CIMInstance& instance, const char* name, std::string_view text) {
-  Add(instance, name, CIMValue(CimString(text)));
+  Add(instance, name, CIMValue(mgmt::broker::StringFromBytes(text)));
 }
 
 void AddUint8(Pegasus::CIMInstance& instance, const char* name, std::uint8_t value) {
@@ -140,7 +131,7 @@ void AddUint16Array(Pegasus::CIMInstance& instance, const char* name,
 void AddStringArray(Pegasus::CIMInstance& instance, const char* name,
                     const std::vector<std::string>& values) {
   Pegasus::Array<Pegasus::String> array;
-  for (const auto& v : values) array.append(CimString(v));
+  for (const auto& v : values) array.append(mgmt::broker::StringFromBytes(v));
   Add(instance, name, CIMValue(array));
 }
 

@@ -37,9 +37,6 @@ std::string BufferText(const char* raw, std::size_t bufferSize);
 /// NUL-terminated; nothing is written when `room` is not positive.
 void CopyCut(char* buffer, int room, const char* text);
 
-/// A CIM string of UTF-8 text; bytes that are not UTF-8 are taken as Latin-1.
-Pegasus::String CimString(std::string_view text);
-
 void AddString(Pegasus::CIMInstance& instance, const char* name, std::string_view text);
 void AddUint8(Pegasus::CIMInstance& instance, const char* name, std::uint8_t value);
 void AddUint16(Pegasus::CIMInstance& instance, const char* name, std::uint16_t value);

@@ -1,5 +1,6 @@
 #include "PerfLogicalDiskProvider.h"
 
+#include "BytesText.h"
 #include "PerfCountersMain.h"
 #include "PerfPartition.h"
 #include "PerfProviderSupport.h"
@@ -36,7 +37,7 @@ CIMInstance BuildDiskInstance(const std::string& name) {
 
   CIMInstance instance{CIMName(CLASS_PERFLOGICALDISK)};
   perfsupport::AddClocks(instance, jiffies, ticks);
-  perfsupport::AddString(instance, "Name", perfsupport::ToCimString(s.name));
+  perfsupport::AddString(instance, "Name", ::mgmt::broker::StringFromBytes(s.name));
   AddUint64(instance, "AvgDiskQueueLength", s.msWeightedIo);
   AddUint64(instance, "PercentDiskTime", s.msIo);
   AddUint64(instance, "PercentDiskTime_Base", ticks);
@@ -60,7 +61,8 @@ CIMInstance BuildDiskInstance(const std::string& name) {
   AddUint64(instance, "DiskBytesPersec", bytes);
   AddUint64(instance, "DiskReadBytesPersec", readBytes);
   AddUint64(instance, "DiskWriteBytesPersec", writeBytes);
-  instance.setPath(perfsupport::NamePath(CLASS_PERFLOGICALDISK, perfsupport::ToCimString(name)));
+  instance.setPath(
+      perfsupport::NamePath(CLASS_PERFLOGICALDISK, ::mgmt::broker::StringFromBytes(name)));
   return instance;
 }
 

@@ -1,5 +1,6 @@
 #include "PerfNetworkInterfaceProvider.h"
 
+#include "BytesText.h"
 #include "PerfCountersMain.h"
 #include "PerfNet.h"
 #include "PerfProviderSupport.h"
@@ -24,7 +25,7 @@ CIMInstance BuildInterfaceInstance(const std::string& name) {
 
   CIMInstance instance{CIMName(CLASS_PERFNETWORKINTERFACE)};
   perfsupport::AddClocks(instance, jiffies, ticks);
-  perfsupport::AddString(instance, "Name", perfsupport::ToCimString(s.name));
+  perfsupport::AddString(instance, "Name", ::mgmt::broker::StringFromBytes(s.name));
   AddUint32(instance, "BytesTotalPersec", Sum32(s.bytesReceived, s.bytesSent));
   AddUint32(instance, "BytesRecvPersec", s.bytesReceived);
   AddUint32(instance, "BytesSentPersec", s.bytesSent);
@@ -44,7 +45,7 @@ CIMInstance BuildInterfaceInstance(const std::string& name) {
   AddUint32(instance, "PacketsSentCollisions", s.collisions);
   AddUint32(instance, "PacketsSentCarrierErrors", s.sendCarrier);
   instance.setPath(
-      perfsupport::NamePath(CLASS_PERFNETWORKINTERFACE, perfsupport::ToCimString(name)));
+      perfsupport::NamePath(CLASS_PERFNETWORKINTERFACE, ::mgmt::broker::StringFromBytes(name)));
   return instance;
 }
 

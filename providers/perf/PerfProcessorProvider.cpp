@@ -1,5 +1,6 @@
 #include "PerfProcessorProvider.h"
 
+#include "BytesText.h"
 #include "PerfCountersMain.h"
 #include "PerfProcessor.h"
 #include "PerfProviderSupport.h"
@@ -18,7 +19,7 @@ String DisplayName(const std::string& name) {
   if (name == "cpu") return String("CPU_Total");
   std::string upper = name;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return perfsupport::ToCimString(upper);
+  return ::mgmt::broker::StringFromBytes(upper);
 }
 
 CIMInstance BuildProcessorInstance(const std::string& name) {
@@ -37,7 +38,8 @@ CIMInstance BuildProcessorInstance(const std::string& name) {
   AddUint64(instance, "PercentProcessorTime", idle);  // the idle counter, by design
   perfsupport::AddClocks(instance, total, total * 10);
   AddUint32(instance, "InterruptsPersec", interrupts);
-  instance.setPath(perfsupport::NamePath(CLASS_PERFPROCESSOR, perfsupport::ToCimString(name)));
+  instance.setPath(
+      perfsupport::NamePath(CLASS_PERFPROCESSOR, ::mgmt::broker::StringFromBytes(name)));
   return instance;
 }
 

@@ -1,5 +1,6 @@
 #include "PerfProviderSupport.h"
 
+#include "BytesText.h"
 #include "PerfCountersMain.h"
 
 #include <Pegasus/Common/CIMName.h>
@@ -10,17 +11,6 @@
 
 namespace Pegasus {
 namespace perfsupport {
-
-String ToCimString(std::string_view text) {
-  try {
-    return String(std::string(text).c_str(), static_cast<Uint32>(text.size()));
-  } catch (const Exception&) {
-    String latin1;
-    for (const char c : text)
-      latin1.append(Char16(static_cast<Uint16>(static_cast<unsigned char>(c))));
-    return latin1;
-  }
-}
 
 void AddUint64(CIMInstance& instance, const char* name, std::uint64_t value) {
   instance.addProperty(CIMProperty(CIMName(name), CIMValue(static_cast<Uint64>(value))));
@@ -59,7 +49,7 @@ CIMObjectPath NamePath(const String& className, const String& name) {
 void EnumerateKeyedNames(const KeyedClass& keyed, ObjectPathResponseHandler& handler) {
   handler.processing();
   for (const std::string& name : keyed.listNames()) {
-    handler.deliver(NamePath(keyed.className, ToCimString(name)));
+    handler.deliver(NamePath(keyed.className, ::mgmt::broker::StringFromBytes(name)));
   }
   handler.complete();
 }
@@ -84,7 +74,7 @@ void GetKeyedInstance(const KeyedClass& keyed, const CIMObjectPath& request,
   const std::vector<std::string> names = keyed.listNames();
   const std::string* found = nullptr;
   for (const std::string& name : names) {
-    if (ToCimString(name) == wanted) {
+    if (::mgmt::broker::StringFromBytes(name) == wanted) {
       found = &name;
       break;
     }

@@ -20,10 +20,6 @@
 namespace Pegasus {
 namespace perfsupport {
 
-/// Text read from /proc as a CIM string: UTF-8 when it is valid UTF-8, otherwise one
-/// character per byte, so that an odd device name still gets an instance.
-String ToCimString(std::string_view text);
-
 /// Appends a uint64 property.
 void AddUint64(CIMInstance& instance, const char* name, std::uint64_t value);
 

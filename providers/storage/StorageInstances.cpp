@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BytesText.h"
 #include "StorageData.h"
 
 namespace mgmt::storage {
@@ -34,7 +35,7 @@ void Add(CIMInstance& instance, const char* name, T value) {
 }
 
 void AddText(CIMInstance& instance, const char* name, std::string_view text) {
-  Add(instance, name, ToCimString(text));
+  Add(instance, name, mgmt::broker::StringFromBytes(text));
 }
 
 /// The first four properties of every storage instance: its keys but DeviceID.
@@ -52,18 +53,6 @@ CIMInstance Finish(CIMInstance& instance, int type) {
 }
 
 }  // namespace
-
-String ToCimString(std::string_view text) {
-  try {
-    return String(std::string(text).c_str(), static_cast<Pegasus::Uint32>(text.size()));
-  } catch (const Pegasus::Exception&) {
-    String latin1;
-    for (const char c : text) {
-      latin1.append(Pegasus::Char16(static_cast<Pegasus::Uint16>(static_cast<unsigned char>(c))));
-    }
-    return latin1;
-  }
-}
 
 Pegasus::CIMConstClass KeyedClass(int type) {
   using namespace Pegasus;

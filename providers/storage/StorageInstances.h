@@ -13,10 +13,6 @@
 
 namespace mgmt::storage {
 
-/// A system text as a CIM string: as UTF-8 when it is UTF-8, else one
-/// character per byte, so that an odd model text still gets its instance.
-Pegasus::String ToCimString(std::string_view text);
-
 /// The class of a storage type code (SM_DiskDrive for 1, ...) with its CIM
 /// superclass and the four keys every storage class inherits from
 /// CIM_LogicalDevice: SystemCreationClassName, SystemName, CreationClassName and
