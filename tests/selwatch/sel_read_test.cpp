@@ -69,7 +69,7 @@ TEST_F(SelReadTest, CannotReturnBytesFallsBackToSmallerChunksForGood) {
   EXPECT_EQ(Asks(), (std::vector<int>{0xFF, 16, 16, 8, 8}));
   device_.Bmc().ClearRequests();
   ASSERT_EQ(GetSELEntry(&record, 2), 0);
-  EXPECT_EQ(record.dwTimestamp, 101u);
+  EXPECT_EQ(uint32_t{record.dwTimestamp}, 101u);  // a copy: the record is packed
   EXPECT_EQ(Asks(), (std::vector<int>{8, 8}));
 
   sel_.maxTransfer = 4;  // below the floor of 8: the read fails
@@ -117,7 +117,7 @@ TEST_F(SelReadTest, ChunksWithoutBytesOrShortAnswersFailTheRead) {
   device_.Bmc().Expect(0x0A, 0x40, Reply::Bytes({0x00, 0x51, 0x01, 0x00}));
   EXPECT_EQ(GetSELInfo(&info), -1);
   EXPECT_EQ(GetSELInfo(&info), 0);
-  EXPECT_EQ(info.wFreeSpace, 16000);
+  EXPECT_EQ(uint16_t{info.wFreeSpace}, 16000);  // a copy: the record is packed
 }
 
 TEST_F(SelReadTest, ClearSelReservesAndRetriesACancelledReservationBoundedly) {
