@@ -17,7 +17,6 @@
 
 #include <cstdint>
 #include <span>
-#include <string_view>
 
 #include "pnpbios.h"
 

@@ -7,8 +7,6 @@
 #include <Pegasus/Common/CIMInstance.h>
 #include <Pegasus/Common/String.h>
 
-#include <string_view>
-
 #include "StorageEntries.h"
 
 namespace mgmt::storage {
